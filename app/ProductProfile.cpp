@@ -1,0 +1,105 @@
+#include "app/ProductProfile.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace patcher {
+namespace {
+
+// This build: the English edition of Vokarion, which records its directory under the key of row 2.
+constexpr std::int32_t kProductIndex = 2;
+constexpr LanguageCode kProductLanguage = kEnglish;
+constexpr std::int32_t kProductKind = 1;
+constexpr std::uint8_t kUpdateIndex = 1;
+// Only bit 1 of byte 0: the run handles file 1 alone.
+constexpr std::array<std::uint8_t, 32> kSelectedFiles = {0x02};
+
+constexpr std::array<ByteStringView, 10> kProductKeys = {
+    "SOFTWARE\\Qordex\\FrVokarion", "SOFTWARE\\Qordex\\EngVokar",  "SOFTWARE\\Qordex\\EngVokar",
+    "SOFTWARE\\Qordex\\DeuVokar2",  "SOFTWARE\\Qordex\\OVDeu",     "SOFTWARE\\Qordex\\EngVokar2",
+    "SOFTWARE\\Qordex\\OVEng",      "SOFTWARE\\Qordex\\ItalVokar", "SOFTWARE\\Qordex\\EspVokar",
+    "SOFTWARE\\Qordex\\RusVokar",
+};
+
+constexpr std::array<ByteStringView, 12> kFileNames = {
+    "VokarEn.exe", "VokarInt.exe", "DeuPol.exe", "VokarFr.exe", "VokarPl.exe",      "SlZewFr.exe",
+    "SlZewPl.exe", "VokarDe.exe",  "VokarD.chm", "Sl_ZewD.chm", "DeInstalator.exe", "VkIntDe.exe",
+};
+
+constexpr std::array<ByteStringView, 12> kUpdateVersions = {
+    "1.5.3", "1.3", "1.02", "1.1", "1.1", "1.1", "1.1", "2.1", "2.1", "2.1", "2.1", "2.1",
+};
+
+struct TitlePair {
+    ByteStringView Polish;
+    ByteStringView Foreign;
+};
+
+// The product family's titles. Rows 2..7 name one product in both columns (rows 4..7 share a title);
+// rows 8..12 belong to the German edition and carry its German title in column 2. This file is stored
+// in Windows-1250 by the build.
+constexpr std::array<TitlePair, 12> kUpdateTitles = {{
+    {"Vokarion Języka Angielskiego", "Vokarion Języka Angielskiego"},
+    {"Vokarion Interaktywny", "Vokarion Interaktywny"},
+    {"Vokarion Niemiecko-Polski", "Vokarion Niemiecko-Polski"},
+    {"Vokarion Języka Francuskiego", "Vokarion Języka Francuskiego"},
+    {"Vokarion Języka Francuskiego", "Vokarion Języka Francuskiego"},
+    {"Vokarion Języka Francuskiego", "Vokarion Języka Francuskiego"},
+    {"Vokarion Języka Francuskiego", "Vokarion Języka Francuskiego"},
+    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
+    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
+    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
+    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
+    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
+}};
+
+template <typename Table>
+const auto& Row(const Table& table, int index, const char* name) {
+    if (index < 1 || static_cast<std::size_t>(index) > table.size()) {
+        throw std::out_of_range(std::string(name) + " has no row " + std::to_string(index));
+    }
+    return table[static_cast<std::size_t>(index - 1)];
+}
+
+}  // namespace
+
+ProductProfile& Profile() {
+    static ProductProfile profile;
+    return profile;
+}
+
+void SetProductIdentity(ProductProfile& profile) {
+    profile.ProductIndex = kProductIndex;
+    profile.ProductLanguage = kProductLanguage;
+    profile.ProductKind = kProductKind;
+}
+
+void CompleteProfile(ProductProfile& profile) {
+    profile.SelectedFiles.Bits = kSelectedFiles;
+    profile.UpdateIndex = kUpdateIndex;
+}
+
+ByteStringView ProductKeyTable(int productIndex) {
+    return Row(kProductKeys, productIndex, "ProductKeyTable");
+}
+
+ByteStringView FileName(int fileIndex) {
+    return Row(kFileNames, fileIndex, "FileTable");
+}
+
+ByteStringView UpdateVersion(int fileIndex) {
+    return Row(kUpdateVersions, fileIndex, "UpdateVersion");
+}
+
+ByteStringView UpdateTitle(int fileIndex, int column) {
+    const TitlePair& titles = Row(kUpdateTitles, fileIndex, "UpdateTitle");
+    if (column == 1) {
+        return titles.Polish;
+    }
+    if (column == 2) {
+        return titles.Foreign;
+    }
+    throw std::out_of_range("UpdateTitle has no column " + std::to_string(column));
+}
+
+}  // namespace patcher

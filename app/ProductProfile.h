@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "common/ByteString.h"
+#include "common/LanguageCode.h"
+
+namespace patcher {
+
+// The set of file indices that the update run handles: 256 bits in 32 bytes, member n being bit (n mod 8) of
+// byte (n div 8). Only 1..12 are meaningful.
+struct SelectedFileSet {
+    std::array<std::uint8_t, 32> Bits{};
+
+    bool Contains(int fileIndex) const {
+        if (fileIndex < 0 || fileIndex > 255) {
+            return false;
+        }
+        return (Bits[static_cast<std::size_t>(fileIndex / 8)] >> (fileIndex % 8) & 1) != 0;
+    }
+};
+
+// The values that make one build of the patcher serve one product and one update. Set once at start-up and
+// read-only afterwards, except TitleColumn, whose one writer is the main window.
+struct ProductProfile {
+    std::int32_t ProductIndex = 0;     // row of ProductKeyTable and StartMenuGroupName; scrambler method
+    LanguageCode ProductLanguage = 0;  // the product's foreign language: 1, 2 or 3
+    std::int32_t ProductKind = 0;      // 1..6: lookup path and optional steps
+    SelectedFileSet SelectedFiles;     // file indices handled by the update run
+    std::uint8_t UpdateIndex = 0;      // row of UpdateTitle and UpdateVersion shown on screen
+    std::int32_t TitleColumn = 1;      // UpdateTitle column: 1 while Polish is shown, else 2
+};
+
+// The process-wide profile.
+ProductProfile& Profile();
+
+// Start-up sets the profile in two steps around the creation of the windows: first which product this is,
+// then (once the windows exist) which files and which update.
+void SetProductIdentity(ProductProfile& profile);
+void CompleteProfile(ProductProfile& profile);
+
+// The constant tables that the profile indexes. Every index is one-based, as the profile stores it; an index
+// outside a table throws std::out_of_range (no caller passes one).
+ByteStringView ProductKeyTable(int productIndex);       // 1..10
+ByteStringView FileName(int fileIndex);                 // 1..12
+ByteStringView UpdateVersion(int fileIndex);            // 1..12
+ByteStringView UpdateTitle(int fileIndex, int column);  // 1..12, column 1 (Polish) or 2 (foreign)
+
+}  // namespace patcher

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "app/ProductProfile.h"
+#include "app/Startup.h"
+
+namespace patcher {
+namespace {
+
+TEST(ProductProfile, SelectsFileOneAloneAfterStartUp) {
+    ProductProfile profile;
+    SetProductIdentity(profile);
+    CompleteProfile(profile);
+
+    std::vector<int> selected;
+    for (int index = -1; index <= 300; ++index) {
+        if (profile.SelectedFiles.Contains(index)) {
+            selected.push_back(index);
+        }
+    }
+    EXPECT_EQ(selected, std::vector<int>{1});
+    EXPECT_EQ(profile.SelectedFiles.Bits[0], 0x02);
+}
+
+TEST(ProductProfile, MembershipFollowsTheBitLayoutAndStopsAt255) {
+    SelectedFileSet set;
+    set.Bits[1] = 0x10;   // member 12
+    set.Bits[31] = 0x80;  // member 255
+    EXPECT_TRUE(set.Contains(12));
+    EXPECT_TRUE(set.Contains(255));
+    EXPECT_FALSE(set.Contains(11));
+    EXPECT_FALSE(set.Contains(13));
+    EXPECT_FALSE(set.Contains(256));
+    EXPECT_FALSE(set.Contains(256 + 12));
+}
+
+TEST(ProductProfile, ThisBuildServesTheEnglishEditionUpdate) {
+    ProductProfile profile;
+    SetProductIdentity(profile);
+    CompleteProfile(profile);
+    EXPECT_EQ(profile.ProductIndex, 2);
+    EXPECT_EQ(profile.ProductLanguage, kEnglish);
+    EXPECT_EQ(profile.ProductKind, 1);
+    EXPECT_EQ(profile.UpdateIndex, 1);
+    EXPECT_EQ(profile.TitleColumn, 1);
+    EXPECT_EQ(ProductKeyTable(profile.ProductIndex), "SOFTWARE\\Qordex\\EngVokar");
+    EXPECT_EQ(UpdateVersion(profile.UpdateIndex), "1.5.3");
+}
+
+// The windows read the profile only when the main window is shown, inside the message loop; by then the
+// identity and the file set must both be in place, and the identity already when the windows are made.
+TEST(Startup, SetsTheProfileAroundTheCreationOfTheWindows) {
+    struct RecordingSteps : StartupSteps {
+        ProductProfile& profile;
+        std::vector<std::string> log;
+        explicit RecordingSteps(ProductProfile& p) : profile(p) {}
+        void Note(const std::string& step) {
+            log.push_back(step + " kind=" + std::to_string(profile.ProductKind) +
+                          " selected=" + std::to_string(profile.SelectedFiles.Contains(1)) +
+                          " update=" + std::to_string(profile.UpdateIndex));
+        }
+        void CreateMainWindow() override { Note("window"); }
+        void CreateMessageDialog() override { Note("dialog"); }
+        int RunMessageLoop() override {
+            Note("loop");
+            return 7;
+        }
+    };
+    ProductProfile profile;
+    RecordingSteps steps(profile);
+    EXPECT_EQ(RunStartup(profile, steps), 7);
+    EXPECT_EQ(steps.log,
+              (std::vector<std::string>{"window kind=1 selected=0 update=0", "dialog kind=1 selected=0 update=0",
+                                        "loop kind=1 selected=1 update=1"}));
+}
+
+TEST(ProductTables, HoldTheFileNamesAndKeysByOneBasedIndex) {
+    EXPECT_EQ(FileName(1), "VokarEn.exe");
+    EXPECT_EQ(FileName(9), "VokarD.chm");
+    EXPECT_EQ(FileName(10), "Sl_ZewD.chm");
+    EXPECT_EQ(FileName(12), "VkIntDe.exe");
+    EXPECT_EQ(ProductKeyTable(1), "SOFTWARE\\Qordex\\FrVokarion");
+    EXPECT_EQ(ProductKeyTable(2), ProductKeyTable(3));
+    EXPECT_EQ(ProductKeyTable(10), "SOFTWARE\\Qordex\\RusVokar");
+    EXPECT_EQ(UpdateVersion(3), "1.02");
+    EXPECT_EQ(UpdateVersion(12), "2.1");
+    EXPECT_THROW(FileName(0), std::out_of_range);
+    EXPECT_THROW(FileName(13), std::out_of_range);
+    EXPECT_THROW(ProductKeyTable(11), std::out_of_range);
+    EXPECT_THROW(UpdateTitle(1, 3), std::out_of_range);
+}
+
+TEST(ProductTables, TitlesAreWindows1250AndShapedPerRow) {
+    // "Vokarion Języka Angielskiego" with ę as the Windows-1250 byte 0xEA, in both columns.
+    const ByteString english = "Vokarion J\xEAzyka Angielskiego";
+    EXPECT_EQ(UpdateTitle(1, 1), english);
+    EXPECT_EQ(UpdateTitle(1, 2), english);
+    for (int row = 2; row <= 7; ++row) {
+        EXPECT_EQ(UpdateTitle(row, 1), UpdateTitle(row, 2)) << "row " << row;
+        EXPECT_FALSE(UpdateTitle(row, 1).empty());
+    }
+    for (int row = 5; row <= 7; ++row) {
+        EXPECT_EQ(UpdateTitle(row, 1), UpdateTitle(4, 1)) << "row " << row;
+    }
+    for (int row = 8; row <= 12; ++row) {
+        EXPECT_NE(UpdateTitle(row, 1), UpdateTitle(row, 2)) << "row " << row;
+    }
+}
+
+}  // namespace
+}  // namespace patcher

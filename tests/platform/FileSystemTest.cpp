@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/UniqueHandle.h"
+#endif
+
+#include "platform/FileSystem.h"
+#include "platform/PlatformError.h"
+#include "tests/support/TempDir.h"
+
+namespace patcher {
+namespace {
+
+using testing::TempDir;
+
+TEST(SystemFileSystem, ReadsSingleBytesAtAnyPosition) {
+    TempDir dir;
+    const auto path = dir.Write("sample.bin", {0x4D, 0x5A, 0x90, 0x00, 0x03});
+    auto file = SystemFileSystem().OpenForReading(path);
+    EXPECT_EQ(file->Size(), 5);
+    file->Seek(4);
+    EXPECT_EQ(file->ReadByte(), 0x03);
+    file->Seek(0);
+    EXPECT_EQ(file->ReadByte(), 0x4D);
+    EXPECT_EQ(file->ReadByte(), 0x5A);
+    file->Seek(5);
+    EXPECT_THROW(file->ReadByte(), PlatformError);
+}
+
+TEST(SystemFileSystem, FailsToOpenWhatIsNotAReadableFile) {
+    TempDir dir;
+    EXPECT_THROW(SystemFileSystem().OpenForReading(dir.File("absent.exe")), PlatformError);
+    EXPECT_THROW(SystemFileSystem().OpenForReading(""), PlatformError);
+}
+
+TEST(SystemFileSystem, TellsFilesFromDirectories) {
+    TempDir dir;
+    const auto file = dir.Write("VokarEn.exe", {1});
+    const auto folder = dir.Path().string();
+    EXPECT_TRUE(SystemFileSystem().FileExists(file));
+    EXPECT_FALSE(SystemFileSystem().DirectoryExists(file));
+    EXPECT_TRUE(SystemFileSystem().DirectoryExists(folder));
+    EXPECT_FALSE(SystemFileSystem().FileExists(folder));
+    EXPECT_FALSE(SystemFileSystem().FileExists(dir.File("absent")));
+    EXPECT_FALSE(SystemFileSystem().DirectoryExists(dir.File("absent")));
+    EXPECT_FALSE(SystemFileSystem().FileExists(""));
+    EXPECT_FALSE(SystemFileSystem().DirectoryExists(""));
+}
+
+TEST(SystemFileSystem, LetsOthersWriteWhileItReads) {
+    TempDir dir;
+    const auto path = dir.Write("shared.bin", {1, 2, 3});
+    auto reader = SystemFileSystem().OpenForReading(path);
+    // A second reader, and a writer, may open the file meanwhile.
+    auto second = SystemFileSystem().OpenForReading(path);
+    std::ofstream writer(path, std::ios::binary | std::ios::in | std::ios::out);
+    EXPECT_TRUE(writer.is_open());
+    EXPECT_EQ(second->ReadByte(), 1);
+}
+
+#ifdef _WIN32
+TEST(SystemFileSystem, CannotOpenAFileHeldWithoutSharing) {
+    TempDir dir;
+    const auto path = dir.Write("locked.exe", {0x4D, 0x5A});
+    win32::UniqueFileHandle holder(
+        ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    try {
+        SystemFileSystem().OpenForReading(path);
+        FAIL() << "opened a file that another handle holds exclusively";
+    } catch (const PlatformError& error) {
+        EXPECT_EQ(error.SystemCode(), static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+    }
+    holder.Reset();
+    EXPECT_NO_THROW(SystemFileSystem().OpenForReading(path));
+}
+#endif
+
+}  // namespace
+}  // namespace patcher

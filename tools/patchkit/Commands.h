@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace patcher::patchkit {
+
+using Arguments = std::vector<std::string>;
+
+// A command of the maintainers' tool. It returns the process exit code; a failure is thrown as an exception
+// and printed by main as one line.
+struct Command {
+    const char* Name;
+    const char* Usage;
+    int (*Run)(const Arguments& arguments);
+};
+
+// Thrown for a command line that does not fit the command's usage.
+struct UsageError {
+    std::string Message;
+};
+
+int RunRecognise(const Arguments& arguments);
+
+}  // namespace patcher::patchkit

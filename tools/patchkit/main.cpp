@@ -1,0 +1,49 @@
+// patchkit: the maintainers' tool for making a patch (stand-in files, signature tables, packed data).
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "tools/patchkit/Commands.h"
+
+namespace patcher::patchkit {
+namespace {
+
+constexpr Command kCommands[] = {
+    {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
+};
+
+int PrintUsage(std::FILE* to) {
+    std::fprintf(to, "usage: patchkit COMMAND ARGS...\n");
+    for (const Command& command : kCommands) {
+        std::fprintf(to, "  %s\n", command.Usage);
+    }
+    return 2;
+}
+
+}  // namespace
+}  // namespace patcher::patchkit
+
+int main(int argc, char** argv) {
+    using namespace patcher::patchkit;
+    if (argc < 2) {
+        return PrintUsage(stderr);
+    }
+    for (const Command& command : kCommands) {
+        if (std::strcmp(argv[1], command.Name) != 0) {
+            continue;
+        }
+        const Arguments arguments(argv + 2, argv + argc);
+        try {
+            return command.Run(arguments);
+        } catch (const UsageError& error) {
+            std::fprintf(stderr, "patchkit %s: %s\nusage: patchkit %s\n", command.Name, error.Message.c_str(),
+                         command.Usage);
+            return 2;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "patchkit %s: %s\n", command.Name, error.what());
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "patchkit: unknown command '%s'\n", argv[1]);
+    return PrintUsage(stderr);
+}
