@@ -21,5 +21,7 @@ struct UsageError {
 };
 
 int RunRecognise(const Arguments& arguments);
+int RunPack(const Arguments& arguments);
+int RunUnpack(const Arguments& arguments);
 
 }  // namespace patcher::patchkit

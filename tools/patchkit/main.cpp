@@ -10,6 +10,8 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
+    {"pack", "pack [--greedy] IN OUT  - packs a file (at most 2 MiB) into the packed-resource format", RunPack},
+    {"unpack", "unpack IN OUT  - unpacks a packed resource", RunUnpack},
 };
 
 int PrintUsage(std::FILE* to) {

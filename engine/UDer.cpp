@@ -1,0 +1,363 @@
+#include "engine/UDer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace patcher {
+namespace uder_detail {
+
+std::uint8_t* ByteBuffer::Reserve(std::size_t size) {
+    if (size > capacity_) {
+        bytes_.reset();
+        capacity_ = 0;
+        bytes_ = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+        capacity_ = size;
+    }
+    return bytes_.get();
+}
+
+void ByteBuffer::Release() {
+    bytes_.reset();
+    capacity_ = 0;
+}
+
+}  // namespace uder_detail
+
+namespace {
+
+using uder_detail::kLookupSize;
+using uder_detail::kPrimaryBits;
+using uder_detail::kSecondaryBits;
+
+// Room past the end of each buffer, so that short copies may be done as whole 16-byte moves.
+constexpr std::size_t kSlack = 32;
+
+// Every token of k bytes yields at least k / 2 output bytes, so a longer intermediate string can only end in
+// output past the capacity.
+constexpr std::uint32_t kMaxIntermediateLength = 2u * UnpackCapacity;
+
+// Lookup entries (16 bits):
+//   bits 0..4   length of the code in bits (1..16)
+//   bit 6       link: bits 8..15 number the second-level table for the code's next 5 bits
+//   bit 7       empty: no code starts with these bits
+//   bits 8..15  the symbol
+// A leaf of the first level holds a code of at most 11 bits, repeated for every value of the bits after it;
+// longer codes sit in second-level tables, again repeated for the unused low bits.
+constexpr std::uint16_t kLengthMask = 0x1F;
+constexpr std::uint16_t kLinkFlag = 0x40;
+constexpr std::uint16_t kEmptyFlag = 0x80;
+constexpr std::size_t kPrimarySize = std::size_t{1} << kPrimaryBits;
+constexpr std::size_t kSecondarySize = std::size_t{1} << kSecondaryBits;
+
+[[noreturn]] void Fail(const char* what) {
+    throw UnpackError(what);
+}
+
+// The bit reader of the table: the position of the current byte and the bits still unread in it (8..1).
+class BitReader {
+  public:
+    explicit BitReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    std::uint32_t Read(int count) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < count; ++i) {
+            if (position_ >= bytes_.size()) {
+                Fail("the packed data ends inside the code table");
+            }
+            --bitsLeft_;
+            value = (value << 1) | ((bytes_[position_] >> bitsLeft_) & 1u);
+            if (bitsLeft_ == 0) {
+                bitsLeft_ = 8;
+                ++position_;
+            }
+        }
+        return value;
+    }
+
+    // The byte after the table: the fill bits of a partly read byte are skipped.
+    std::size_t NextWholeByte() const { return bitsLeft_ == 8 ? position_ : position_ + 1; }
+
+  private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+    int bitsLeft_ = 8;
+};
+
+void ReadCodeTable(BitReader& bits, CodeTable& table) {
+    std::array<CodeEntry, 256> read{};
+    int count = 0;
+    for (int symbol = 0; symbol < 256; ++symbol) {
+        if (bits.Read(1) == 0) {
+            continue;
+        }
+        const auto length = static_cast<std::uint8_t>(bits.Read(4));
+        CodeEntry& entry = read[static_cast<std::size_t>(count++)];
+        entry.Length = length == 0 ? 16 : length;
+        entry.Code = static_cast<std::uint16_t>(bits.Read(entry.Length));
+        entry.Symbol = static_cast<std::uint8_t>(symbol);
+    }
+    if (count < 2) {
+        Fail("the code table has fewer than two entries");
+    }
+    // Stable order by length: entries of one length keep increasing byte value.
+    std::size_t next = 0;
+    for (int length = 1; length <= 16; ++length) {
+        for (int i = 0; i < count; ++i) {
+            if (read[static_cast<std::size_t>(i)].Length == length) {
+                table.Entries[next++] = read[static_cast<std::size_t>(i)];
+            }
+        }
+    }
+    table.Count = static_cast<std::uint16_t>(count);
+}
+
+void FillSlots(std::uint16_t* slots, std::size_t first, std::size_t count, std::uint16_t entry) {
+    for (std::size_t i = first; i < first + count; ++i) {
+        if (slots[i] != kEmptyFlag) {
+            Fail("the code table is not a prefix code");
+        }
+        slots[i] = entry;
+    }
+}
+
+// Builds the lookup from the entries alone, so nothing of an earlier stream can be matched. Two codes of
+// which one is a prefix of the other claim the same slot, which is refused.
+void BuildLookup(const CodeTable& table, std::uint16_t* lookup) {
+    std::fill(lookup, lookup + kPrimarySize, kEmptyFlag);
+    std::size_t links = 0;
+    for (std::size_t i = 0; i < table.Count; ++i) {
+        const CodeEntry& entry = table.Entries[i];
+        const int length = entry.Length;
+        const auto leaf = static_cast<std::uint16_t>(entry.Symbol << 8 | length);
+        if (length <= kPrimaryBits) {
+            const int unused = kPrimaryBits - length;
+            FillSlots(lookup, std::size_t{entry.Code} << unused, std::size_t{1} << unused, leaf);
+            continue;
+        }
+        const int extra = length - kPrimaryBits;
+        const std::size_t prefix = entry.Code >> extra;
+        std::uint16_t& slot = lookup[prefix];
+        if (slot == kEmptyFlag) {
+            slot = static_cast<std::uint16_t>(links << 8 | kLinkFlag);
+            std::fill_n(lookup + kPrimarySize + links * kSecondarySize, kSecondarySize, kEmptyFlag);
+            ++links;
+        } else if ((slot & kLinkFlag) == 0) {
+            Fail("the code table is not a prefix code");
+        }
+        std::uint16_t* secondary = lookup + kPrimarySize + static_cast<std::size_t>(slot >> 8) * kSecondarySize;
+        const int unused = kSecondaryBits - extra;
+        const std::size_t low = entry.Code & ((std::size_t{1} << extra) - 1);
+        FillSlots(secondary, low << unused, std::size_t{1} << unused, leaf);
+    }
+}
+
+std::uint64_t LoadBigEndian64(const std::uint8_t* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return __builtin_bswap64(word);
+}
+
+// The symbol bits, a machine word at a time: Window holds the next Count bits of the stream at its top, and
+// the bits below them are either zero or the stream's own following bits.
+struct WordReader {
+    std::uint64_t Window = 0;
+    unsigned Count = 0;
+};
+
+// Looks up the code at the top of the window (at least 16 bits there). Returns the leaf entry.
+inline std::uint16_t LookUp(const std::uint16_t* lookup, std::uint64_t window) {
+    std::uint16_t entry = lookup[window >> (64 - kPrimaryBits)];
+    if ((entry & (kLinkFlag | kEmptyFlag)) != 0) [[unlikely]] {
+        if ((entry & kEmptyFlag) != 0) {
+            Fail("a code in the packed data matches no entry of its table");
+        }
+        const std::size_t next = (window >> (64 - 16)) & (kSecondarySize - 1);
+        entry = lookup[kPrimarySize + static_cast<std::size_t>(entry >> 8) * kSecondarySize + next];
+        if ((entry & kEmptyFlag) != 0) {
+            Fail("a code in the packed data matches no entry of its table");
+        }
+    }
+    return entry;
+}
+
+// Decodes `count` symbols into out. Reads the packed bytes a word at a time while eight of them remain, and
+// then byte by byte as if zero bytes followed the end; a code that takes bits past the end fails.
+template <int SymbolsPerRefill>
+void DecodeSymbols(const std::uint16_t* lookup,
+                   std::span<const std::uint8_t> packed,
+                   std::size_t start,
+                   std::uint8_t* out,
+                   std::size_t count) {
+    const std::uint8_t* const data = packed.data();
+    const std::uint8_t* in = data + start;
+    const std::uint8_t* const inEnd = data + packed.size();
+    std::uint8_t* const outEnd = out + count;
+    std::uint64_t window = 0;
+    unsigned bits = 0;
+
+    // After a refill at least 56 bits are in the window; every code takes at most 56 / SymbolsPerRefill.
+    while (inEnd - in >= 8 && outEnd - out >= SymbolsPerRefill) {
+        window |= LoadBigEndian64(in) >> bits;
+        in += (63 - bits) >> 3;
+        bits |= 56;
+        for (int i = 0; i < SymbolsPerRefill; ++i) {
+            const std::uint16_t entry = LookUp(lookup, window);
+            *out++ = static_cast<std::uint8_t>(entry >> 8);
+            window <<= (entry & kLengthMask);
+            bits -= (entry & kLengthMask);
+        }
+    }
+
+    std::size_t position = static_cast<std::size_t>(in - data);
+    const std::uint64_t totalBits = std::uint64_t{packed.size()} * 8;
+    while (out != outEnd) {
+        while (bits <= 56) {
+            const std::uint64_t byte = position < packed.size() ? data[position] : 0;
+            window |= byte << (56 - bits);
+            ++position;
+            bits += 8;
+        }
+        const std::uint16_t entry = LookUp(lookup, window);
+        *out++ = static_cast<std::uint8_t>(entry >> 8);
+        window <<= (entry & kLengthMask);
+        bits -= (entry & kLengthMask);
+        if (std::uint64_t{position} * 8 - bits > totalBits) {
+            Fail("the packed data ends inside a code");
+        }
+    }
+}
+
+inline void Copy16(std::uint8_t* to, const std::uint8_t* from) {
+    std::uint8_t chunk[16];
+    std::memcpy(chunk, from, sizeof chunk);
+    std::memcpy(to, chunk, sizeof chunk);
+}
+
+}  // namespace
+
+void DecoderState::ReleaseBuffers() {
+    intermediate_.Release();
+    output_.Release();
+    intermediateLength_ = 0;
+    produced_ = 0;
+}
+
+std::span<const std::uint8_t> HuffmanStage(DecoderState& state, std::span<const std::uint8_t> packed) {
+    state.intermediateLength_ = 0;
+    BitReader bits(packed);
+    ReadCodeTable(bits, state.codes_);
+    BuildLookup(state.codes_, state.lookup_.data());
+
+    const std::size_t lengthAt = bits.NextWholeByte();
+    if (lengthAt > packed.size() || packed.size() - lengthAt < 4) {
+        Fail("the packed data ends before the intermediate length");
+    }
+    const std::uint8_t* field = packed.data() + lengthAt;
+    const std::uint32_t length = std::uint32_t{field[0]} | std::uint32_t{field[1]} << 8 |
+                                 std::uint32_t{field[2]} << 16 | std::uint32_t{field[3]} << 24;
+    const std::size_t symbolsAt = lengthAt + 4;
+    if (length == 0) {
+        Fail("the intermediate length is 0");
+    }
+    const std::uint64_t symbolBits = std::uint64_t{packed.size() - symbolsAt} * 8;
+    const unsigned shortest = state.codes_.Entries[0].Length;
+    if (std::uint64_t{length} * shortest > symbolBits) {
+        Fail("the intermediate length counts more codes than the packed data holds");
+    }
+    if (length > kMaxIntermediateLength) {
+        Fail("the intermediate length is more than any output within the capacity needs");
+    }
+
+    std::uint8_t* out = state.intermediate_.Reserve(length + kSlack);
+    const unsigned longest = state.codes_.Entries[state.codes_.Count - 1u].Length;
+    if (longest <= 14) {
+        DecodeSymbols<4>(state.lookup_.data(), packed, symbolsAt, out, length);
+    } else {
+        DecodeSymbols<3>(state.lookup_.data(), packed, symbolsAt, out, length);
+    }
+    state.intermediateLength_ = length;
+    return {out, length};
+}
+
+std::int32_t LzStage(DecoderState& state, std::span<const std::uint8_t> intermediate) {
+    state.produced_ = 0;
+    std::uint8_t* const base = state.output_.Reserve(std::size_t{UnpackCapacity} + kSlack);
+    std::uint8_t* const capacityEnd = base + UnpackCapacity;
+    std::uint8_t* out = base;
+    const std::uint8_t* in = intermediate.data();
+    const std::uint8_t* const inEnd = in + intermediate.size();
+
+    // While a whole token of any kind fits before both ends, tokens need no bounds checks of their own: a
+    // literal run is at most 129 bytes in and 128 out, a copy at most 2 in and 10 (written as 16) out.
+    while (inEnd - in >= 130 && capacityEnd - out >= 128) {
+        const unsigned token = *in;
+        if (token >= 0x80) {
+            const unsigned run = (token & 0x7F) + 1;
+            for (unsigned done = 0; done < run; done += 16) {
+                Copy16(out + done, in + 1 + done);
+            }
+            out += run;
+            in += run + 1;
+            continue;
+        }
+        const unsigned length = (token >> 4) + 3;
+        const std::size_t distance = std::size_t{token & 0x0F} << 8 | in[1];
+        in += 2;
+        if (distance == 0 || distance > static_cast<std::size_t>(out - base)) {
+            Fail("a copy reaches before the start of the output");
+        }
+        const std::uint8_t* from = out - distance;
+        if (distance >= length) {
+            Copy16(out, from);
+        } else {
+            for (unsigned i = 0; i < length; ++i) {
+                out[i] = from[i];
+            }
+        }
+        out += length;
+    }
+
+    while (in != inEnd) {
+        const unsigned token = *in;
+        if (token >= 0x80) {
+            const std::size_t run = (token & 0x7F) + 1;
+            if (static_cast<std::size_t>(inEnd - in) - 1 < run) {
+                Fail("a literal run goes past the end of the intermediate string");
+            }
+            if (static_cast<std::size_t>(capacityEnd - out) < run) {
+                Fail("the unpacked data would exceed 2,097,152 bytes");
+            }
+            std::memcpy(out, in + 1, run);
+            out += run;
+            in += run + 1;
+            continue;
+        }
+        if (inEnd - in < 2) {
+            Fail("a copy token is cut off by the end of the intermediate string");
+        }
+        const std::size_t length = (token >> 4) + 3;
+        const std::size_t distance = std::size_t{token & 0x0F} << 8 | in[1];
+        in += 2;
+        if (distance == 0 || distance > static_cast<std::size_t>(out - base)) {
+            Fail("a copy reaches before the start of the output");
+        }
+        if (static_cast<std::size_t>(capacityEnd - out) < length) {
+            Fail("the unpacked data would exceed 2,097,152 bytes");
+        }
+        const std::uint8_t* from = out - distance;
+        for (std::size_t i = 0; i < length; ++i) {
+            out[i] = from[i];
+        }
+        out += length;
+    }
+    state.produced_ = static_cast<std::int32_t>(out - base);
+    return state.produced_;
+}
+
+std::span<const std::uint8_t> Unpack(DecoderState& state, std::span<const std::uint8_t> packed) {
+    const std::span<const std::uint8_t> intermediate = HuffmanStage(state, packed);
+    const std::int32_t produced = LzStage(state, intermediate);
+    return {state.output_.Data(), static_cast<std::size_t>(produced)};
+}
+
+}  // namespace patcher
