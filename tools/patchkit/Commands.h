@@ -20,6 +20,8 @@ struct UsageError {
     std::string Message;
 };
 
+int RunStandin(const Arguments& arguments);
+int RunSignatures(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
 
 }  // namespace patcher::patchkit
