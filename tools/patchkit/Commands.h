@@ -20,6 +20,8 @@ struct UsageError {
     std::string Message;
 };
 
+int RunStandin(const Arguments& arguments);
+int RunSignatures(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
 int RunPack(const Arguments& arguments);
 int RunUnpack(const Arguments& arguments);

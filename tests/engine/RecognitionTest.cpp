@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/UniqueHandle.h"
+#endif
+
+#include "app/ProductProfile.h"
+#include "engine/SignatureTables.h"
+#include "engine/VersionTables.h"
+#include "engine/untPatcher.h"
+#include "tests/support/MemoryFileSystem.h"
+#include "tests/support/TempDir.h"
+#include "tools/standin/StandinGenerator.h"
+
+namespace patcher {
+namespace {
+
+using testing::MemoryFileSystem;
+
+// The stand-ins are deterministic and take a moment to make: one set serves every test here.
+standin::StandinBuilds& Standins() {
+    static standin::StandinBuilds builds;
+    return builds;
+}
+
+Recognition RecogniseBytes(int fileIndex, std::vector<std::uint8_t> bytes, MemoryFileSystem& files) {
+    files.AddFile("C:\\Vokarion\\file", std::move(bytes));
+    return IdentifyFileVersion(fileIndex, "C:\\Vokarion\\file", files);
+}
+
+TEST(Recognition, KnowsEveryStandinAsItsOwnVersion) {
+    for (int file = 1; file <= kFileCount; ++file) {
+        for (const int version : standin::KnownVersions(file)) {
+            MemoryFileSystem files;
+            const Recognition found = RecogniseBytes(file, Standins().Get(file, version), files);
+            const CheckResult expected = version == NewestVersion(file) ? CheckResult::Current : CheckResult::OutOfDate;
+            EXPECT_EQ(found.Result, expected) << "file " << file << " version " << version;
+            EXPECT_EQ(found.Version, version) << "file " << file;
+            EXPECT_EQ(files.Count().OpenHandles, 0);
+        }
+    }
+}
+
+TEST(Recognition, TellsEqualSizedVersionsApartLowestFirst) {
+    // Version 7 is compared with version 6 first, which fails at its fifth sample.
+    MemoryFileSystem files;
+    const Recognition seven = RecogniseBytes(1, Standins().Get(1, 7), files);
+    EXPECT_EQ(seven.Result, CheckResult::OutOfDate);
+    EXPECT_EQ(seven.Version, 7);
+    EXPECT_EQ(files.Count().Reads, 5 + kSignatureEntries);
+
+    MemoryFileSystem sixFiles;
+    EXPECT_EQ(RecogniseBytes(1, Standins().Get(1, 6), sixFiles).Version, 6);
+    EXPECT_EQ(sixFiles.Count().Reads, kSignatureEntries);  // version 7 is never examined
+
+    MemoryFileSystem fourFiles, fiveFiles;
+    EXPECT_EQ(RecogniseBytes(1, Standins().Get(1, 4), fourFiles).Version, 4);
+    EXPECT_EQ(RecogniseBytes(1, Standins().Get(1, 5), fiveFiles).Version, 5);
+}
+
+TEST(Recognition, OneChangedSampleMakesAFileUnknown) {
+    const SignatureTable& newest = *FindSignatureTable(1, 11);
+    for (const int sample : {0, 17, kSignatureEntries - 1}) {
+        auto bytes = Standins().Get(1, 11);
+        bytes[static_cast<std::size_t>(newest[sample].Offset)] ^= 0x01;
+        MemoryFileSystem files;
+        const Recognition found = RecogniseBytes(1, bytes, files);
+        EXPECT_EQ(found.Result, CheckResult::NotRecognised) << "sample " << sample;
+        EXPECT_EQ(found.Version, 0);
+        EXPECT_EQ(files.Count().Reads, sample + 1) << "stops at the first difference";
+    }
+}
+
+TEST(Recognition, ReadsNothingWhenNoVersionHasTheSize) {
+    MemoryFileSystem empty;
+    EXPECT_EQ(RecogniseBytes(1, {}, empty).Result, CheckResult::NotRecognised);
+    EXPECT_EQ(empty.Count().Reads, 0);
+    EXPECT_EQ(empty.Count().Seeks, 0);
+
+    auto longer = Standins().Get(1, 11);
+    longer.push_back(0);
+    MemoryFileSystem unknown;
+    EXPECT_EQ(RecogniseBytes(1, longer, unknown).Result, CheckResult::NotRecognised);
+    EXPECT_EQ(unknown.Count().Reads, 0);
+    EXPECT_EQ(unknown.Count().OpenHandles, 0);
+}
+
+TEST(Recognition, JudgesAFileOnlyByTheTablesOfItsOwnIndex) {
+    // Files 6 and 7 have builds of equal sizes but tables of their own.
+    MemoryFileSystem files;
+    EXPECT_EQ(RecogniseBytes(7, Standins().Get(6, 2), files).Result, CheckResult::NotRecognised);
+    MemoryFileSystem second;
+    EXPECT_EQ(RecogniseBytes(6, Standins().Get(6, 2), second).Result, CheckResult::Current);
+    // File 2 knows versions 1 and 4 only.
+    MemoryFileSystem third;
+    EXPECT_EQ(RecogniseBytes(2, Standins().Get(2, 1), third).Version, 1);
+}
+
+TEST(Recognition, AnyFailedReadMakesTheFileUnreadableAndClosesIt) {
+    MemoryFileSystem unopenable;
+    unopenable.AddFile("locked", Standins().Get(1, 11));
+    unopenable.FailOpen("locked");
+    EXPECT_EQ(IdentifyFileVersion(1, "locked", unopenable).Result, CheckResult::Unreadable);
+
+    MemoryFileSystem missing;
+    EXPECT_EQ(IdentifyFileVersion(1, "absent", missing).Result, CheckResult::Unreadable);
+
+    MemoryFileSystem unsized;
+    unsized.FailSize();
+    EXPECT_EQ(RecogniseBytes(1, Standins().Get(1, 11), unsized).Result, CheckResult::Unreadable);
+    EXPECT_EQ(unsized.Count().OpenHandles, 0);
+
+    // A read that fails part-way, even after a version's samples already failed to match.
+    for (const int successfulReads : {0, 4, 49}) {
+        MemoryFileSystem failing;
+        failing.FailReadAfter(successfulReads);
+        const Recognition found = RecogniseBytes(1, Standins().Get(1, 7), failing);
+        EXPECT_EQ(found.Result, CheckResult::Unreadable) << successfulReads;
+        EXPECT_EQ(found.Version, 0);
+        EXPECT_EQ(failing.Count().OpenHandles, 0);
+    }
+}
+
+TEST(Recognition, WorksOnRealFiles) {
+    testing::TempDir dir;
+    for (const int version : standin::KnownVersions(1)) {
+        const auto& bytes = Standins().Get(1, version);
+        const std::string path = dir.Write(std::string(FileName(1)), {bytes.begin(), bytes.end()});
+        const Recognition found = IdentifyFileVersion(1, path, SystemFileSystem());
+        EXPECT_EQ(found.Version, version);
+        EXPECT_EQ(found.Result, version == 11 ? CheckResult::Current : CheckResult::OutOfDate);
+    }
+    // A directory where the file should be cannot be read as one.
+    std::filesystem::create_directory(dir.Path() / "VokarD.chm");
+    EXPECT_EQ(RecogniseFileVersion(9, dir.File("VokarD.chm"), SystemFileSystem()), CheckResult::Unreadable);
+}
+
+#ifdef _WIN32
+TEST(Recognition, AFileHeldWithoutSharingIsUnreadable) {
+    testing::TempDir dir;
+    const auto& bytes = Standins().Get(1, 9);
+    const std::string path = dir.Write("VokarEn.exe", {bytes.begin(), bytes.end()});
+    {
+        win32::UniqueFileHandle holder(
+            ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_EQ(RecogniseFileVersion(1, path, SystemFileSystem()), CheckResult::Unreadable);
+    }
+    // Recognition closed its own handle: once the holder lets go, the file can be opened exclusively.
+    EXPECT_EQ(RecogniseFileVersion(1, path, SystemFileSystem()), CheckResult::OutOfDate);
+    win32::UniqueFileHandle exclusive(
+        ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(exclusive);
+}
+#endif
+
+}  // namespace
+}  // namespace patcher

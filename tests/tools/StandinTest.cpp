@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/ProductProfile.h"
+#include "engine/VersionTables.h"
+#include "tools/standin/SignaturePicker.h"
+#include "tools/standin/SignatureSource.h"
+#include "tools/standin/StandinGenerator.h"
+
+namespace patcher::standin {
+namespace {
+
+StandinBuilds& Standins() {
+    static StandinBuilds builds;
+    return builds;
+}
+
+std::uint32_t Read32(const Bytes& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes.at(at) | bytes.at(at + 1) << 8 | bytes.at(at + 2) << 16 |
+                                      bytes.at(at + 3) << 24);
+}
+
+bool Contains(const Bytes& bytes, std::string_view text) {
+    return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
+}
+
+// Share of the content of `newer` that occurs anywhere in `older`, estimated on the 32-byte windows that a
+// rolling hash selects by content (about one in sixteen), so that moved content is found where it went.
+double SharedShare(const Bytes& older, const Bytes& newer) {
+    constexpr std::size_t kWindow = 32;
+    constexpr std::uint64_t kBase = 1099511628211ULL;
+    std::uint64_t power = 1;
+    for (std::size_t i = 0; i < kWindow; ++i) {
+        power *= kBase;
+    }
+    const auto selectedHashes = [&](const Bytes& bytes) {
+        std::vector<std::uint64_t> selected;
+        std::uint64_t hash = 0;
+        for (std::size_t at = 0; at < bytes.size(); ++at) {
+            hash = hash * kBase + bytes[at];
+            if (at >= kWindow) {
+                hash -= power * bytes[at - kWindow];
+            }
+            // Runs of one byte (zero fill above all) say nothing about shared content.
+            if (at + 1 >= kWindow && (hash >> 60) == 0 &&
+                !std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(at + 1 - kWindow),
+                             bytes.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                             [&](std::uint8_t b) { return b == bytes[at]; })) {
+                selected.push_back(hash);
+            }
+        }
+        return selected;
+    };
+    std::vector<std::uint64_t> known = selectedHashes(older);
+    std::sort(known.begin(), known.end());
+    const std::vector<std::uint64_t> wanted = selectedHashes(newer);
+    const auto shared = std::count_if(wanted.begin(), wanted.end(), [&](std::uint64_t hash) {
+        return std::binary_search(known.begin(), known.end(), hash);
+    });
+    return static_cast<double>(shared) / static_cast<double>(wanted.size());
+}
+
+TEST(Standins, HaveTheExactSizesOfTheKnownBuilds) {
+    int made = 0;
+    for (int file = 1; file <= kFileCount; ++file) {
+        for (const int version : KnownVersions(file)) {
+            EXPECT_EQ(Standins().Get(file, version).size(), static_cast<std::size_t>(VersionSize(file, version)));
+            ++made;
+        }
+    }
+    EXPECT_EQ(made, 33);
+    EXPECT_THROW(Standins().Get(2, 2), std::invalid_argument);
+    EXPECT_THROW(Standins().Get(13, 1), std::invalid_argument);
+}
+
+TEST(Standins, AreTheSameOnEveryRun) {
+    for (const auto& [file, version] : {std::pair{1, 11}, {3, 2}, {10, 1}}) {
+        EXPECT_TRUE(GenerateStandin(file, version) == Standins().Get(file, version)) << file << "/" << version;
+    }
+}
+
+TEST(Standins, ProgramsCarryAConsistentPortableExecutableHeader) {
+    for (int file = 1; file <= kFileCount; ++file) {
+        if (FileName(file).ends_with(".chm")) {
+            continue;
+        }
+        for (const int version : KnownVersions(file)) {
+            const Bytes& image = Standins().Get(file, version);
+            ASSERT_EQ(image[0], 'M');
+            ASSERT_EQ(image[1], 'Z');
+            const std::uint32_t pe = Read32(image, 0x3C);
+            ASSERT_EQ(Read32(image, pe), 0x00004550u) << "PE signature";
+            const std::size_t sections = image.at(pe + 6);
+            const std::size_t table = pe + 24 + (image.at(pe + 20) | image.at(pe + 21) << 8);
+            std::uint32_t end = 0x400;
+            for (std::size_t s = 0; s < sections; ++s) {
+                const std::uint32_t raw = Read32(image, table + 40 * s + 16);
+                const std::uint32_t at = Read32(image, table + 40 * s + 20);
+                if (raw != 0) {
+                    EXPECT_EQ(at, end) << "sections follow each other";
+                }
+                end += raw;
+            }
+            EXPECT_EQ(end, image.size()) << "file " << file << " version " << version;
+        }
+    }
+}
+
+TEST(Standins, MixCodeWithTextAsProgramsDo) {
+    const Bytes& image = Standins().Get(1, 11);
+    EXPECT_TRUE(Contains(image, "This program must be run under Win32"));
+    EXPECT_TRUE(Contains(image, "TPF0"));
+    EXPECT_TRUE(Contains(image, "GetProcAddress"));
+    const auto printable = [&](std::size_t from, std::size_t length) {
+        const auto count = std::count_if(image.begin() + static_cast<std::ptrdiff_t>(from),
+                                         image.begin() + static_cast<std::ptrdiff_t>(from + length),
+                                         [](std::uint8_t b) { return b >= 0x20 && b < 0x7F; });
+        return static_cast<double>(count) / static_cast<double>(length);
+    };
+    // Code right after the headers; resources at the end.
+    EXPECT_LT(printable(0x400, 65536), 0.5);
+    EXPECT_GT(printable(image.size() - 200000, 65536), 0.5);
+
+    const Bytes& help = Standins().Get(9, 1);
+    EXPECT_EQ(std::string(help.begin(), help.begin() + 4), "ITSF");
+    EXPECT_EQ(std::string(Standins().Get(10, 1).begin(), Standins().Get(10, 1).begin() + 4), "ITSF");
+}
+
+TEST(Standins, ConsecutiveVersionsShareMostOfTheirBytes) {
+    for (const int file : {1, 3, 8, 11}) {
+        const std::vector<int> versions = KnownVersions(file);
+        for (std::size_t i = 1; i < versions.size(); ++i) {
+            const double shared = SharedShare(Standins().Get(file, versions[i - 1]), Standins().Get(file, versions[i]));
+            EXPECT_GT(shared, 0.75) << "file " << file << " version " << versions[i];
+        }
+    }
+    // Unrelated programs share next to nothing.
+    const double unrelated = SharedShare(Standins().Get(4, 1), Standins().Get(5, 1));
+    EXPECT_LT(unrelated, 0.25);
+}
+
+#ifdef PATCHER_SOURCE_DIR
+// The committed tables are exactly what the stand-ins give: a change to the generator or the picker that
+// would silently change the patcher's tables fails here.
+TEST(SignatureSource, CommittedTablesMatchTheStandins) {
+    std::ifstream committed(std::string(PATCHER_SOURCE_DIR) + "/engine/SignatureTables.cpp", std::ios::binary);
+    ASSERT_TRUE(committed.is_open());
+    std::ostringstream text;
+    text << committed.rdbuf();
+    const std::string regenerated = RenderSignatureSource(PickSignatureTables(Standins()));
+    EXPECT_TRUE(text.str() == regenerated) << "engine/SignatureTables.cpp is out of date: run "
+                                              "`./run patchkit signatures engine/SignatureTables.cpp`";
+}
+#endif
+
+}  // namespace
+}  // namespace patcher::standin
