@@ -26,6 +26,8 @@ void ByteBuffer::Release() {
 namespace {
 
 using uder_detail::kLookupSize;
+using uder_detail::kPairBits;
+using uder_detail::kPairSize;
 using uder_detail::kPrimaryBits;
 using uder_detail::kSecondaryBits;
 
@@ -43,7 +45,7 @@ constexpr std::uint32_t kMaxIntermediateLength = 2u * UnpackCapacity;
 //   bits 8..15  the symbol
 // A leaf of the first level holds a code of at most 11 bits, repeated for every value of the bits after it;
 // longer codes sit in second-level tables, again repeated for the unused low bits.
-constexpr std::uint16_t kLengthMask = 0x1F;
+constexpr std::uint16_t kLengthMask = 0x3F;  // bit 5 is always clear: a shift count as the CPU masks it
 constexpr std::uint16_t kLinkFlag = 0x40;
 constexpr std::uint16_t kEmptyFlag = 0x80;
 constexpr std::size_t kPrimarySize = std::size_t{1} << kPrimaryBits;
@@ -51,6 +53,10 @@ constexpr std::size_t kSecondarySize = std::size_t{1} << kSecondaryBits;
 
 [[noreturn]] void Fail(const char* what) {
     throw UnpackError(what);
+}
+
+[[noreturn]] void FailCopy(std::size_t distance) {
+    Fail(distance == 0 ? "a copy has distance 0" : "a copy reaches before the start of the output");
 }
 
 // The bit reader of the table: the position of the current byte and the bits still unread in it (8..1).
@@ -180,10 +186,40 @@ inline std::uint16_t LookUp(const std::uint16_t* lookup, std::uint64_t window) {
     return entry;
 }
 
-// Decodes `count` symbols into out. Reads the packed bytes a word at a time while eight of them remain, and
-// then byte by byte as if zero bytes followed the end; a code that takes bits past the end fails.
-template <int SymbolsPerRefill>
+// Pair entries (32 bits):
+//   bits 0..5    bits taken by the one or two codes
+//   bit 7        decode alone: the first code is longer than the pair bits, or matches nothing
+//   bits 8..15   first symbol, bits 16..23 second symbol
+//   bits 24..25  number of symbols (1 or 2)
+constexpr std::uint32_t kAloneFlag = 0x80;
+
+void BuildPairs(const std::uint16_t* lookup, std::uint32_t* pairs) {
+    for (std::size_t bits = 0; bits < kPairSize; ++bits) {
+        const std::uint64_t window = std::uint64_t{bits} << (64 - kPairBits);
+        const std::uint16_t first = lookup[window >> (64 - kPrimaryBits)];
+        if ((first & (kLinkFlag | kEmptyFlag)) != 0) {
+            pairs[bits] = kAloneFlag;
+            continue;
+        }
+        const unsigned firstLength = first & kLengthMask;
+        std::uint32_t entry = firstLength | std::uint32_t{first & 0xFF00u} | 1u << 24;
+        // The second code counts only if it lies wholly within the pair bits; the bits after them are zero.
+        const std::uint16_t second = lookup[(window << firstLength) >> (64 - kPrimaryBits)];
+        const unsigned secondLength = second & kLengthMask;
+        if ((second & (kLinkFlag | kEmptyFlag)) == 0 && firstLength + secondLength <= kPairBits) {
+            entry = (firstLength + secondLength) | std::uint32_t{first & 0xFF00u} |
+                    std::uint32_t{second & 0xFF00u} << 8 | 2u << 24;
+        }
+        pairs[bits] = entry;
+    }
+}
+
+// Decodes `count` symbols into out (which has room for one more). Reads the packed bytes a word at a time
+// while eight of them remain, and then byte by byte as if zero bytes followed the end; a code that takes bits
+// past the end fails.
+template <int StepsPerRefill>
 void DecodeSymbols(const std::uint16_t* lookup,
+                   const std::uint32_t* pairs,
                    std::span<const std::uint8_t> packed,
                    std::size_t start,
                    std::uint8_t* out,
@@ -195,16 +231,36 @@ void DecodeSymbols(const std::uint16_t* lookup,
     std::uint64_t window = 0;
     unsigned bits = 0;
 
-    // After a refill at least 56 bits are in the window; every code takes at most 56 / SymbolsPerRefill.
-    while (inEnd - in >= 8 && outEnd - out >= SymbolsPerRefill) {
-        window |= LoadBigEndian64(in) >> bits;
+    // After a refill at least 56 bits are in the window; a group of steps takes at most 44 of them (each step
+    // at most 44 / StepsPerRefill), so that at least 12 remain for the first lookup of the next group. That
+    // lookup uses the window before its refill, and so does not wait for the refill's load.
+    if (inEnd - in >= 8) {
+        window = LoadBigEndian64(in);
+        in += 7;
+        bits = 56;
+    }
+    while (inEnd - in >= 8 && outEnd - out >= 2 * StepsPerRefill) {
+        const std::uint64_t refilled = window | LoadBigEndian64(in) >> bits;
         in += (63 - bits) >> 3;
         bits |= 56;
-        for (int i = 0; i < SymbolsPerRefill; ++i) {
-            const std::uint16_t entry = LookUp(lookup, window);
-            *out++ = static_cast<std::uint8_t>(entry >> 8);
-            window <<= (entry & kLengthMask);
-            bits -= (entry & kLengthMask);
+        std::uint32_t pair = pairs[window >> (64 - kPairBits)];
+        window = refilled;
+        for (int i = 0; i < StepsPerRefill; ++i) {
+            if (i != 0) {
+                pair = pairs[window >> (64 - kPairBits)];
+            }
+            if ((pair & kAloneFlag) != 0) [[unlikely]] {
+                const std::uint16_t entry = LookUp(lookup, window);
+                *out++ = static_cast<std::uint8_t>(entry >> 8);
+                window <<= (entry & kLengthMask);
+                bits -= (entry & kLengthMask);
+                continue;
+            }
+            out[0] = static_cast<std::uint8_t>(pair >> 8);
+            out[1] = static_cast<std::uint8_t>(pair >> 16);
+            out += pair >> 24;
+            window <<= (pair & kLengthMask);
+            bits -= (pair & kLengthMask);
         }
     }
 
@@ -247,6 +303,7 @@ std::span<const std::uint8_t> HuffmanStage(DecoderState& state, std::span<const 
     BitReader bits(packed);
     ReadCodeTable(bits, state.codes_);
     BuildLookup(state.codes_, state.lookup_.data());
+    BuildPairs(state.lookup_.data(), state.pairs_.data());
 
     const std::size_t lengthAt = bits.NextWholeByte();
     if (lengthAt > packed.size() || packed.size() - lengthAt < 4) {
@@ -271,9 +328,9 @@ std::span<const std::uint8_t> HuffmanStage(DecoderState& state, std::span<const 
     std::uint8_t* out = state.intermediate_.Reserve(length + kSlack);
     const unsigned longest = state.codes_.Entries[state.codes_.Count - 1u].Length;
     if (longest <= 14) {
-        DecodeSymbols<4>(state.lookup_.data(), packed, symbolsAt, out, length);
+        DecodeSymbols<3>(state.lookup_.data(), state.pairs_.data(), packed, symbolsAt, out, length);
     } else {
-        DecodeSymbols<3>(state.lookup_.data(), packed, symbolsAt, out, length);
+        DecodeSymbols<2>(state.lookup_.data(), state.pairs_.data(), packed, symbolsAt, out, length);
     }
     state.intermediateLength_ = length;
     return {out, length};
@@ -288,29 +345,37 @@ std::int32_t LzStage(DecoderState& state, std::span<const std::uint8_t> intermed
     const std::uint8_t* const inEnd = in + intermediate.size();
 
     // While a whole token of any kind fits before both ends, tokens need no bounds checks of their own: a
-    // literal run is at most 129 bytes in and 128 out, a copy at most 2 in and 10 (written as 16) out.
+    // literal run is at most 129 bytes in and 128 out, a copy 2 in and 10 out. Both are moved 32 bytes at a
+    // time at first (what lands past the token is overwritten by the next); only runs of more than 32 bytes
+    // and copies that overlap their own output take a second look.
     while (inEnd - in >= 130 && capacityEnd - out >= 128) {
-        const unsigned token = *in;
+        const unsigned token = in[0];
         if (token >= 0x80) {
-            const unsigned run = (token & 0x7F) + 1;
-            for (unsigned done = 0; done < run; done += 16) {
-                Copy16(out + done, in + 1 + done);
+            const std::size_t run = (token & 0x7F) + 1;
+            Copy16(out, in + 1);
+            Copy16(out + 16, in + 17);
+            if (run > 32) [[unlikely]] {
+                for (std::size_t done = 32; done < run; done += 16) {
+                    Copy16(out + done, in + 1 + done);
+                }
             }
             out += run;
             in += run + 1;
             continue;
         }
-        const unsigned length = (token >> 4) + 3;
+        const std::size_t length = (token >> 4) + 3;
         const std::size_t distance = std::size_t{token & 0x0F} << 8 | in[1];
         in += 2;
-        if (distance == 0 || distance > static_cast<std::size_t>(out - base)) {
-            Fail("a copy reaches before the start of the output");
+        if (distance - 1 >= static_cast<std::size_t>(out - base)) [[unlikely]] {
+            FailCopy(distance);
         }
         const std::uint8_t* from = out - distance;
-        if (distance >= length) {
+        if (distance >= length) [[likely]] {
             Copy16(out, from);
+        } else if (distance == 1) {
+            std::memset(out, *from, 16);
         } else {
-            for (unsigned i = 0; i < length; ++i) {
+            for (std::size_t i = 0; i < length; ++i) {
                 out[i] = from[i];
             }
         }
@@ -338,8 +403,8 @@ std::int32_t LzStage(DecoderState& state, std::span<const std::uint8_t> intermed
         const std::size_t length = (token >> 4) + 3;
         const std::size_t distance = std::size_t{token & 0x0F} << 8 | in[1];
         in += 2;
-        if (distance == 0 || distance > static_cast<std::size_t>(out - base)) {
-            Fail("a copy reaches before the start of the output");
+        if (distance - 1 >= static_cast<std::size_t>(out - base)) {
+            FailCopy(distance);
         }
         if (static_cast<std::size_t>(capacityEnd - out) < length) {
             Fail("the unpacked data would exceed 2,097,152 bytes");

@@ -50,6 +50,9 @@ namespace uder_detail {
 inline constexpr int kPrimaryBits = 11;
 inline constexpr int kSecondaryBits = 16 - kPrimaryBits;
 inline constexpr std::size_t kLookupSize = (std::size_t{1} << kPrimaryBits) + 256 * (std::size_t{1} << kSecondaryBits);
+// A table of the next 12 bits that yields two symbols at once where both codes fit in them.
+inline constexpr int kPairBits = 12;
+inline constexpr std::size_t kPairSize = std::size_t{1} << kPairBits;
 
 // A byte buffer sized once for a stage, without clearing it first; it keeps its room between streams.
 class ByteBuffer {
@@ -97,6 +100,7 @@ class DecoderState {
 
     CodeTable codes_;
     std::array<std::uint16_t, uder_detail::kLookupSize> lookup_{};
+    std::array<std::uint32_t, uder_detail::kPairSize> pairs_{};
     std::uint32_t intermediateLength_ = 0;
     uder_detail::ByteBuffer intermediate_;
     uder_detail::ByteBuffer output_;

@@ -11,7 +11,9 @@
 namespace patcher::packer {
 namespace {
 
-constexpr int kMaxPasses = 12;
+constexpr int kEntropyPasses = 3;
+constexpr int kCodePasses = 2;
+constexpr std::uint64_t kSmallGain = 2000;  // a pass that gains less than 1/2000 of the size ends a series
 
 std::uint32_t ToPrice(double bits) {
     return std::min(kMaxPrice, static_cast<std::uint32_t>(std::lround(bits * kPriceScale)));
@@ -70,21 +72,26 @@ std::vector<std::uint8_t> Pack(std::span<const std::uint8_t> data, ParseMethod m
     }
     Candidate best = Evaluate(GreedyParse(data));
     if (method == ParseMethod::Optimal) {
-        // Each pass prices the symbols by the best parse so far. Entropy prices move the parse towards a
-        // skewed symbol distribution; code prices then make each pass exact for the code it is priced by, so
-        // the stream cannot grow. The passes switch model whenever one stops gaining, until neither gains.
-        bool entropy = true;
-        int idleModels = 0;
-        for (int pass = 0; pass < kMaxPasses && idleModels < 2; ++pass) {
-            const Prices prices = entropy ? EntropyPrices(best.Counts) : CodePrices(best.Code);
-            Candidate next = Evaluate(OptimalParse(data, prices));
-            if (next.Size < best.Size) {
-                best = std::move(next);
-                idleModels = 0;
-            } else {
-                entropy = !entropy;
-                ++idleModels;
+        // Each pass prices the symbols by the best parse so far. Entropy prices first move the parse towards
+        // a skewed symbol distribution, until a pass gains little; code prices then make a pass exact for the
+        // code it is priced by, and settle what the integer code lengths favour.
+        for (int pass = 0; pass < kEntropyPasses; ++pass) {
+            Candidate next = Evaluate(OptimalParse(data, EntropyPrices(best.Counts)));
+            if (next.Size >= best.Size) {
+                break;
             }
+            const std::uint64_t gain = best.Size - next.Size;
+            best = std::move(next);
+            if (gain * kSmallGain < best.Size) {
+                break;
+            }
+        }
+        for (int pass = 0; pass < kCodePasses; ++pass) {
+            Candidate next = Evaluate(OptimalParse(data, CodePrices(best.Code)));
+            if (next.Size >= best.Size) {
+                break;
+            }
+            best = std::move(next);
         }
     }
     return WritePackedStream(best.Code, best.Tokens);

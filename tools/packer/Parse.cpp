@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -13,9 +14,15 @@ namespace {
 constexpr std::size_t kMaxRun = 128;
 constexpr std::size_t kCopyLengths = kMaxCopy - kMinCopy + 1;
 
-// Chain positions looked at one by one per position: enough for every exact search of ordinary data (runs of
-// one byte value are taken a whole run at a time); it only bounds the time on long periodic patterns.
+// Chain positions looked at one by one per position: all of the window in ordinary data (a run of one byte
+// value counts as one step). Short periodic patterns make chains of every period back; there the optimal
+// parse looks at kCrowdedChainSteps more after the first whole-length copy, and at that many only once it
+// has spent kStepsPerByte per byte on average.
 constexpr int kMaxChainSteps = 2048;
+constexpr int kCrowdedChainSteps = 32;
+constexpr std::size_t kShortPeriod = 64;
+constexpr std::uint64_t kStepsPerByte = 256;
+constexpr std::uint64_t kStepsAhead = std::uint64_t{1} << 22;
 
 void AppendLiterals(std::vector<std::uint8_t>& tokens, std::span<const std::uint8_t> literals) {
     while (!literals.empty()) {
@@ -80,6 +87,14 @@ class CopyPrices {
         for (std::size_t distance = 1; distance <= kMaxDistance; ++distance) {
             levels_[0][distance] = {Of(distance), Broadcast(static_cast<std::int16_t>(distance))};
         }
+        // beyond_[d]: the cheapest price of any distance from d on, per length.
+        beyond_.resize(kMaxDistance + 2);
+        beyond_[kMaxDistance + 1] = Broadcast(std::numeric_limits<std::int16_t>::max());
+        for (std::size_t distance = kMaxDistance; distance >= 1; --distance) {
+            const Lanes price = Of(distance);
+            const Lanes cheaper = price < beyond_[distance + 1];
+            beyond_[distance] = cheaper ? price : beyond_[distance + 1];
+        }
         for (std::size_t level = 1; level < kLevels; ++level) {
             const std::size_t half = std::size_t{1} << (level - 1);
             for (std::size_t distance = 1; distance + 2 * half - 1 <= kMaxDistance; ++distance) {
@@ -98,6 +113,14 @@ class CopyPrices {
         const auto level = static_cast<std::size_t>(std::bit_width(farthest - nearest + 1) - 1);
         const std::size_t span = std::size_t{1} << level;
         Keep(choice, Cheaper(levels_[level][nearest], levels_[level][farthest - span + 1]), longest);
+    }
+
+    // Whether no distance from `distance` on can be cheaper, for any length up to `limit`, than the choice.
+    bool Settled(const CopyChoice& choice, std::size_t distance, std::size_t limit) const {
+        const Lanes open = (beyond_[distance] < choice.Price) & upTo_[limit];
+        std::int64_t halves[2];
+        std::memcpy(halves, &open, sizeof halves);
+        return (halves[0] | halves[1]) == 0;
     }
 
   private:
@@ -126,6 +149,7 @@ class CopyPrices {
     std::array<Lanes, 16> token_{};
     std::array<Lanes, kMaxCopy + 1> upTo_{};
     std::vector<std::array<Priced, kMaxDistance + 1>> levels_;
+    std::vector<Lanes> beyond_;
 };
 
 // For each position, where the run of equal bytes around it ends (exclusive).
@@ -141,28 +165,35 @@ std::vector<std::uint32_t> RunEnds(std::span<const std::uint8_t> data) {
 // inside a run of the byte that also starts at j stands for the whole run before it: every position of the
 // run that is followed by more of the run than j is matches exactly as many bytes as j's own run, so those
 // distances form one range, priced at once.
-void FindCopies(const MatchFinder& finder,
-                std::span<const std::uint8_t> data,
-                const std::vector<std::uint32_t>& runEnds,
-                const std::vector<std::uint32_t>& runStarts,
-                const CopyPrices& prices,
-                std::size_t j,
-                CopyChoice& choice) {
+int FindCopies(const MatchFinder& finder,
+               std::span<const std::uint8_t> data,
+               const std::vector<std::uint32_t>& runEnds,
+               const std::vector<std::uint32_t>& runStarts,
+               const CopyPrices& prices,
+               std::size_t j,
+               int maxSteps,
+               CopyChoice& choice) {
     choice.Clear();
     std::int32_t candidate = finder.First(j);
     const std::size_t ownRun = std::min<std::size_t>(runEnds[j] - j, kMaxCopy);
-    for (int steps = 0; candidate != MatchFinder::kNone && steps < kMaxChainSteps; ++steps) {
+    const std::size_t limit = std::min(kMaxCopy, data.size() - j);
+    int steps = 0;
+    for (; candidate != MatchFinder::kNone && steps < maxSteps; ++steps) {
         const auto from = static_cast<std::size_t>(candidate);
         const std::size_t distance = j - from;
         if (distance > kMaxDistance) {
-            return;
+            break;
+        }
+        // Farther distances only cost more when none beyond this one is cheaper (looked at now and then).
+        if (steps % 8 == 7 && prices.Settled(choice, distance, limit)) {
+            break;
         }
         if (ownRun >= kMinCopy && data[from] == data[j] && runEnds[from] - from > ownRun) {
             const std::size_t start = runStarts[from];
             const std::size_t farthest = std::min(j - start, kMaxDistance);
             prices.OfferRange(choice, distance, farthest, ownRun);
             if (farthest == kMaxDistance) {
-                return;
+                break;
             }
             candidate = finder.Next(static_cast<std::int32_t>(start));
             continue;
@@ -170,9 +201,15 @@ void FindCopies(const MatchFinder& finder,
         const std::size_t length = finder.MatchLength(from, j);
         if (length >= kMinCopy) {
             prices.Offer(choice, distance, length);
+            // A whole-length copy from close by: a short periodic pattern, whose chain holds every period
+            // back; the nearest of them will do.
+            if (length == limit && distance <= kShortPeriod) {
+                maxSteps = std::min(maxSteps, steps + kCrowdedChainSteps);
+            }
         }
         candidate = finder.Next(candidate);
     }
+    return steps;
 }
 
 // How the cheapest path reaches a position: a copy (distance, length) or a literal run (distance 0).
@@ -191,12 +228,13 @@ std::vector<std::uint8_t> GreedyParse(std::span<const std::uint8_t> data) {
     while (position < data.size()) {
         std::size_t bestLength = 0;
         std::size_t bestDistance = 0;
+        int steps = 0;
         finder.ForEachMatch(position, finder.First(position), [&](std::size_t distance, std::size_t length) {
             if (length > bestLength) {
                 bestLength = length;
                 bestDistance = distance;
             }
-            return bestLength < kMaxCopy;
+            return bestLength < kMaxCopy && ++steps < kMaxChainSteps;
         });
         if (bestLength < kMinCopy) {
             finder.Insert(position++);
@@ -242,6 +280,7 @@ std::vector<std::uint8_t> OptimalParse(std::span<const std::uint8_t> data, const
     }
     MatchFinder finder(data);
     CopyChoice choice;
+    std::uint64_t chainSteps = 0;
 
     cost[0] = 0;
     for (std::size_t j = 0; j <= size; ++j) {
@@ -264,7 +303,9 @@ std::vector<std::uint8_t> OptimalParse(std::span<const std::uint8_t> data, const
         if (j == size) {
             break;
         }
-        FindCopies(finder, data, runEnds, runStarts, *copyPrices, j, choice);
+        const bool crowded = chainSteps > kStepsPerByte * j + kStepsAhead;
+        chainSteps += static_cast<std::uint64_t>(FindCopies(finder, data, runEnds, runStarts, *copyPrices, j,
+                                                            crowded ? kCrowdedChainSteps : kMaxChainSteps, choice));
         finder.Insert(j);
         for (std::size_t length = kMinCopy; length <= choice.Longest; ++length) {
             const std::int32_t price = cost[j] + choice.Price[length - kMinCopy];

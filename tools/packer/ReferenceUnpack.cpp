@@ -108,7 +108,7 @@ std::vector<std::uint8_t> ReferenceUnpack(std::span<const std::uint8_t> packed) 
     }
 
     std::vector<std::uint8_t> output;
-    output.reserve(UnpackCapacity);
+    output.reserve(std::min<std::size_t>(UnpackCapacity, 2 * intermediate.size()));
     std::size_t at = 0;
     while (at < intermediate.size()) {
         const unsigned token = intermediate[at++];
@@ -130,7 +130,10 @@ std::vector<std::uint8_t> ReferenceUnpack(std::span<const std::uint8_t> packed) 
         }
         const std::size_t copyLength = (token >> 4) + 3;
         const std::size_t distance = std::size_t{token & 0x0F} * 256 + intermediate[at++];
-        if (distance == 0 || distance > output.size()) {
+        if (distance == 0) {
+            throw UnpackError("a copy has distance 0");
+        }
+        if (distance > output.size()) {
             throw UnpackError("a copy reaches before the start of the output");
         }
         if (output.size() + copyLength > UnpackCapacity) {
