@@ -82,9 +82,10 @@ TEST(Packer, RoundTripsRandomAndStructuredInputsOfManySizes) {
         periodic.push_back(static_cast<std::uint8_t>(i % 3 == 0 ? 0xAA : i % 7));
     }
     ExpectRoundTrip(periodic, ParseMethod::Optimal, "periodic");
-    Bytes runs(9000, 0);
-    runs.insert(runs.end(), {1, 2, 3});
-    runs.insert(runs.end(), 5000, 0);
+    Bytes runs(14003, 0);
+    runs[9000] = 1;
+    runs[9001] = 2;
+    runs[9002] = 3;
     ExpectRoundTrip(runs, ParseMethod::Optimal, "runs");
 }
 

@@ -48,7 +48,7 @@ class BitWriter {
 
     void Write(std::uint32_t value, unsigned count) {
         for (unsigned i = count; i-- > 0;) {
-            pending_ = static_cast<std::uint8_t>(pending_ << 1 | ((value >> i) & 1u));
+            pending_ = static_cast<std::uint8_t>(static_cast<unsigned>(pending_) << 1 | ((value >> i) & 1u));
             if (++filled_ == 8) {
                 out_.push_back(pending_);
                 filled_ = 0;

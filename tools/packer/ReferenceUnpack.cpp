@@ -50,7 +50,9 @@ class BitReader {
         return value;
     }
 
-    std::size_t BitsRemaining() const { return (bytes_.size() - position_) * 8 - (8 - bitsLeft_); }
+    std::size_t BitsRemaining() const {
+        return (bytes_.size() - position_) * 8 - static_cast<std::size_t>(8 - bitsLeft_);
+    }
 
   private:
     std::span<const std::uint8_t> bytes_;
