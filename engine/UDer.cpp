@@ -170,18 +170,21 @@ struct WordReader {
     unsigned Count = 0;
 };
 
-// Looks up the code at the top of the window (at least 16 bits there). Returns the leaf entry.
-inline std::uint16_t LookUp(const std::uint16_t* lookup, std::uint64_t window) {
+// Looks up the code at the top of the window (at least 16 bits there): the leaf entry, or kEmptyFlag when no
+// code starts with those bits.
+inline std::uint16_t Find(const std::uint16_t* lookup, std::uint64_t window) {
     std::uint16_t entry = lookup[window >> (64 - kPrimaryBits)];
-    if ((entry & (kLinkFlag | kEmptyFlag)) != 0) [[unlikely]] {
-        if ((entry & kEmptyFlag) != 0) {
-            Fail("a code in the packed data matches no entry of its table");
-        }
+    if ((entry & kLinkFlag) != 0) [[unlikely]] {
         const std::size_t next = (window >> (64 - 16)) & (kSecondarySize - 1);
         entry = lookup[kPrimarySize + static_cast<std::size_t>(entry >> 8) * kSecondarySize + next];
-        if ((entry & kEmptyFlag) != 0) {
-            Fail("a code in the packed data matches no entry of its table");
-        }
+    }
+    return entry;
+}
+
+inline std::uint16_t LookUp(const std::uint16_t* lookup, std::uint64_t window) {
+    const std::uint16_t entry = Find(lookup, window);
+    if ((entry & kEmptyFlag) != 0) [[unlikely]] {
+        Fail("a code in the packed data matches no entry of its table");
     }
     return entry;
 }
@@ -214,57 +217,96 @@ void BuildPairs(const std::uint16_t* lookup, std::uint32_t* pairs) {
     }
 }
 
-// Decodes `count` symbols into out (which has room for one more). Reads the packed bytes a word at a time
-// while eight of them remain, and then byte by byte as if zero bytes followed the end; a code that takes bits
-// past the end fails.
-template <int StepsPerRefill>
-void DecodeSymbols(const std::uint16_t* lookup,
-                   const std::uint32_t* pairs,
-                   std::span<const std::uint8_t> packed,
-                   std::size_t start,
-                   std::uint8_t* out,
-                   std::size_t count) {
-    const std::uint8_t* const data = packed.data();
-    const std::uint8_t* in = data + start;
-    const std::uint8_t* const inEnd = data + packed.size();
-    std::uint8_t* const outEnd = out + count;
-    std::uint64_t window = 0;
-    unsigned bits = 0;
+// A place in the symbol bits, read a machine word at a time: the next Bits bits of the stream are at the top
+// of Window, the bits below them are zero or the stream's own following bits, and In is the first byte not yet
+// loaded into the window.
+struct SymbolCursor {
+    const std::uint8_t* In = nullptr;
+    std::uint64_t Window = 0;
+    unsigned Bits = 0;
 
-    // After a refill at least 56 bits are in the window; a group of steps takes at most 44 of them (each step
-    // at most 44 / StepsPerRefill), so that at least 12 remain for the first lookup of the next group. That
-    // lookup uses the window before its refill, and so does not wait for the refill's load.
-    if (inEnd - in >= 8) {
-        window = LoadBigEndian64(in);
-        in += 7;
-        bits = 56;
+    std::uint64_t BitPosition(const std::uint8_t* data) const {
+        return static_cast<std::uint64_t>(In - data) * 8 - Bits;
     }
-    while (inEnd - in >= 8 && outEnd - out >= 2 * StepsPerRefill) {
-        const std::uint64_t refilled = window | LoadBigEndian64(in) >> bits;
-        in += (63 - bits) >> 3;
-        bits |= 56;
-        std::uint32_t pair = pairs[window >> (64 - kPairBits)];
-        window = refilled;
-        for (int i = 0; i < StepsPerRefill; ++i) {
-            if (i != 0) {
-                pair = pairs[window >> (64 - kPairBits)];
-            }
-            if ((pair & kAloneFlag) != 0) [[unlikely]] {
-                const std::uint16_t entry = LookUp(lookup, window);
-                *out++ = static_cast<std::uint8_t>(entry >> 8);
-                window <<= (entry & kLengthMask);
-                bits -= (entry & kLengthMask);
-                continue;
-            }
-            out[0] = static_cast<std::uint8_t>(pair >> 8);
-            out[1] = static_cast<std::uint8_t>(pair >> 16);
-            out += pair >> 24;
-            window <<= (pair & kLengthMask);
-            bits -= (pair & kLengthMask);
+
+    // Tops the window up to at least 56 bits; eight bytes must remain from In.
+    void Refill() {
+        Window |= LoadBigEndian64(In) >> Bits;
+        In += (63 - Bits) >> 3;
+        Bits |= 56;
+    }
+
+    void Take(unsigned length) {
+        Window <<= length;
+        Bits -= length;
+    }
+};
+
+// Decodes one group of Steps lookups of one or two symbols each. The cursor must have at least 12 bits and
+// eight bytes left, and out room for 2 * Steps symbols. After the refill at least 56 bits are in the window
+// and the group takes at most 44 of them (each step at most 44 / Steps), so that the next group finds its
+// 12: its first lookup uses the window before its refill, and so does not wait for the refill's load.
+// A speculative group stops at a code that matches nothing and returns false, cursor and out at that code.
+template <int Steps, bool Speculative>
+inline bool DecodeGroup(const std::uint16_t* lookup,
+                        const std::uint32_t* pairs,
+                        SymbolCursor& cursor,
+                        std::uint8_t*& out) {
+    std::uint64_t window = cursor.Window;
+    const std::uint64_t refilled = window | LoadBigEndian64(cursor.In) >> cursor.Bits;
+    cursor.In += (63 - cursor.Bits) >> 3;
+    unsigned bits = cursor.Bits | 56;
+    std::uint32_t pair = pairs[window >> (64 - kPairBits)];
+    window = refilled;
+    for (int i = 0; i < Steps; ++i) {
+        if (i != 0) {
+            pair = pairs[window >> (64 - kPairBits)];
         }
+        if ((pair & kAloneFlag) != 0) [[unlikely]] {
+            const std::uint16_t entry = Speculative ? Find(lookup, window) : LookUp(lookup, window);
+            if (Speculative && (entry & kEmptyFlag) != 0) {
+                cursor.Window = window;
+                cursor.Bits = bits;
+                return false;
+            }
+            *out++ = static_cast<std::uint8_t>(entry >> 8);
+            window <<= (entry & kLengthMask);
+            bits -= (entry & kLengthMask);
+            continue;
+        }
+        out[0] = static_cast<std::uint8_t>(pair >> 8);
+        out[1] = static_cast<std::uint8_t>(pair >> 16);
+        out += pair >> 24;
+        window <<= (pair & kLengthMask);
+        bits -= (pair & kLengthMask);
+    }
+    cursor.Window = window;
+    cursor.Bits = bits;
+    return true;
+}
+
+// Decodes symbols from the cursor until out reaches outEnd (which has room for one more byte): whole groups
+// while eight bytes remain, then one symbol at a time, byte by byte, as if zero bytes followed the end; a code
+// that takes bits past the end fails.
+template <int Steps>
+void DecodeRest(const std::uint16_t* lookup,
+                const std::uint32_t* pairs,
+                std::span<const std::uint8_t> packed,
+                SymbolCursor cursor,
+                std::uint8_t* out,
+                std::uint8_t* const outEnd) {
+    const std::uint8_t* const data = packed.data();
+    const std::uint8_t* const inEnd = data + packed.size();
+    if (cursor.Bits < 12 && inEnd - cursor.In >= 8) {
+        cursor.Refill();
+    }
+    while (inEnd - cursor.In >= 8 && outEnd - out >= 2 * Steps) {
+        DecodeGroup<Steps, false>(lookup, pairs, cursor, out);
     }
 
-    std::size_t position = static_cast<std::size_t>(in - data);
+    std::size_t position = static_cast<std::size_t>(cursor.In - data);
+    std::uint64_t window = cursor.Window;
+    unsigned bits = cursor.Bits;
     const std::uint64_t totalBits = std::uint64_t{packed.size()} * 8;
     while (out != outEnd) {
         while (bits <= 56) {
@@ -281,6 +323,108 @@ void DecodeSymbols(const std::uint16_t* lookup,
             Fail("the packed data ends inside a code");
         }
     }
+}
+
+// Long streams are decoded from both ends of their symbol bits at once, as two independent chains of lookups
+// that the processor overlaps. The second half starts at a byte in the middle, which need not be the start of
+// a code; but prefix codes find their way back to the codes' own boundaries within a few symbols. The second
+// decoder notes where its first kProbe symbols start; the first decodes up to the middle and on until it
+// reaches one of those places, after which both read the same codes, and the second's symbols from there on
+// are the stream's. If the two never meet, the first simply decodes on to the end. The second half goes to
+// `scratch` first and is moved into place once the first half's symbol count is known.
+constexpr std::size_t kSplitMinimumBytes = 2048;
+constexpr int kProbe = 64;
+
+template <int Steps>
+void DecodeSymbols(const std::uint16_t* lookup,
+                   const std::uint32_t* pairs,
+                   std::span<const std::uint8_t> packed,
+                   std::size_t start,
+                   std::uint8_t* out,
+                   std::size_t count,
+                   std::uint8_t* scratch,
+                   std::size_t scratchSize) {
+    const std::uint8_t* const data = packed.data();
+    const std::uint8_t* const inEnd = data + packed.size();
+    std::uint8_t* const outEnd = out + count;
+    SymbolCursor first{data + start};
+    if (packed.size() - start < kSplitMinimumBytes || count < kSplitMinimumBytes) {
+        DecodeRest<Steps>(lookup, pairs, packed, first, out, outEnd);
+        return;
+    }
+
+    const std::size_t middle = start + (packed.size() - start) / 2;
+    const std::uint64_t split = std::uint64_t{middle} * 8;
+    SymbolCursor second{data + middle};
+    std::array<std::uint64_t, kProbe> starts{};
+    int probed = 0;
+    std::uint8_t* secondOut = scratch;
+    std::uint8_t* const scratchEnd = scratch + scratchSize;
+    bool secondAlive = true;
+    for (; probed < kProbe; ++probed) {
+        if (second.Bits < 16) {
+            second.Refill();
+        }
+        starts[static_cast<std::size_t>(probed)] = second.BitPosition(data);
+        const std::uint16_t entry = Find(lookup, second.Window);
+        if ((entry & kEmptyFlag) != 0) {
+            secondAlive = false;
+            break;
+        }
+        *secondOut++ = static_cast<std::uint8_t>(entry >> 8);
+        second.Take(entry & kLengthMask);
+    }
+    if (second.Bits < 12) {
+        second.Refill();
+    }
+
+    first.Refill();
+    while (first.BitPosition(data) + 64 <= split && outEnd - out >= 2 * Steps) {
+        DecodeGroup<Steps, false>(lookup, pairs, first, out);
+        if (secondAlive && inEnd - second.In >= 8 && scratchEnd - secondOut >= 2 * Steps) {
+            secondAlive = DecodeGroup<Steps, true>(lookup, pairs, second, secondOut);
+        }
+    }
+
+    // One symbol at a time up to the middle and on, until the first decoder stands where the second did.
+    int meet = 0;
+    for (;;) {
+        if (out == outEnd) {
+            return;  // the whole stream lay before the middle
+        }
+        const std::uint64_t at = first.BitPosition(data);
+        if (at >= split) {
+            while (meet < probed && starts[static_cast<std::size_t>(meet)] < at) {
+                ++meet;
+            }
+            if (meet == probed) {
+                DecodeRest<Steps>(lookup, pairs, packed, first, out, outEnd);
+                return;
+            }
+            if (starts[static_cast<std::size_t>(meet)] == at) {
+                break;
+            }
+        }
+        if (first.Bits < 16) {
+            first.Refill();
+        }
+        const std::uint16_t entry = LookUp(lookup, first.Window);
+        *out++ = static_cast<std::uint8_t>(entry >> 8);
+        first.Take(entry & kLengthMask);
+    }
+
+    // From the meeting point on the second decoder's symbols are the stream's: it decodes what it still
+    // lacks (now failing as any decode would), and its symbols move into place.
+    const auto needed = static_cast<std::size_t>(outEnd - out);
+    std::uint8_t* const from = scratch + meet;
+    if (needed + static_cast<std::size_t>(meet) + 1 > scratchSize) {
+        DecodeRest<Steps>(lookup, pairs, packed, first, out, outEnd);
+        return;
+    }
+    if (secondOut < from + needed) {
+        DecodeRest<Steps>(lookup, pairs, packed, second, secondOut, from + needed);
+    }
+    std::memcpy(out, from, needed);
 }
 
 inline void Copy16(std::uint8_t* to, const std::uint8_t* from) {
@@ -326,11 +470,15 @@ std::span<const std::uint8_t> HuffmanStage(DecoderState& state, std::span<const 
     }
 
     std::uint8_t* out = state.intermediate_.Reserve(length + kSlack);
+    // The output buffer is not in use yet: it holds the second half of the symbols for a while.
+    std::uint8_t* scratch = state.output_.Reserve(std::size_t{UnpackCapacity} + kSlack);
     const unsigned longest = state.codes_.Entries[state.codes_.Count - 1u].Length;
     if (longest <= 14) {
-        DecodeSymbols<3>(state.lookup_.data(), state.pairs_.data(), packed, symbolsAt, out, length);
+        DecodeSymbols<3>(state.lookup_.data(), state.pairs_.data(), packed, symbolsAt, out, length, scratch,
+                         UnpackCapacity);
     } else {
-        DecodeSymbols<2>(state.lookup_.data(), state.pairs_.data(), packed, symbolsAt, out, length);
+        DecodeSymbols<2>(state.lookup_.data(), state.pairs_.data(), packed, symbolsAt, out, length, scratch,
+                         UnpackCapacity);
     }
     state.intermediateLength_ = length;
     return {out, length};
@@ -345,9 +493,9 @@ std::int32_t LzStage(DecoderState& state, std::span<const std::uint8_t> intermed
     const std::uint8_t* const inEnd = in + intermediate.size();
 
     // While a whole token of any kind fits before both ends, tokens need no bounds checks of their own: a
-    // literal run is at most 129 bytes in and 128 out, a copy 2 in and 10 out. Both are moved 32 bytes at a
-    // time at first (what lands past the token is overwritten by the next); only runs of more than 32 bytes
-    // and copies that overlap their own output take a second look.
+    // literal run is at most 129 bytes in and 128 out, a copy 2 in and 10 out. Runs are moved 32 bytes at
+    // first and copies 10 (what lands past the token is overwritten by the next); only runs of more than 32
+    // bytes and copies that overlap their own output take a second look.
     while (inEnd - in >= 130 && capacityEnd - out >= 128) {
         const unsigned token = in[0];
         if (token >= 0x80) {
@@ -371,7 +519,14 @@ std::int32_t LzStage(DecoderState& state, std::span<const std::uint8_t> intermed
         }
         const std::uint8_t* from = out - distance;
         if (distance >= length) [[likely]] {
-            Copy16(out, from);
+            // Eight and two bytes rather than sixteen: a narrow load is less often held up by recent
+            // stores to the output that it partly overlaps.
+            std::uint64_t head;
+            std::uint16_t tail;
+            std::memcpy(&head, from, sizeof head);
+            std::memcpy(&tail, from + 8, sizeof tail);
+            std::memcpy(out, &head, sizeof head);
+            std::memcpy(out + 8, &tail, sizeof tail);
         } else if (distance == 1) {
             std::memset(out, *from, 16);
         } else {

@@ -206,6 +206,41 @@ TEST(Packer, DamagedStreamsFailCleanlyOrAgreeWithTheReference) {
     EXPECT_GT(failures, 100);
 }
 
+TEST(Packer, DamagedLongStreamsFailCleanlyOrAgreeWithTheReference) {
+    // Long enough to be decoded from both ends of its symbol bits.
+    auto state = std::make_unique<DecoderState>();
+    Bytes data = Structured(20000, 42);
+    const Bytes random = RandomBytes(4000, 42);
+    data.insert(data.begin() + 9000, random.begin(), random.end());
+    const Bytes packed = Pack(data, ParseMethod::Optimal);
+    ASSERT_GT(packed.size(), 8000u);
+    Lcg pick(77);
+    for (int round = 0; round < 150; ++round) {
+        Bytes damaged = packed;
+        // Mostly in the second half of the symbols, where the second decoder starts.
+        const std::uint32_t at =
+            static_cast<std::uint32_t>(packed.size() / 2) + pick.Below(static_cast<std::uint32_t>(packed.size() / 2));
+        damaged[round % 3 == 0 ? pick.Below(static_cast<std::uint32_t>(packed.size())) : at] ^=
+            static_cast<std::uint8_t>(1u << pick.Below(8));
+        Bytes fast;
+        bool fastFailed = false;
+        try {
+            fast = ToBytes(Unpack(*state, damaged));
+        } catch (const UnpackError&) {
+            fastFailed = true;
+        }
+        Bytes slow;
+        bool slowFailed = false;
+        try {
+            slow = ReferenceUnpack(damaged);
+        } catch (const UnpackError&) {
+            slowFailed = true;
+        }
+        EXPECT_EQ(fastFailed, slowFailed) << round;
+        EXPECT_EQ(fast, slow) << round;
+    }
+}
+
 TEST(Packer, EveryTruncationFailsUntilOnlyTailIsCut) {
     auto state = std::make_unique<DecoderState>();
     const Bytes data = Structured(5000, 5);

@@ -327,6 +327,60 @@ TEST(Unpack, OutputMayFillTheCapacityExactlyButNotPassIt) {
     EXPECT_EQ(Unpack(*state, FlatStream(shortOfFull)).size(), static_cast<std::size_t>(UnpackCapacity));
 }
 
+// Long streams are decoded from the start and from the middle of their symbol bits at once; these cases
+// make the two decoders meet, never meet, or find the whole stream before the middle.
+TEST(Unpack, LongStreamsDecodeAlikeWhereverTheirHalvesMeet) {
+    auto state = NewState();
+    // Eight 3-bit codes: symbol boundaries lie 3 bits apart from the start, so a decoder started at a byte in
+    // the middle is in step with them only when that byte's distance from the start is a multiple of 3 bits.
+    std::map<std::uint8_t, StoredCode> threeBits;
+    const Bytes symbols = {0x80, 0x81, 'a', 'b', 'c', 'd', 'e', 'f'};
+    for (std::uint16_t i = 0; i < 8; ++i) {
+        threeBits[symbols[i]] = {3, i};
+    }
+    for (const std::size_t runs : {3000u, 3001u, 3002u, 3003u, 3004u, 3005u}) {
+        Bytes tokens;
+        Bytes expected;
+        for (std::size_t i = 0; i < runs; ++i) {
+            const auto literal = static_cast<std::uint8_t>('a' + (i * 7 + i / 5) % 6);
+            if (i % 3 == 0) {
+                tokens.insert(tokens.end(), {0x81, literal, 'f'});
+                expected.insert(expected.end(), {literal, 'f'});
+            } else {
+                tokens.insert(tokens.end(), {0x80, literal});
+                expected.push_back(literal);
+            }
+        }
+        const Bytes packed = BuildStream(threeBits, tokens);
+        ASSERT_GT(packed.size(), 2048u + 50);
+        EXPECT_EQ(ToBytes(Unpack(*state, packed)), expected) << runs;
+    }
+
+    // The stream ends long before the middle of what follows its table: the rest is tail.
+    const Bytes tokens = LiteralRuns(Bytes(3000, 'q'));
+    Bytes withTail = FlatStream(tokens);
+    withTail.insert(withTail.end(), 20000, 0xFF);
+    EXPECT_EQ(ToBytes(Unpack(*state, withTail)), Bytes(3000, 'q'));
+}
+
+TEST(Unpack, LongStreamsFailAtABadCodeInEitherHalf) {
+    auto state = NewState();
+    // 00, 01 and 10 are codes, 11 is none.
+    const std::map<std::uint8_t, StoredCode> codes = {{0x80, {2, 0}}, {'a', {2, 1}}, {'b', {2, 2}}};
+    Bytes tokens;
+    for (int i = 0; i < 20000; ++i) {
+        tokens.insert(tokens.end(), {0x80, static_cast<std::uint8_t>(i % 3 == 0 ? 'a' : 'b')});
+    }
+    const Bytes good = BuildStream(codes, tokens);
+    EXPECT_EQ(Unpack(*state, good).size(), 20000u);
+    for (const std::size_t symbol : {5001u, 20000u, 20001u, 20033u, 30001u, 39999u}) {
+        Bytes bad = good;
+        const std::size_t bit = (good.size() - 40000 / 4) * 8 + 2 * symbol;  // symbols fill the last bytes
+        bad[bit / 8] = static_cast<std::uint8_t>(bad[bit / 8] | 0xC0 >> (bit % 8));
+        ExpectRefused(*state, bad, "matches no entry");
+    }
+}
+
 TEST(Unpack, TheStateServesStreamAfterStream) {
     auto state = NewState();
     const Bytes first = FlatStream({0x83, 1, 2, 3, 4, 0x70, 0x04});
