@@ -11,7 +11,7 @@
 namespace patcher::packer {
 namespace {
 
-constexpr int kEntropyPasses = 3;
+constexpr int kEntropyPasses = 4;
 constexpr int kCodePasses = 2;
 constexpr std::uint64_t kSmallGain = 2000;  // a pass that gains less than 1/2000 of the size ends a series
 

@@ -15,13 +15,15 @@ constexpr std::size_t kMaxRun = 128;
 constexpr std::size_t kCopyLengths = kMaxCopy - kMinCopy + 1;
 
 // Chain positions looked at one by one per position: all of the window in ordinary data (a run of one byte
-// value counts as one step). Short periodic patterns make chains of every period back; there the optimal
-// parse looks at kCrowdedChainSteps more after the first whole-length copy, and at that many only once it
-// has spent kStepsPerByte per byte on average.
+// value counts as one step). Short periodic patterns and data of very few byte values make long chains. In
+// the first the optimal parse looks at kCrowdedChainSteps more after a whole-length copy from within
+// kShortPeriod; once it has spent kStepsPerByte per byte on average, it looks at kCrowdedChainSteps and on
+// only until it has a whole-length copy, as the greedy parse does (but at most kCrowdedMaxSteps).
 constexpr int kMaxChainSteps = 2048;
 constexpr int kCrowdedChainSteps = 32;
-constexpr std::size_t kShortPeriod = 64;
-constexpr std::uint64_t kStepsPerByte = 256;
+constexpr int kCrowdedMaxSteps = 64;
+constexpr std::size_t kShortPeriod = 8;
+constexpr std::uint64_t kStepsPerByte = 128;
 constexpr std::uint64_t kStepsAhead = std::uint64_t{1} << 22;
 
 void AppendLiterals(std::vector<std::uint8_t>& tokens, std::span<const std::uint8_t> literals) {
@@ -171,14 +173,18 @@ int FindCopies(const MatchFinder& finder,
                const std::vector<std::uint32_t>& runStarts,
                const CopyPrices& prices,
                std::size_t j,
-               int maxSteps,
+               bool crowded,
                CopyChoice& choice) {
     choice.Clear();
     std::int32_t candidate = finder.First(j);
     const std::size_t ownRun = std::min<std::size_t>(runEnds[j] - j, kMaxCopy);
     const std::size_t limit = std::min(kMaxCopy, data.size() - j);
+    int maxSteps = kMaxChainSteps;
     int steps = 0;
     for (; candidate != MatchFinder::kNone && steps < maxSteps; ++steps) {
+        if (crowded && steps >= kCrowdedChainSteps && (choice.Longest == limit || steps >= kCrowdedMaxSteps)) {
+            break;
+        }
         const auto from = static_cast<std::size_t>(candidate);
         const std::size_t distance = j - from;
         if (distance > kMaxDistance) {
@@ -304,8 +310,8 @@ std::vector<std::uint8_t> OptimalParse(std::span<const std::uint8_t> data, const
             break;
         }
         const bool crowded = chainSteps > kStepsPerByte * j + kStepsAhead;
-        chainSteps += static_cast<std::uint64_t>(FindCopies(finder, data, runEnds, runStarts, *copyPrices, j,
-                                                            crowded ? kCrowdedChainSteps : kMaxChainSteps, choice));
+        chainSteps +=
+            static_cast<std::uint64_t>(FindCopies(finder, data, runEnds, runStarts, *copyPrices, j, crowded, choice));
         finder.Insert(j);
         for (std::size_t length = kMinCopy; length <= choice.Longest; ++length) {
             const std::int32_t price = cost[j] + choice.Price[length - kMinCopy];
