@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -12,7 +13,17 @@
 namespace patcher::patchkit {
 namespace {
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+// Reads a whole regular file; one that is larger than `limit` bytes is refused unread.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uintmax_t limit, const char* tooLarge) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        throw std::runtime_error("cannot read " + path +
+                                 (std::filesystem::exists(path, error) ? ": not a regular file" : ": no such file"));
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > limit) {
+        throw std::runtime_error(path + " has " + std::to_string(size) + " bytes, " + tooLarge);
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot open " + path);
@@ -45,7 +56,8 @@ int RunPack(const Arguments& arguments) {
     if (paths.size() != 2) {
         throw UsageError{"takes an input and an output path"};
     }
-    const std::vector<std::uint8_t> data = ReadWholeFile(paths[0]);
+    const std::vector<std::uint8_t> data =
+        ReadWholeFile(paths[0], UnpackCapacity, "more than the 2097152 that one packed stream may unpack to");
     WriteWholeFile(paths[1], packer::Pack(data, method));
     return 0;
 }
@@ -54,7 +66,9 @@ int RunUnpack(const Arguments& arguments) {
     if (arguments.size() != 2) {
         throw UsageError{"takes an input and an output path"};
     }
-    const std::vector<std::uint8_t> packed = ReadWholeFile(arguments[0]);
+    // The codes of a token string (at most twice the capacity, at most 16 bits each) never need more.
+    const std::vector<std::uint8_t> packed =
+        ReadWholeFile(arguments[0], std::uintmax_t{8} * UnpackCapacity + 4096, "more than any packed stream needs");
     DecoderState state;
     WriteWholeFile(arguments[1], Unpack(state, packed));
     return 0;
