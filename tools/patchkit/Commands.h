@@ -21,5 +21,6 @@ struct UsageError {
 };
 
 int RunRecognise(const Arguments& arguments);
+int RunScramble(const Arguments& arguments);
 
 }  // namespace patcher::patchkit

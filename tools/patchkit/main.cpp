@@ -10,6 +10,7 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
+    {"scramble", "scramble encode|decode METHOD KEY HEX  - prints the scrambled or plain text in hex", RunScramble},
 };
 
 int PrintUsage(std::FILE* to) {
