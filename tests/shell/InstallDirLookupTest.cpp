@@ -181,10 +181,5 @@ TEST_F(FindInstallDirTest, AnExpandableStringIsReturnedUnexpanded) {
     EXPECT_EQ(Find(1, 2), "%ProgramFiles%\\Vokarion\\");
 }
 
-TEST_F(FindInstallDirTest, XorScrambledRecordsAreFoundToo) {
-    Record(kUser, 5, "C:\\Programme\\Vokarion Büro\\");
-    EXPECT_EQ(Find(5, 5), "C:\\Programme\\Vokarion Büro\\");
-}
-
 }  // namespace
 }  // namespace patcher

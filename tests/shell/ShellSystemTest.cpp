@@ -225,12 +225,6 @@ TEST_F(InstallDirOnTheSystemTest, APlainNameIsReadAndADwordUnderTheScrambledName
     EXPECT_EQ(FindInstallDir(profile_, SystemRegistry()), "D:\\Machine\\");
 }
 
-TEST_F(InstallDirOnTheSystemTest, TheHelperRefusesAWrongCommandLine) {
-    EXPECT_EQ(RecordInstallDir({product_}), 2);
-    EXPECT_EQ(RecordInstallDir({"11", "C:\\"}), 2);
-    EXPECT_EQ(RecordInstallDir({"--hive=hkcr", product_, "C:\\"}), 2);
-}
-
 // ---------------------------------------------------------------- help shortcuts in the Start menu
 
 struct LinkContents {
