@@ -53,4 +53,11 @@ struct FileHandleTraits {
 };
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
+
 }  // namespace patcher::win32

@@ -23,5 +23,6 @@ struct UsageError {
 int RunStandin(const Arguments& arguments);
 int RunSignatures(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
+int RunScramble(const Arguments& arguments);
 
 }  // namespace patcher::patchkit

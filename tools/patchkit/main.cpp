@@ -12,6 +12,7 @@ constexpr Command kCommands[] = {
     {"standin", "standin DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>", RunStandin},
     {"signatures", "signatures [OUT]  - derives the signature tables from the stand-ins (C++ source)", RunSignatures},
     {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
+    {"scramble", "scramble encode|decode METHOD KEY HEX  - prints the scrambled or plain text in hex", RunScramble},
 };
 
 int PrintUsage(std::FILE* to) {
