@@ -21,5 +21,6 @@ struct UsageError {
 };
 
 int RunRecognise(const Arguments& arguments);
+int RunCatalogue(const Arguments& arguments);
 
 }  // namespace patcher::patchkit

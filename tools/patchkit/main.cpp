@@ -10,6 +10,7 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
+    {"catalogue", "catalogue             - prints every message as LANG<TAB>ID<TAB>HEX-BYTES", RunCatalogue},
 };
 
 int PrintUsage(std::FILE* to) {
