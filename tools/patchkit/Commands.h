@@ -24,5 +24,6 @@ int RunStandin(const Arguments& arguments);
 int RunSignatures(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
 int RunScramble(const Arguments& arguments);
+int RunCatalogue(const Arguments& arguments);
 
 }  // namespace patcher::patchkit

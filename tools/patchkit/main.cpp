@@ -13,6 +13,7 @@ constexpr Command kCommands[] = {
     {"signatures", "signatures [OUT]  - derives the signature tables from the stand-ins (C++ source)", RunSignatures},
     {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
     {"scramble", "scramble encode|decode METHOD KEY HEX  - prints the scrambled or plain text in hex", RunScramble},
+    {"catalogue", "catalogue             - prints every message as LANG<TAB>ID<TAB>HEX-BYTES", RunCatalogue},
 };
 
 int PrintUsage(std::FILE* to) {
