@@ -53,4 +53,34 @@ struct FileHandleTraits {
 };
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
+
+template <typename GdiHandle>
+struct GdiObjectTraits {
+    using Handle = GdiHandle;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteObject(h); }
+};
+using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
+
+// A device context made by CreateCompatibleDC (not one borrowed from a window with GetDC).
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteDC(h); }
+};
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+
+struct WindowTraits {
+    using Handle = HWND;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DestroyWindow(h); }
+};
+using UniqueWindow = UniqueHandle<WindowTraits>;
+
 }  // namespace patcher::win32

@@ -25,5 +25,7 @@ int RunSignatures(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
 int RunPack(const Arguments& arguments);
 int RunUnpack(const Arguments& arguments);
+int RunScramble(const Arguments& arguments);
+int RunCatalogue(const Arguments& arguments);
 
 }  // namespace patcher::patchkit

@@ -1,0 +1,120 @@
+#include "shell/HelpShortcuts.h"
+
+#include <array>
+#include <stdexcept>
+#include <string>
+
+#include "shell/StartMenu.h"
+
+namespace patcher {
+namespace {
+
+constexpr std::int32_t kHelpShortcutKind = 6;
+constexpr int kProductCount = 10;
+
+// One row per product: columns 0..2 hold the Polish group name, column 3 the German one (which differs only
+// for the German editions, products 4 and 5); the languages after German have no group of their own. This
+// file is stored in Windows-1250 by the build.
+struct GroupNames {
+    ByteStringView Polish;
+    ByteStringView German;
+};
+constexpr std::array<GroupNames, kProductCount> kGroupNames = {{
+    {"Vokarion Języka Francuskiego", "Vokarion Języka Francuskiego"},
+    {"Vokarion Języka Angielskiego", "Vokarion Języka Angielskiego"},
+    {"Vokarion Języka Angielskiego", "Vokarion Języka Angielskiego"},
+    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
+    {"Vokarion Niemiecki Biurowy", "Vokarion Deutsch für das Büro"},
+    {"Vokarion Języka Angielskiego 2", "Vokarion Języka Angielskiego 2"},
+    {},
+    {},
+    {},
+    {},
+}};
+
+struct HelpTopic {
+    ByteStringView PolishFile;
+    ByteStringView GermanFile;
+    ByteStringView OlderShortcut;
+    ByteStringView PolishShortcut;
+    ByteStringView GermanShortcut;
+};
+constexpr std::array<HelpTopic, 2> kHelpTopics = {{
+    {"Vokar.chm", "VokarD.chm", "Hilfedatei des Übersetzungsprogramms.lnk",
+     "Hilfedatei des Übersetzungsprogramms (Polnisch).lnk", "Hilfedatei des Übersetzungsprogramms (Deutsch).lnk"},
+    {"Sl_Zew.chm", "Sl_ZewD.chm", "Hilfedatei des Wörterbuchs.lnk", "Hilfedatei des Wörterbuchs (Polnisch).lnk",
+     "Hilfedatei des Wörterbuchs (Deutsch).lnk"},
+}};
+
+void ReplaceTopicShortcuts(const HelpTopic& topic,
+                           ByteStringView installDir,
+                           const ByteString& group,
+                           FileSystem& files,
+                           Shell& shell) {
+    const ByteString polishFile = JoinPath(installDir, topic.PolishFile);
+    const ByteString germanFile = JoinPath(installDir, topic.GermanFile);
+    if (!files.FileExists(polishFile) || !files.FileExists(germanFile)) {
+        return;
+    }
+    const ByteString olderShortcut = JoinPath(group, topic.OlderShortcut);
+    if (files.FileExists(olderShortcut)) {
+        try {
+            shell.RemoveFile(olderShortcut);
+        } catch (...) {
+            // In use or not ours to delete: the new shortcuts are made all the same.
+        }
+    }
+    CreateShellLink(polishFile, JoinPath(group, topic.PolishShortcut), shell);
+    CreateShellLink(germanFile, JoinPath(group, topic.GermanShortcut), shell);
+}
+
+}  // namespace
+
+ByteStringView StartMenuGroupName(int productIndex, LanguageCode language) {
+    if (productIndex < 1 || productIndex > kProductCount || language >= kLanguageCount) {
+        throw std::out_of_range("StartMenuGroupName has no cell " + std::to_string(productIndex) + "/" +
+                                std::to_string(language));
+    }
+    const GroupNames& names = kGroupNames[static_cast<std::size_t>(productIndex - 1)];
+    if (language <= kFrench) {
+        return names.Polish;
+    }
+    return language == kGerman ? names.German : ByteStringView();
+}
+
+void CreateHelpShortcuts(const ProductProfile& profile,
+                         ByteStringView installDir,
+                         Registry& registry,
+                         FileSystem& files,
+                         Shell& shell) noexcept {
+    if (profile.ProductKind != kHelpShortcutKind) {
+        return;
+    }
+    try {
+        const ByteString programs = ReadProgramsFolder(registry);
+        if (programs.empty()) {
+            return;
+        }
+        // The group's name is always the German one, whatever language the window shows. A product without
+        // a group name has no group: its shortcuts do not belong in the Programs folder itself.
+        const ByteStringView groupName = StartMenuGroupName(profile.ProductIndex, kGerman);
+        if (groupName.empty()) {
+            return;
+        }
+        const ByteString group = JoinPath(programs, groupName);
+        if (!files.DirectoryExists(group) || installDir.empty()) {
+            return;
+        }
+        for (const HelpTopic& topic : kHelpTopics) {
+            try {
+                ReplaceTopicShortcuts(topic, installDir, group, files, shell);
+            } catch (...) {
+                // Each topic stands on its own.
+            }
+        }
+    } catch (...) {
+        // Nothing of this step is ever reported.
+    }
+}
+
+}  // namespace patcher

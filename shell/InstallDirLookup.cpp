@@ -1,0 +1,67 @@
+#include "shell/InstallDirLookup.h"
+
+#include "shell/untKod.h"
+
+namespace patcher {
+namespace {
+
+constexpr ByteStringView kPlainValueName = "Katalog";
+constexpr ByteStringView kKind4Key = "Software\\Vokarion\\DeuVokarion";
+constexpr std::int32_t kLookupKeyNo = 5;
+
+bool ReadsProductKey(std::int32_t kind) {
+    return kind == 1 || kind == 2 || kind == 3 || kind == 5 || kind == 6;
+}
+
+// The record below the product's own key in one hive. A value found under the scrambled name is read even
+// when it turns out unreadable: the plain name is then not tried in this hive.
+ByteString ReadProductRecord(const ProductProfile& profile, Registry& registry, RegistryHive hive) {
+    const std::unique_ptr<RegistryKey> key = registry.OpenKey(hive, ProductKeyTable(profile.ProductIndex));
+    if (!key) {
+        return {};
+    }
+    const ByteString scrambledName = Kod.Encode(kPlainValueName, profile.ProductIndex, kLookupKeyNo);
+    if (key->ValueExists(scrambledName)) {
+        return Kod.Decode(ReadRegistryString(*key, scrambledName), profile.ProductIndex, kLookupKeyNo);
+    }
+    // The plain-named value holds scrambled data as well.
+    if (key->ValueExists(kPlainValueName)) {
+        return Kod.Decode(ReadRegistryString(*key, kPlainValueName), profile.ProductIndex, kLookupKeyNo);
+    }
+    return {};
+}
+
+ByteString ReadRecord(const ProductProfile& profile, Registry& registry, RegistryHive hive) {
+    if (ReadsProductKey(profile.ProductKind)) {
+        return ReadProductRecord(profile, registry, hive);
+    }
+    if (profile.ProductKind == 4 && hive == RegistryHive::LocalMachine) {
+        const std::unique_ptr<RegistryKey> key = registry.OpenKey(hive, kKind4Key);
+        if (key && key->ValueExists(kPlainValueName)) {
+            return ReadRegistryString(*key, kPlainValueName);
+        }
+    }
+    return {};
+}
+
+// One hive's attempt: whatever goes wrong in it means nothing was found there.
+ByteString TryHive(const ProductProfile& profile, Registry& registry, RegistryHive hive) noexcept {
+    try {
+        return ReadRecord(profile, registry, hive);
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace
+
+ByteString FindInstallDir(const ProductProfile& profile, Registry& registry) noexcept {
+    ByteString result = TryHive(profile, registry, RegistryHive::CurrentUser);
+    // An empty record counts as none, so the local machine's is consulted too.
+    if (result.empty()) {
+        result = TryHive(profile, registry, RegistryHive::LocalMachine);
+    }
+    return result;
+}
+
+}  // namespace patcher

@@ -1,0 +1,50 @@
+#include "shell/StartMenu.h"
+
+namespace patcher {
+namespace {
+
+constexpr ByteStringView kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr ByteStringView kProgramsValue = "Programs";
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+}  // namespace
+
+ByteString ReadProgramsFolder(Registry& registry) noexcept {
+    try {
+        const std::unique_ptr<RegistryKey> key = registry.OpenKey(RegistryHive::CurrentUser, kShellFoldersKey);
+        if (!key) {
+            return {};
+        }
+        return ReadRegistryString(*key, kProgramsValue);
+    } catch (...) {
+        return {};
+    }
+}
+
+bool CreateShellLink(ByteStringView target, ByteStringView linkPath, Shell& shell) noexcept {
+    try {
+        shell.WriteShellLink(linkPath, target, DirectoryPart(target));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+ByteString DirectoryPart(ByteStringView path) {
+    const std::size_t last = path.find_last_of("\\/:");
+    return last == ByteStringView::npos ? ByteString() : ByteString(path.substr(0, last + 1));
+}
+
+ByteString JoinPath(ByteStringView directory, ByteStringView name) {
+    ByteString joined(directory);
+    if (joined.empty() || !IsSeparator(joined.back())) {
+        joined += '\\';
+    }
+    joined += name;
+    return joined;
+}
+
+}  // namespace patcher

@@ -1,0 +1,142 @@
+// record_install_dir: writes a product's installation directory record into the registry exactly as the
+// product's installer does (scrambled value name, scrambled data, RegSetValueExA), so that tests under Wine
+// set up real installations.
+//
+//   record_install_dir [--hive=hkcu|hklm] [--plain] PRODUCT DIR   the record, scrambled
+//   record_install_dir [--hive=hkcu|hklm] [--plain] --empty PRODUCT  an empty string value
+//   record_install_dir [--hive=hkcu|hklm] [--plain] --dword PRODUCT  a REG_DWORD value instead of a string
+//   record_install_dir [--hive=hkcu|hklm] --remove PRODUCT        deletes the product's key in that hive
+//
+// PRODUCT is the product index (1..10): the row of the key table and the scrambler's method. --plain names
+// the value "Katalog" instead of its scrambled form; the data stays scrambled. Exit code 0 on success, 1 when
+// the registry refuses, 2 for a wrong command line.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/ProductProfile.h"
+#include "platform/win32/UniqueHandle.h"
+#include "shell/untKod.h"
+
+namespace {
+
+using patcher::ByteString;
+using patcher::Kod;
+using patcher::win32::UniqueRegistryKey;
+
+// The 32-bit view, where the product family's 32-bit installers write, also from a 64-bit build.
+#ifdef _WIN64
+constexpr REGSAM kView = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM kView = 0;
+#endif
+
+constexpr std::int32_t kRecordKeyNo = 5;
+
+enum class Action { Write, WriteEmpty, WriteDword, Remove };
+
+struct Options {
+    HKEY Hive = HKEY_CURRENT_USER;
+    bool Plain = false;
+    Action What = Action::Write;
+    int Product = 0;
+    ByteString Directory;
+};
+
+int Usage(const char* problem) {
+    std::fprintf(stderr,
+                 "record_install_dir: %s\n"
+                 "usage: record_install_dir [--hive=hkcu|hklm] [--plain] [--empty|--dword|--remove] PRODUCT [DIR]\n",
+                 problem);
+    return 2;
+}
+
+bool Parse(int argc, char** argv, Options& options, const char*& problem) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--hive=hkcu") {
+            options.Hive = HKEY_CURRENT_USER;
+        } else if (argument == "--hive=hklm") {
+            options.Hive = HKEY_LOCAL_MACHINE;
+        } else if (argument == "--plain") {
+            options.Plain = true;
+        } else if (argument == "--empty") {
+            options.What = Action::WriteEmpty;
+        } else if (argument == "--dword") {
+            options.What = Action::WriteDword;
+        } else if (argument == "--remove") {
+            options.What = Action::Remove;
+        } else if (argument.rfind("--", 0) == 0) {
+            problem = "unknown option";
+            return false;
+        } else {
+            positional.push_back(argument);
+        }
+    }
+    const std::size_t wanted = options.What == Action::Write ? 2 : 1;
+    if (positional.size() != wanted) {
+        problem = options.What == Action::Write ? "takes a product index and a directory" : "takes a product index";
+        return false;
+    }
+    char* end = nullptr;
+    const long product = std::strtol(positional[0].c_str(), &end, 10);
+    if (*end != '\0' || product < 1 || product > 10) {
+        problem = "the product index must be a number from 1 to 10";
+        return false;
+    }
+    options.Product = static_cast<int>(product);
+    if (options.What == Action::Write) {
+        options.Directory = positional[1];
+    }
+    return true;
+}
+
+int Fail(const char* operation, LONG status) {
+    std::fprintf(stderr, "record_install_dir: %s failed (system error %ld)\n", operation, status);
+    return 1;
+}
+
+int Run(const Options& options) {
+    const ByteString keyPath(patcher::ProductKeyTable(options.Product));
+    if (options.What == Action::Remove) {
+        const LONG status = ::RegDeleteKeyExA(options.Hive, keyPath.c_str(), kView, 0);
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? 0 : Fail("RegDeleteKeyExA", status);
+    }
+
+    UniqueRegistryKey key;
+    LONG status = ::RegCreateKeyExA(options.Hive, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    KEY_SET_VALUE | kView, nullptr, key.Put(), nullptr);
+    if (status != ERROR_SUCCESS) {
+        return Fail("RegCreateKeyExA", status);
+    }
+    const ByteString name =
+        options.Plain ? ByteString("Katalog") : Kod.Encode("Katalog", options.Product, kRecordKeyNo);
+    if (options.What == Action::WriteDword) {
+        const DWORD one = 1;
+        status =
+            ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    } else {
+        const ByteString data = options.What == Action::WriteEmpty
+                                    ? ByteString()
+                                    : Kod.Encode(options.Directory, options.Product, kRecordKeyNo);
+        // As for every string value, the size counts the terminating zero.
+        status = ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                                  static_cast<DWORD>(data.size() + 1));
+    }
+    return status == ERROR_SUCCESS ? 0 : Fail("RegSetValueExA", status);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    const char* problem = nullptr;
+    if (!Parse(argc, argv, options, problem)) {
+        return Usage(problem);
+    }
+    return Run(options);
+}
