@@ -25,13 +25,12 @@ void ByteBuffer::Release() {
 
 namespace {
 
-using uder_detail::kLookupSize;
 using uder_detail::kPairBits;
 using uder_detail::kPairSize;
 using uder_detail::kPrimaryBits;
 using uder_detail::kSecondaryBits;
 
-// Room past the end of each buffer, so that short copies may be done as whole 16-byte moves.
+// Room past the end of each buffer, for moves of whole words that run past the end of a token.
 constexpr std::size_t kSlack = 32;
 
 // Every token of k bytes yields at least k / 2 output bytes, so a longer intermediate string can only end in
@@ -162,13 +161,6 @@ std::uint64_t LoadBigEndian64(const std::uint8_t* bytes) {
     std::memcpy(&word, bytes, sizeof word);
     return __builtin_bswap64(word);
 }
-
-// The symbol bits, a machine word at a time: Window holds the next Count bits of the stream at its top, and
-// the bits below them are either zero or the stream's own following bits.
-struct WordReader {
-    std::uint64_t Window = 0;
-    unsigned Count = 0;
-};
 
 // Looks up the code at the top of the window (at least 16 bits there): the leaf entry, or kEmptyFlag when no
 // code starts with those bits.

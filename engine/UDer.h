@@ -76,14 +76,15 @@ std::span<const std::uint8_t> Unpack(DecoderState& state, std::span<const std::u
 
 // Reads the code table and L, and decodes the L codes into the state's intermediate buffer (exactly L bytes,
 // returned). Refuses codes that are not prefix-free and an L that no stream of that size, or no output
-// within UnpackCapacity, can hold.
+// within UnpackCapacity, can hold. Uses the output buffer as scratch room on the way.
 std::span<const std::uint8_t> HuffmanStage(DecoderState& state, std::span<const std::uint8_t> packed);
 
 // Expands a token string into the state's output buffer (UnpackCapacity bytes); returns the produced count.
 std::int32_t LzStage(DecoderState& state, std::span<const std::uint8_t> intermediate);
 
-// Everything one decode needs, reused from stream to stream: the code table, the buffers and their counts.
-// One decode at a time; not to be shared between threads.
+// Everything one decode needs, reused from stream to stream: the code table and its lookups (some 40 KB, so
+// best kept static or on the heap), the buffers and their counts. One decode at a time; not to be shared
+// between threads.
 class DecoderState {
   public:
     const CodeTable& Codes() const { return codes_; }
