@@ -12,6 +12,7 @@ struct BenchSection {
 };
 
 void BenchRecognition();
+void BenchDecoder();
 
 // Wall-clock seconds of the best of `repeats` runs of work().
 template <typename Work>

@@ -10,6 +10,7 @@ namespace {
 
 constexpr BenchSection kSections[] = {
     {"recognition", BenchRecognition},
+    {"decoder", BenchDecoder},
 };
 
 }  // namespace

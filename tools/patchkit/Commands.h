@@ -23,6 +23,8 @@ struct UsageError {
 int RunStandin(const Arguments& arguments);
 int RunSignatures(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
+int RunPack(const Arguments& arguments);
+int RunUnpack(const Arguments& arguments);
 int RunScramble(const Arguments& arguments);
 int RunCatalogue(const Arguments& arguments);
 

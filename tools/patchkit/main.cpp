@@ -12,6 +12,8 @@ constexpr Command kCommands[] = {
     {"standin", "standin DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>", RunStandin},
     {"signatures", "signatures [OUT]  - derives the signature tables from the stand-ins (C++ source)", RunSignatures},
     {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
+    {"pack", "pack [--greedy] IN OUT  - packs a file (at most 2 MiB) into the packed-resource format", RunPack},
+    {"unpack", "unpack IN OUT  - unpacks a packed resource", RunUnpack},
     {"scramble", "scramble encode|decode METHOD KEY HEX  - prints the scrambled or plain text in hex", RunScramble},
     {"catalogue", "catalogue             - prints every message as LANG<TAB>ID<TAB>HEX-BYTES", RunCatalogue},
 };
