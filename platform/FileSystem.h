@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "common/ByteString.h"
 
@@ -18,6 +19,19 @@ class ReadableFile {
     virtual std::uint8_t ReadByte() = 0;
 };
 
+// A new file being written. Every operation throws PlatformError when the system call fails; destroying
+// an open file closes it and ignores the outcome.
+class WritableFile {
+  public:
+    virtual ~WritableFile() = default;
+
+    // Appends all the bytes; writing fewer is a failure.
+    virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+    // Makes what was written durable on the disk.
+    virtual void Flush() = 0;
+    virtual void Close() = 0;
+};
+
 // The file services of the platform. Paths are Windows-1250 byte strings, as the product stores them.
 class FileSystem {
   public:
@@ -30,6 +44,22 @@ class FileSystem {
     virtual bool FileExists(ByteStringView path) = 0;
     // True only for an existing directory; never fails.
     virtual bool DirectoryExists(ByteStringView path) = 0;
+
+    // Throws PlatformError when an existing file at path could not be opened for writing now: it is
+    // read-only, another program holds it open without letting others write, or access is denied.
+    // A missing file passes.
+    virtual void CheckWritable(ByteStringView path) = 0;
+
+    // Creates a new, empty file with a name of its own in `directory` and opens it for writing; its path
+    // is stored in `path` as soon as the file exists. Throws PlatformError.
+    virtual std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) = 0;
+
+    // Puts the closed file `replacement` in the place of `target` in one step. An existing target keeps
+    // its attributes and is either wholly replaced or left as it was. Throws PlatformError.
+    virtual void Replace(ByteStringView target, ByteStringView replacement) = 0;
+
+    // Deletes a file; false when it could not. Never throws.
+    virtual bool Delete(ByteStringView path) noexcept = 0;
 };
 
 // The file system of the machine the program runs on.

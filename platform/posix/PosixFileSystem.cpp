@@ -3,6 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/PlatformError.h"
@@ -48,6 +52,49 @@ class PosixReadableFile final : public ReadableFile {
     UniqueFd fd_;
 };
 
+[[noreturn]] void ThrowErrno(const char* operation) {
+    throw PlatformError(operation, static_cast<unsigned long>(errno));
+}
+
+class PosixWritableFile final : public WritableFile {
+  public:
+    explicit PosixWritableFile(UniqueFd fd) : fd_(std::move(fd)) {}
+
+    void Write(std::span<const std::uint8_t> bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t written = ::write(fd_.Get(), bytes.data(), bytes.size());
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                ThrowErrno("write");
+            }
+            bytes = bytes.subspan(static_cast<std::size_t>(written));
+        }
+    }
+
+    void Flush() override {
+        if (::fsync(fd_.Get()) != 0) {
+            ThrowErrno("fsync");
+        }
+    }
+
+    void Close() override {
+        if (::close(fd_.Release()) != 0) {
+            ThrowErrno("close");
+        }
+    }
+
+  private:
+    UniqueFd fd_;
+};
+
+// The directory part of a path, for the sync that makes a rename durable.
+ByteString DirectoryOf(const ByteString& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == ByteString::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 class PosixFileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
@@ -65,6 +112,74 @@ class PosixFileSystem final : public FileSystem {
 
     bool FileExists(ByteStringView path) override { return HasMode(path, S_IFREG); }
     bool DirectoryExists(ByteStringView path) override { return HasMode(path, S_IFDIR); }
+
+    void CheckWritable(ByteStringView path) override {
+        const ByteString terminated(path);
+        struct stat info {};
+        if (::stat(terminated.c_str(), &info) != 0) {
+            if (errno == ENOENT) {
+                return;
+            }
+            ThrowErrno("stat");
+        }
+        // The owner's write bit is the file's read-only attribute; root could write regardless.
+        if (!S_ISREG(info.st_mode) || (info.st_mode & S_IWUSR) == 0) {
+            throw PlatformError("open for writing of a read-only file", EACCES);
+        }
+        UniqueFd fd(::open(terminated.c_str(), O_WRONLY | O_CLOEXEC));
+        if (!fd) {
+            ThrowErrno("open for writing");
+        }
+    }
+
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
+        ByteString pattern(directory.empty() ? ByteStringView(".") : directory);
+        if (pattern.back() != '/') {
+            pattern += '/';
+        }
+        pattern += ".patcher-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        UniqueFd fd(::mkstemp(name.data()));
+        if (!fd) {
+            ThrowErrno("mkstemp");
+        }
+        path.assign(name.data());
+        return std::make_unique<PosixWritableFile>(std::move(fd));
+    }
+
+    void Replace(ByteStringView target, ByteStringView replacement) override {
+        const ByteString to(target), from(replacement);
+        // The new file takes the target's permissions, or those of any new file when there is no target.
+        struct stat info {};
+        mode_t mode = 0;
+        if (::stat(to.c_str(), &info) == 0) {
+            mode = info.st_mode & 07777;
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
+        }
+        if (::chmod(from.c_str(), mode) != 0) {
+            ThrowErrno("chmod");
+        }
+        if (::rename(from.c_str(), to.c_str()) != 0) {
+            ThrowErrno("rename");
+        }
+        // The rename itself reaches the disk with its directory.
+        if (UniqueFd dir(::open(DirectoryOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir) {
+            ::fsync(dir.Get());
+        }
+    }
+
+    bool Delete(ByteStringView path) noexcept override {
+        try {
+            const ByteString terminated(path);
+            return ::unlink(terminated.c_str()) == 0;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
 
   private:
     static bool HasMode(ByteStringView path, mode_t type) {

@@ -53,6 +53,14 @@ struct FileHandleTraits {
 };
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 
+// A loaded resource of a module (FreeResource is kept for the old systems that needed it).
+struct ResourceHandleTraits {
+    using Handle = HGLOBAL;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::FreeResource(h); }
+};
+using UniqueResourceHandle = UniqueHandle<ResourceHandleTraits>;
+
 struct RegistryKeyTraits {
     using Handle = HKEY;
     static Handle Empty() noexcept { return nullptr; }

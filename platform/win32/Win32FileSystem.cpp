@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/FileSystem.h"
 #include "platform/PlatformError.h"
 #include "platform/win32/UniqueHandle.h"
@@ -49,6 +51,40 @@ class Win32ReadableFile final : public ReadableFile {
     UniqueFileHandle handle_;
 };
 
+class Win32WritableFile final : public WritableFile {
+  public:
+    explicit Win32WritableFile(UniqueFileHandle handle) : handle_(std::move(handle)) {}
+
+    void Write(std::span<const std::uint8_t> bytes) override {
+        while (!bytes.empty()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+            DWORD written = 0;
+            if (!::WriteFile(handle_.Get(), bytes.data(), chunk, &written, nullptr)) {
+                ThrowLastError("WriteFile");
+            }
+            if (written == 0) {
+                throw PlatformError("WriteFile wrote nothing", ERROR_WRITE_FAULT);
+            }
+            bytes = bytes.subspan(written);
+        }
+    }
+
+    void Flush() override {
+        if (!::FlushFileBuffers(handle_.Get())) {
+            ThrowLastError("FlushFileBuffers");
+        }
+    }
+
+    void Close() override {
+        if (!::CloseHandle(handle_.Release())) {
+            ThrowLastError("CloseHandle");
+        }
+    }
+
+  private:
+    UniqueFileHandle handle_;
+};
+
 class Win32FileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
@@ -69,6 +105,79 @@ class Win32FileSystem final : public FileSystem {
     bool DirectoryExists(ByteStringView path) override {
         const DWORD attributes = Attributes(path);
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+
+    void CheckWritable(ByteStringView path) override {
+        if (path.empty()) {
+            throw PlatformError("open for writing of an empty path", ERROR_INVALID_NAME);
+        }
+        const DWORD attributes = Attributes(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND) {
+                return;
+            }
+            throw PlatformError("GetFileAttributesA", error);
+        }
+        // Checked by hand: run as an administrator, some systems open read-only files for writing all the same.
+        if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+            throw PlatformError("open for writing of a read-only file", ERROR_ACCESS_DENIED);
+        }
+        const ByteString terminated(path);
+        const UniqueFileHandle handle(::CreateFileA(terminated.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle) {
+            ThrowLastError("CreateFileA for writing");
+        }
+    }
+
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
+        const ByteString folder = directory.empty() ? ByteString(".") : ByteString(directory);
+        char name[MAX_PATH] = {};
+        if (::GetTempFileNameA(folder.c_str(), "vkp", 0, name) == 0) {  // creates the file, empty
+            ThrowLastError("GetTempFileNameA");
+        }
+        path = name;
+        UniqueFileHandle handle(
+            ::CreateFileA(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle) {
+            ThrowLastError("CreateFileA of a new file");
+        }
+        return std::make_unique<Win32WritableFile>(std::move(handle));
+    }
+
+    void Replace(ByteStringView target, ByteStringView replacement) override {
+        const ByteString to(target), from(replacement);
+        if (::GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                ThrowLastError("MoveFileExA");
+            }
+            return;
+        }
+        // With a backup name, a failed replacement leaves both files under names we know: without one, a
+        // failure can leave the target gone.
+        const ByteString backup = from + "~";
+        ::DeleteFileA(backup.c_str());
+        if (!::ReplaceFileA(to.c_str(), from.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                            nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+                // The target was moved to the backup name and the replacement could not take its place.
+                ::MoveFileExA(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+            }
+            throw PlatformError("ReplaceFileA", error);
+        }
+        ::DeleteFileA(backup.c_str());
+    }
+
+    bool Delete(ByteStringView path) noexcept override {
+        char name[MAX_PATH + 1] = {};
+        if (path.empty() || path.size() > MAX_PATH) {
+            return false;
+        }
+        path.copy(name, path.size());
+        return ::DeleteFileA(name) != 0;
     }
 
   private:

@@ -20,6 +20,7 @@ class MemoryFileSystem final : public FileSystem {
         int OpenHandles = 0;  // handles not yet closed
         int Seeks = 0;
         int Reads = 0;
+        int WriteOperations = 0;  // checks, creations, writes, flushes, closes, replacements and deletions
     };
 
     void AddFile(const std::string& path, std::vector<std::uint8_t> bytes) { files_[path] = std::move(bytes); }
@@ -31,7 +32,12 @@ class MemoryFileSystem final : public FileSystem {
     void FailReadAfter(int successfulReads) { failReadAfter_ = successfulReads; }
     void FailSize() { failSize_ = true; }
 
+    // Write side: files that refuse writing, and the operation (counted from 1) that fails.
+    void MakeReadOnly(const std::string& path) { readOnly_.insert(path); }
+    void FailWriteOperation(int number) { failWriteOperation_ = number; }
+
     const Counters& Count() const { return counters_; }
+    const std::map<std::string, std::vector<std::uint8_t>>& Files() const { return files_; }
 
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
         const std::string key(path);
@@ -46,7 +52,73 @@ class MemoryFileSystem final : public FileSystem {
     bool FileExists(ByteStringView path) override { return files_.count(std::string(path)) != 0; }
     bool DirectoryExists(ByteStringView path) override { return directories_.count(std::string(path)) != 0; }
 
+    void CheckWritable(ByteStringView path) override {
+        WriteOperation("check");
+        if (readOnly_.count(std::string(path)) != 0) {
+            throw PlatformError("open for writing", 5);
+        }
+    }
+
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
+        WriteOperation("create");
+        if (!directory.empty() && directories_.count(std::string(directory)) == 0) {
+            throw PlatformError("create in a missing directory", 3);
+        }
+        path = std::string(directory) + "\\~new" + std::to_string(++created_) + ".tmp";
+        files_[path];
+        return std::make_unique<NewFile>(*this, path);
+    }
+
+    void Replace(ByteStringView target, ByteStringView replacement) override {
+        WriteOperation("replace");
+        const auto from = files_.find(std::string(replacement));
+        if (from == files_.end() || readOnly_.count(std::string(target)) != 0) {
+            throw PlatformError("replace", 5);
+        }
+        files_[std::string(target)] = std::move(from->second);
+        files_.erase(from);
+    }
+
+    bool Delete(ByteStringView path) noexcept override {
+        try {
+            WriteOperation("delete");
+            return files_.erase(std::string(path)) != 0;
+        } catch (const PlatformError&) {
+            return false;
+        }
+    }
+
   private:
+    void WriteOperation(const char* what) {
+        if (++counters_.WriteOperations == failWriteOperation_) {
+            throw PlatformError(std::string("injected failure of ") + what, 29);
+        }
+    }
+
+    // Writes go straight into the file's bytes; a failing write stores half of what it was given, as a
+    // full disk would.
+    class NewFile final : public WritableFile {
+      public:
+        NewFile(MemoryFileSystem& owner, std::string path) : owner_(owner), path_(std::move(path)) {}
+        void Write(std::span<const std::uint8_t> bytes) override {
+            auto& stored = owner_.files_.at(path_);
+            try {
+                owner_.WriteOperation("write");
+            } catch (const PlatformError&) {
+                stored.insert(stored.end(), bytes.begin(),
+                              bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2));
+                throw;
+            }
+            stored.insert(stored.end(), bytes.begin(), bytes.end());
+        }
+        void Flush() override { owner_.WriteOperation("flush"); }
+        void Close() override { owner_.WriteOperation("close"); }
+
+      private:
+        MemoryFileSystem& owner_;
+        std::string path_;
+    };
+
     class File final : public ReadableFile {
       public:
         File(MemoryFileSystem& owner, const std::vector<std::uint8_t>& bytes) : owner_(owner), bytes_(bytes) {
@@ -84,7 +156,10 @@ class MemoryFileSystem final : public FileSystem {
     std::map<std::string, std::vector<std::uint8_t>> files_;
     std::set<std::string> directories_;
     std::set<std::string> unopenable_;
+    std::set<std::string> readOnly_;
     int failReadAfter_ = -1;
+    int failWriteOperation_ = 0;
+    int created_ = 0;
     bool failSize_ = false;
     Counters counters_;
 };
