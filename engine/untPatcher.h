@@ -1,9 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "common/ByteString.h"
 #include "platform/FileSystem.h"
+#include "platform/ResourceStore.h"
 
 namespace patcher {
 
@@ -29,5 +32,35 @@ Recognition IdentifyFileVersion(int fileIndex, ByteStringView path, FileSystem& 
 inline CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path, FileSystem& files) {
     return IdentifyFileVersion(fileIndex, path, files).Result;
 }
+
+// The packed resources that hold each file's new content: two slots per file index, stored as 24 names in row
+// order (slot k of row i is entry 2 * (i - 1) + (k - 1)); an empty name means the slot holds nothing.
+extern const std::array<ByteStringView, 24> ResourceNameTable;
+
+// Slot 1 or 2 of the row of fileIndex (1..12); empty outside the table.
+ByteStringView ResourceName(int fileIndex, int slot);
+
+class DecoderState;
+
+// What a rewrite needs: the file layer, the packed data the program carries, and the program's one decoder.
+struct RewriteServices {
+    FileSystem& Files;
+    ResourceStore& Resources;
+    DecoderState& Decoder;
+};
+
+// Loads the named packed resource, unpacks it and appends the bytes to `content`. Throws on any failure:
+// a missing resource, a broken stream, no memory.
+void UnpackResource(ByteStringView name,
+                    ResourceStore& resources,
+                    DecoderState& decoder,
+                    std::vector<std::uint8_t>& content);
+
+// Gives the file at path (the installation directory and the file's name) the new content of fileIndex:
+// the unpacked resources of its row, one after the other. True when the file now holds exactly that content.
+// The content is unpacked and checked against its recorded digest first, then written to a new file beside
+// the target, which replaces the target in one step: on false the target is byte for byte what it was (or
+// still absent), and nothing is left behind. Never throws.
+bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& services);
 
 }  // namespace patcher

@@ -9,6 +9,7 @@
 
 #include "app/ProductProfile.h"
 #include "engine/VersionTables.h"
+#include "tools/standin/DigestSource.h"
 #include "tools/standin/SignaturePicker.h"
 #include "tools/standin/SignatureSource.h"
 #include "tools/standin/StandinGenerator.h"
@@ -146,16 +147,26 @@ TEST(Standins, ConsecutiveVersionsShareMostOfTheirBytes) {
 }
 
 #ifdef PATCHER_SOURCE_DIR
+std::string CommittedSource(const char* file) {
+    std::ifstream committed(std::string(PATCHER_SOURCE_DIR) + "/" + file, std::ios::binary);
+    std::ostringstream text;
+    text << committed.rdbuf();
+    return text.str();
+}
+
 // The committed tables are exactly what the stand-ins give: a change to the generator or the picker that
 // would silently change the patcher's tables fails here.
 TEST(SignatureSource, CommittedTablesMatchTheStandins) {
-    std::ifstream committed(std::string(PATCHER_SOURCE_DIR) + "/engine/SignatureTables.cpp", std::ios::binary);
-    ASSERT_TRUE(committed.is_open());
-    std::ostringstream text;
-    text << committed.rdbuf();
     const std::string regenerated = RenderSignatureSource(PickSignatureTables(Standins()));
-    EXPECT_TRUE(text.str() == regenerated) << "engine/SignatureTables.cpp is out of date: run "
-                                              "`./run patchkit signatures engine/SignatureTables.cpp`";
+    EXPECT_TRUE(CommittedSource("engine/SignatureTables.cpp") == regenerated)
+        << "engine/SignatureTables.cpp is out of date: run "
+           "`./run patchkit signatures engine/SignatureTables.cpp`";
+}
+
+// Likewise the digests that every rewrite checks the unpacked content against.
+TEST(SignatureSource, CommittedDigestsMatchTheStandins) {
+    EXPECT_TRUE(CommittedSource("engine/ContentDigests.cpp") == RenderDigestSource(Standins()))
+        << "engine/ContentDigests.cpp is out of date: run `./run patchkit digests engine/ContentDigests.cpp`";
 }
 #endif
 

@@ -13,16 +13,7 @@ int RunRecognise(const Arguments& arguments) {
     if (arguments.size() != 2) {
         throw UsageError{"takes a file index and a path"};
     }
-    std::size_t used = 0;
-    int fileIndex = 0;
-    try {
-        fileIndex = std::stoi(arguments[0], &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used != arguments[0].size() || fileIndex < 1 || fileIndex > kFileCount) {
-        throw UsageError{"the file index must be a number from 1 to 12"};
-    }
+    const int fileIndex = ParseFileIndex(arguments[0]);
     const Recognition recognition = IdentifyFileVersion(fileIndex, arguments[1], SystemFileSystem());
     if (recognition.Version != 0) {
         std::printf("%s %d\n", CheckResultName(recognition.Result), recognition.Version);

@@ -20,9 +20,15 @@ struct UsageError {
     std::string Message;
 };
 
+// A file index 1..12 given on the command line; throws UsageError for anything else.
+int ParseFileIndex(const std::string& text);
+
 int RunStandin(const Arguments& arguments);
 int RunSignatures(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
+int RunResources(const Arguments& arguments);
+int RunDigests(const Arguments& arguments);
+int RunRewrite(const Arguments& arguments);
 int RunPack(const Arguments& arguments);
 int RunUnpack(const Arguments& arguments);
 int RunScramble(const Arguments& arguments);

@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <string>
 
+#include "engine/VersionTables.h"
 #include "tools/patchkit/Commands.h"
 
 namespace patcher::patchkit {
@@ -14,9 +16,34 @@ constexpr Command kCommands[] = {
     {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
     {"pack", "pack [--greedy] IN OUT  - packs a file (at most 2 MiB) into the packed-resource format", RunPack},
     {"unpack", "unpack IN OUT  - unpacks a packed resource", RunUnpack},
+    {"resources", "resources DIR  - packs the resources of the selected files into DIR, with a .rc script",
+     RunResources},
+    {"digests", "digests [OUT]  - the size and CRC-32 of every file's new content (C++ source)", RunDigests},
+    {"rewrite",
+     "rewrite [--data DIR] INDEX PATH  - rewrites a file from the build's packed data; prints true "
+     "or false",
+     RunRewrite},
     {"scramble", "scramble encode|decode METHOD KEY HEX  - prints the scrambled or plain text in hex", RunScramble},
     {"catalogue", "catalogue             - prints every message as LANG<TAB>ID<TAB>HEX-BYTES", RunCatalogue},
 };
+
+}  // namespace
+
+int ParseFileIndex(const std::string& text) {
+    std::size_t used = 0;
+    int fileIndex = 0;
+    try {
+        fileIndex = std::stoi(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || fileIndex < 1 || fileIndex > kFileCount) {
+        throw UsageError{"the file index must be a number from 1 to 12"};
+    }
+    return fileIndex;
+}
+
+namespace {
 
 int PrintUsage(std::FILE* to) {
     std::fprintf(to, "usage: patchkit COMMAND ARGS...\n");

@@ -1,0 +1,36 @@
+# The packed data of this build: the resources that the selected files' rows name, made from the stand-in
+# builds by `patchkit resources`. A host build makes it with its own patchkit. The other builds (the native
+# test build with its slow sanitized patchkit, the Windows builds without one) take the data that the
+# native-release build made: ./run builds that first.
+set(PATCHER_PACKED_DIR "" CACHE PATH "Packed data made by a host build of patchkit (empty: make it here)")
+
+if(PATCHER_PACKED_DIR)
+    set(PATCHER_PACKED_DATA_DIR ${PATCHER_PACKED_DIR})
+    if(NOT EXISTS ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc)
+        message(WARNING "${PATCHER_PACKED_DATA_DIR} holds no packed data yet: build the native-release preset "
+                        "first (./run does).")
+    endif()
+    add_custom_target(packed_data)
+else()
+    set(PATCHER_PACKED_DATA_DIR ${CMAKE_BINARY_DIR}/packed)
+    add_custom_command(
+        OUTPUT ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc
+        COMMAND patchkit resources ${PATCHER_PACKED_DATA_DIR}
+        DEPENDS patchkit
+        COMMENT "Packing the resources of this build"
+        VERBATIM)
+    add_custom_target(packed_data ALL DEPENDS ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc)
+endif()
+
+# Gives a Windows program the packed data as RCDATA resources, and a host program the directory that
+# holds it (PATCHER_PACKED_DIR).
+function(patcher_use_packed_data target)
+    add_dependencies(${target} packed_data)
+    if(WIN32)
+        # Made by another build: a missing file stops the build at this target, loudly.
+        set_source_files_properties(${PATCHER_PACKED_DATA_DIR}/PackedResources.rc PROPERTIES GENERATED TRUE)
+        target_sources(${target} PRIVATE ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc)
+    else()
+        target_compile_definitions(${target} PRIVATE PATCHER_PACKED_DIR="${PATCHER_PACKED_DATA_DIR}")
+    endif()
+endfunction()

@@ -1,0 +1,110 @@
+#include <exception>
+#include <stdexcept>
+
+#include "engine/ContentDigests.h"
+#include "engine/Crc32.h"
+#include "engine/UDer.h"
+#include "engine/untPatcher.h"
+
+namespace patcher {
+namespace {
+
+// The new file is written beside the target, so that replacing the target stays on one volume and is one
+// step; if anything fails before that step, the new file goes again.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(FileSystem& files) : files_(files) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!path_.empty()) {
+            files_.Delete(path_);
+        }
+    }
+
+    ByteString& Path() { return path_; }
+    void Keep() { path_.clear(); }  // it has become the target
+
+  private:
+    FileSystem& files_;
+    ByteString path_;
+};
+
+// The directory part of a path, without its last separator except at the root ("C:\\" or "/").
+ByteString DirectoryOf(ByteStringView path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    if (separator == ByteStringView::npos) {
+        return ".";
+    }
+    const bool root = separator == 0 || (separator == 2 && path[1] == ':');
+    return ByteString(path.substr(0, root ? separator + 1 : separator));
+}
+
+void CheckDigest(const ContentDigest* digest, std::size_t size, std::uint32_t crc) {
+    if (digest == nullptr) {
+        throw std::runtime_error("no digest is recorded for this file's new content");
+    }
+    if (static_cast<std::size_t>(digest->Size) != size || crc != digest->Crc32) {
+        throw std::runtime_error("the unpacked content differs from what was packed");
+    }
+}
+
+}  // namespace
+
+const std::array<ByteStringView, 24> ResourceNameTable = {
+    "PVOKAREN1A",  "PVOKAREN1B", "VOKAREN1INT", "", "VOKARDE102",  "", "VOKARFRPL",   "",
+    "VOKARPLFR",   "",           "SLZEWFRPL",   "", "SLZEWPLFR",   "", "PVOKARDE2A",  "PVOKARDE2B",
+    "PVOKARDE2HT", "",           "PVOKARDE2HS", "", "PVOKARDE2DI", "", "PVOKARDE2IT", "",
+};
+
+ByteStringView ResourceName(int fileIndex, int slot) {
+    if (fileIndex < 1 || fileIndex > 12 || slot < 1 || slot > 2) {
+        return {};
+    }
+    return ResourceNameTable[static_cast<std::size_t>(2 * (fileIndex - 1) + (slot - 1))];
+}
+
+void UnpackResource(ByteStringView name,
+                    ResourceStore& resources,
+                    DecoderState& decoder,
+                    std::vector<std::uint8_t>& content) {
+    const auto resource = resources.Load(name);
+    decoder.ReleaseBuffers();  // nothing of the previous resource carries over
+    const std::span<const std::uint8_t> unpacked = Unpack(decoder, resource->Bytes());
+    content.insert(content.end(), unpacked.begin(), unpacked.end());
+}
+
+bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& services) {
+    try {
+        const ContentDigest* digest = NewContentDigest(fileIndex);
+        std::vector<std::uint8_t> content;
+        content.reserve(digest != nullptr ? static_cast<std::size_t>(digest->Size) : 0);
+        std::uint32_t crc = kCrc32Start;
+        for (const int slot : {1, 2}) {
+            const ByteStringView name = ResourceName(fileIndex, slot);
+            if (!name.empty()) {
+                const std::size_t start = content.size();
+                UnpackResource(name, services.Resources, services.Decoder, content);
+                // Checked while the bytes just unpacked are still in the cache.
+                crc = Crc32Update(crc, std::span(content).subspan(start));
+            }
+        }
+        CheckDigest(digest, content.size(), Crc32Finish(crc));
+
+        // A target that could not be opened for writing now (read-only, held by another program, no access)
+        // is refused as it is, before anything is written.
+        services.Files.CheckWritable(path);
+        TemporaryFile temporary(services.Files);
+        const auto file = services.Files.CreateUniqueFile(DirectoryOf(path), temporary.Path());
+        file->Write(content);
+        file->Flush();
+        file->Close();
+        services.Files.Replace(path, temporary.Path());
+        temporary.Keep();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace patcher

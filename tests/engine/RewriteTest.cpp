@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/UniqueHandle.h"
+#else
+#include <sys/stat.h>
+
+#include "platform/DirectoryResourceStore.h"
+#endif
+
+#include "engine/UDer.h"
+#include "engine/VersionTables.h"
+#include "engine/untPatcher.h"
+#include "tests/support/MemoryFileSystem.h"
+#include "tests/support/MemoryResourceStore.h"
+#include "tests/support/TempDir.h"
+#include "tools/standin/PackedResources.h"
+#include "tools/standin/StandinGenerator.h"
+
+namespace patcher {
+namespace {
+
+using testing::MemoryFileSystem;
+using testing::MemoryResourceStore;
+using Bytes = std::vector<std::uint8_t>;
+
+standin::StandinBuilds& Standins() {
+    static standin::StandinBuilds builds;
+    return builds;
+}
+
+const Bytes& NewFileOne() {
+    return Standins().Get(1, 11);
+}
+
+// The packed data that this build carries: resources of the test program itself on Windows, the build's
+// packed-data directory elsewhere.
+ResourceStore& BuildResources() {
+#ifdef _WIN32
+    return ProgramResources();
+#else
+    static DirectoryResourceStore store(PATCHER_PACKED_DIR);
+    return store;
+#endif
+}
+
+// The build's two resources of file 1, copied into a store that tests may change.
+MemoryResourceStore FileOneResources() {
+    MemoryResourceStore store;
+    for (const char* name : {"PVOKAREN1A", "PVOKAREN1B"}) {
+        const auto resource = BuildResources().Load(name);
+        store.Add(name, {resource->Bytes().begin(), resource->Bytes().end()});
+    }
+    return store;
+}
+
+Bytes ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::set<std::string> Listing(const std::filesystem::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+TEST(UnpackResource, AppendsTheUnpackedBytesOfTheBuildsResources) {
+    DecoderState decoder;
+    Bytes content = {0xAA};
+    UnpackResource("PVOKAREN1A", BuildResources(), decoder, content);
+    ASSERT_EQ(content.size(), 1 + standin::kFirstSlotBytes);
+    EXPECT_EQ(content[0], 0xAA);
+    EXPECT_TRUE(std::equal(content.begin() + 1, content.end(), NewFileOne().begin()));
+    UnpackResource("PVOKAREN1B", BuildResources(), decoder, content);
+    EXPECT_EQ(content.size(), 1 + NewFileOne().size());
+    EXPECT_THROW(UnpackResource("PVOKARDE2A", BuildResources(), decoder, content), std::exception);
+}
+
+TEST(RewriteFile, WritesFileOneFromItsTwoResourcesOnDisk) {
+    testing::TempDir dir;
+    const std::string path = dir.File("VokarEn.exe");
+    DecoderState decoder;
+    ASSERT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+    const Bytes written = ReadWhole(path);
+    ASSERT_EQ(written.size(), 2288640u);
+    EXPECT_EQ(written[0], 0x4D);
+    EXPECT_EQ(written[1], 0x5A);
+    EXPECT_TRUE(written == NewFileOne());
+    EXPECT_EQ(RecogniseFileVersion(1, path, SystemFileSystem()), CheckResult::Current);
+
+    // An older, longer build is replaced and cut to the new length; nothing else stays in the folder.
+    const Bytes& older = Standins().Get(1, 10);
+    dir.Write("VokarEn.exe", older);
+    ASSERT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+    EXPECT_TRUE(ReadWhole(path) == NewFileOne());
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
+}
+
+TEST(RewriteFile, WritesSlotOneAloneForARowWithOneName) {
+    MemoryResourceStore store;
+    for (auto& resource : standin::PackFileResources(Standins(), 10, true)) {
+        store.Add(resource.Name, std::move(resource.Packed));
+    }
+    MemoryFileSystem files;
+    files.AddDirectory("C:\\Vokarion");
+    DecoderState decoder;
+    ASSERT_TRUE(RewriteFile(10, "C:\\Vokarion\\Sl_ZewD.chm", {files, store, decoder}));
+    EXPECT_TRUE(files.Bytes("C:\\Vokarion\\Sl_ZewD.chm") == Standins().Get(10, 1));
+    EXPECT_EQ(files.Files().size(), 1u);
+    EXPECT_EQ(store.Held(), 0);
+}
+
+TEST(RewriteFile, LeavesTheTargetAsItWasWhenTheDataIsMissingOrWrong) {
+    const Bytes old = Standins().Get(1, 9);
+    const auto check = [&](MemoryResourceStore& store, const char* what) {
+        MemoryFileSystem files;
+        files.AddDirectory("C:\\Vokarion");
+        files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
+        DecoderState decoder;
+        EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder})) << what;
+        EXPECT_TRUE(files.Bytes("C:\\Vokarion\\VokarEn.exe") == old) << what;
+        EXPECT_EQ(files.Files().size(), 1u) << what;
+        EXPECT_EQ(files.Count().WriteOperations, 0) << what << ": nothing is written before the data is right";
+        EXPECT_EQ(store.Held(), 0) << what;
+    };
+    MemoryResourceStore missing = FileOneResources();
+    missing.Remove("PVOKAREN1B");
+    check(missing, "missing second resource");
+
+    MemoryResourceStore broken = FileOneResources();
+    broken.Add("PVOKAREN1A", {0x00, 0x01});
+    check(broken, "broken stream");
+
+    // A stream that unpacks fine, but to other bytes than this file's new content: only the digest sees it.
+    MemoryResourceStore wrong = FileOneResources();
+    for (auto& resource : standin::PackFileResources(Standins(), 10, true)) {
+        wrong.Add("PVOKAREN1B", std::move(resource.Packed));
+    }
+    check(wrong, "wrong content");
+}
+
+// Whichever step of the write fails, the target is either untouched or wholly new, and no other file stays.
+TEST(RewriteFile, NeverLeavesAHalfWrittenTargetWhateverFails) {
+    MemoryResourceStore store = FileOneResources();
+    const Bytes old = Standins().Get(1, 10);
+    for (const bool targetExists : {true, false}) {
+        bool succeeded = false;
+        for (int failing = 1; !succeeded; ++failing) {
+            ASSERT_LT(failing, 50) << "the rewrite never got through";
+            MemoryFileSystem files;
+            files.AddDirectory("C:\\Vokarion");
+            if (targetExists) {
+                files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
+            }
+            files.FailWriteOperation(failing);
+            DecoderState decoder;
+            const bool result = RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder});
+            succeeded = files.Count().WriteOperations < failing;  // the injected failure never came
+            EXPECT_EQ(result, succeeded) << "failing operation " << failing;
+            const auto& all = files.Files();
+            const auto target = all.find("C:\\Vokarion\\VokarEn.exe");
+            if (result) {
+                ASSERT_NE(target, all.end());
+                EXPECT_TRUE(target->second == NewFileOne());
+            } else if (targetExists) {
+                ASSERT_NE(target, all.end()) << "failing operation " << failing;
+                EXPECT_TRUE(target->second == old) << "failing operation " << failing;
+            } else {
+                EXPECT_EQ(target, all.end()) << "failing operation " << failing;
+            }
+            EXPECT_EQ(all.size(), result || targetExists ? 1u : 0u) << "failing operation " << failing;
+        }
+    }
+}
+
+TEST(RewriteFile, RefusesATargetThatCannotBeWrittenAndLeavesItAlone) {
+    MemoryResourceStore store = FileOneResources();
+    const Bytes old = Standins().Get(1, 8);
+    MemoryFileSystem files;
+    files.AddDirectory("C:\\Vokarion");
+    files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
+    files.MakeReadOnly("C:\\Vokarion\\VokarEn.exe");
+    DecoderState decoder;
+    EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder}));
+    EXPECT_TRUE(files.Bytes("C:\\Vokarion\\VokarEn.exe") == old);
+    EXPECT_EQ(files.Files().size(), 1u);
+
+    // A missing directory, on disk.
+    testing::TempDir dir;
+    EXPECT_FALSE(
+        RewriteFile(1, (dir.Path() / "absent" / "VokarEn.exe").string(), {SystemFileSystem(), store, decoder}));
+    EXPECT_TRUE(Listing(dir.Path()).empty());
+}
+
+TEST(RewriteFile, ReadOnlyTargetOnDiskStaysByteIdentical) {
+    testing::TempDir dir;
+    const Bytes old = Standins().Get(1, 3);
+    const std::string path = dir.Write("VokarEn.exe", old);
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+#else
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+#endif
+    DecoderState decoder;
+    EXPECT_FALSE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+    EXPECT_TRUE(ReadWhole(path) == old);
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
+#ifdef _WIN32
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    ::chmod(path.c_str(), 0644);
+#endif
+}
+
+#ifdef _WIN32
+TEST(RewriteFile, TargetHeldOpenWithoutSharingStaysByteIdentical) {
+    testing::TempDir dir;
+    const Bytes old = Standins().Get(1, 5);
+    const std::string path = dir.Write("VokarEn.exe", old);
+    DecoderState decoder;
+    {
+        win32::UniqueFileHandle holder(
+            ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_FALSE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+    }
+    EXPECT_TRUE(ReadWhole(path) == old);
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
+    // A holder that lets others read, write and delete: whether the system then lets the file be replaced
+    // or not, the target is whole, old or new, and nothing else stays behind.
+    {
+        win32::UniqueFileHandle holder(::CreateFileA(path.c_str(), GENERIC_READ,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                     OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        const bool rewritten = RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder});
+        holder.Reset();
+        EXPECT_TRUE(ReadWhole(path) == (rewritten ? NewFileOne() : old));
+        EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
+        dir.Write("VokarEn.exe", old);
+    }
+    // Once the other program lets go, the same rewrite goes through.
+    EXPECT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+    EXPECT_TRUE(ReadWhole(path) == NewFileOne());
+}
+#endif
+
+}  // namespace
+}  // namespace patcher
