@@ -13,6 +13,7 @@ struct BenchSection {
 
 void BenchRecognition();
 void BenchDecoder();
+void BenchRewrite();
 
 // Wall-clock seconds of the best of `repeats` runs of work().
 template <typename Work>

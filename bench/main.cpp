@@ -11,6 +11,7 @@ namespace {
 constexpr BenchSection kSections[] = {
     {"recognition", BenchRecognition},
     {"decoder", BenchDecoder},
+    {"rewrite", BenchRewrite},
 };
 
 }  // namespace
