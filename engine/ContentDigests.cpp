@@ -9,18 +9,18 @@ namespace {
 
 // Row i - 1 holds file index i: the newest build's size and CRC-32.
 constexpr ContentDigest kDigests[kFileCount] = {
-    {2288640, 0x1298DB20},
-    {1187328, 0x4245792E},
-    {1107968, 0x72C0AE1C},
-    {1205248, 0x7F6560FF},
-    {1094656, 0xCDEB8140},
-    {713216, 0x9DDBD680},
-    {713216, 0x1EA01B48},
-    {2155008, 0xDF48D782},
+    {2288640, 0x0985408E},
+    {1187328, 0x7A7368CE},
+    {1107968, 0xE5A1EC3B},
+    {1205248, 0x746387B4},
+    {1094656, 0x21EB698B},
+    {713216, 0x5A1B1E2F},
+    {713216, 0xA8E12CFF},
+    {2155008, 0x374D276C},
     {407686, 0x2FCD01A5},
     {17567, 0xC518097E},
-    {601088, 0x8511B754},
-    {1486848, 0x901B377F},
+    {601088, 0x2659D7DE},
+    {1486848, 0xD6047DA6},
 };
 
 }  // namespace

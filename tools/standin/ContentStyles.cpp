@@ -44,8 +44,10 @@ void PutCallTarget(Random& random, Bytes& out) {
     Put32(out, static_cast<std::uint32_t>(distance));
 }
 
+// An address of a global or a method: programs refer to a limited set of them, some far more than others.
 void PutPointer(Random& random, Bytes& out, std::uint32_t imageBase) {
-    Put32(out, imageBase + 0x1000 + (random.Below(0x60000) << 2));
+    const std::uint32_t rank = random.Below(64) * random.Below(64);  // small ranks far more often
+    Put32(out, imageBase + 0x1000 + ((rank * 0x9E3779B1u) % 0x60000 << 2));
 }
 
 // One instruction of the kind that compiled Delphi code is full of.
@@ -241,7 +243,7 @@ void ContentWriter::AppendCode(Random& random, Bytes& out, std::size_t end) cons
         EmitPrologue(random, out);
         const std::uint32_t length = random.Between(3, 70);
         for (std::uint32_t i = 0; i < length && out.size() < end; ++i) {
-            if (random.Percent(30)) {
+            if (random.Percent(45)) {
                 const Bytes& idiom = idioms_[random.Below(static_cast<std::uint32_t>(idioms_.size()))];
                 out.insert(out.end(), idiom.begin(), idiom.end());
             } else {
