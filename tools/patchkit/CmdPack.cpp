@@ -9,6 +9,7 @@
 #include "engine/UDer.h"
 #include "tools/packer/Packer.h"
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/OutputFiles.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -33,15 +34,6 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uintmax_t 
         throw std::runtime_error("cannot read " + path);
     }
     return bytes;
-}
-
-void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        throw std::runtime_error("cannot write " + path);
-    }
 }
 
 }  // namespace
