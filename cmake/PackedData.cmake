@@ -11,6 +11,9 @@ if(PATCHER_PACKED_DIR)
                         "first (./run does).")
     endif()
     add_custom_target(packed_data)
+elseif(NOT TARGET patchkit)
+    message(FATAL_ERROR "This build cannot make its packed data: set PATCHER_PACKED_DIR to the packed data of a "
+                        "host build (the presets name build/native-release/packed).")
 else()
     set(PATCHER_PACKED_DATA_DIR ${CMAKE_BINARY_DIR}/packed)
     add_custom_command(
