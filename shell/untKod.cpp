@@ -33,18 +33,24 @@ std::uint8_t KeyAt(const std::array<std::uint8_t, kKeyTableSize>& table,
 
 const TKod Kod{};
 
-ByteString TKod::Encode(ByteStringView text, std::int32_t MethodNo, std::int32_t KeyNo) const {
-    if (text.empty() || !InRange(MethodNo, 1, 10) || !InRange(KeyNo, 1, 6)) {
+namespace {
+
+using Method = ByteString (*)(ByteStringView, std::uint8_t, std::uint8_t);
+
+// Both entry points: the same checks, the shift or XOR method of their direction, and the unchanged text
+// for anything else or any failure.
+ByteString Scramble(ByteStringView text, std::int32_t MethodNo, std::int32_t KeyNo, Method shift, Method xorMethod) {
+    if (text.empty() || !TKod::InRange(MethodNo, 1, 10) || !TKod::InRange(KeyNo, 1, 6)) {
         return ByteString(text);
     }
     const auto method = static_cast<std::uint8_t>(MethodNo);
     const auto key = static_cast<std::uint8_t>(KeyNo);
     try {
         if (MethodNo <= 3) {
-            return ShiftEncode(text, method, key);
+            return shift(text, method, key);
         }
         if (MethodNo <= 6) {
-            return XorEncode(text, method, key);
+            return xorMethod(text, method, key);
         }
     } catch (const std::exception&) {
         // Falls through to the unchanged text.
@@ -52,23 +58,14 @@ ByteString TKod::Encode(ByteStringView text, std::int32_t MethodNo, std::int32_t
     return ByteString(text);
 }
 
+}  // namespace
+
+ByteString TKod::Encode(ByteStringView text, std::int32_t MethodNo, std::int32_t KeyNo) const {
+    return Scramble(text, MethodNo, KeyNo, ShiftEncode, XorEncode);
+}
+
 ByteString TKod::Decode(ByteStringView text, std::int32_t MethodNo, std::int32_t KeyNo) const {
-    if (text.empty() || !InRange(MethodNo, 1, 10) || !InRange(KeyNo, 1, 6)) {
-        return ByteString(text);
-    }
-    const auto method = static_cast<std::uint8_t>(MethodNo);
-    const auto key = static_cast<std::uint8_t>(KeyNo);
-    try {
-        if (MethodNo <= 3) {
-            return ShiftDecode(text, method, key);
-        }
-        if (MethodNo <= 6) {
-            return XorDecode(text, method, key);
-        }
-    } catch (const std::exception&) {
-        // Falls through to the unchanged text.
-    }
-    return ByteString(text);
+    return Scramble(text, MethodNo, KeyNo, ShiftDecode, XorDecode);
 }
 
 // The key position depends on the length as well as on the position, so both directions, which see the same
