@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/UDer.h"
@@ -159,6 +160,16 @@ TEST(Packer, TheBitAtATimeReferenceAgreesWithUnpack) {
 
 // Every stream, however damaged, either unpacks to what the reference makes of it or fails with
 // UnpackError; the reference may accept a table that is not prefix-free, which Unpack refuses.
+// What a decoder made of a stream: its bytes, or that it refused the stream.
+template <typename Decode>
+std::pair<Bytes, bool> Outcome(Decode&& decode) {
+    try {
+        return {decode(), false};
+    } catch (const UnpackError&) {
+        return {Bytes{}, true};
+    }
+}
+
 TEST(Packer, DamagedStreamsFailCleanlyOrAgreeWithTheReference) {
     auto state = std::make_unique<DecoderState>();
     const Bytes data = Structured(3000, 99);
@@ -175,20 +186,8 @@ TEST(Packer, DamagedStreamsFailCleanlyOrAgreeWithTheReference) {
         if (random.Below(4) == 0) {
             damaged.resize(random.Below(static_cast<std::uint32_t>(damaged.size())));
         }
-        Bytes fast;
-        bool fastFailed = false;
-        try {
-            fast = ToBytes(Unpack(*state, damaged));
-        } catch (const UnpackError&) {
-            fastFailed = true;
-        }
-        Bytes slow;
-        bool slowFailed = false;
-        try {
-            slow = ReferenceUnpack(damaged);
-        } catch (const UnpackError&) {
-            slowFailed = true;
-        }
+        const auto [fast, fastFailed] = Outcome([&] { return ToBytes(Unpack(*state, damaged)); });
+        const auto [slow, slowFailed] = Outcome([&] { return ReferenceUnpack(damaged); });
         if (!fastFailed) {
             EXPECT_FALSE(slowFailed) << round;
             EXPECT_EQ(fast, slow) << round;
@@ -222,20 +221,8 @@ TEST(Packer, DamagedLongStreamsFailCleanlyOrAgreeWithTheReference) {
             static_cast<std::uint32_t>(packed.size() / 2) + pick.Below(static_cast<std::uint32_t>(packed.size() / 2));
         damaged[round % 3 == 0 ? pick.Below(static_cast<std::uint32_t>(packed.size())) : at] ^=
             static_cast<std::uint8_t>(1u << pick.Below(8));
-        Bytes fast;
-        bool fastFailed = false;
-        try {
-            fast = ToBytes(Unpack(*state, damaged));
-        } catch (const UnpackError&) {
-            fastFailed = true;
-        }
-        Bytes slow;
-        bool slowFailed = false;
-        try {
-            slow = ReferenceUnpack(damaged);
-        } catch (const UnpackError&) {
-            slowFailed = true;
-        }
+        const auto [fast, fastFailed] = Outcome([&] { return ToBytes(Unpack(*state, damaged)); });
+        const auto [slow, slowFailed] = Outcome([&] { return ReferenceUnpack(damaged); });
         EXPECT_EQ(fastFailed, slowFailed) << round;
         EXPECT_EQ(fast, slow) << round;
     }
