@@ -23,13 +23,20 @@ function(patcher_windows1250_sources)
 endfunction()
 
 # A unit test program: native, it runs directly; cross-built, ctest runs it through Wine and
-# lists its cases at test time, so that building needs no Wine.
+# lists its cases at test time, so that building needs no Wine. Cases that share something outside
+# themselves (the registry records of the product, the desktop's focus) name it as RESOURCE_LOCK and run
+# one at a time.
 function(patcher_add_test name)
-    add_executable(${name} ${ARGN})
+    cmake_parse_arguments(PARSE_ARGV 1 TEST "" "RESOURCE_LOCK" "")
+    add_executable(${name} ${TEST_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE GTest::gtest_main patcher_warnings)
+    set(properties TIMEOUT 300)
+    if(TEST_RESOURCE_LOCK)
+        list(APPEND properties RESOURCE_LOCK ${TEST_RESOURCE_LOCK})
+    endif()
     if(CMAKE_CROSSCOMPILING)
-        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 300)
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES ${properties})
     else()
-        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
     endif()
 endfunction()

@@ -156,10 +156,18 @@ class MessageDialogWindowTest : public ::testing::Test {
             ::GetClientRect(dialog, &seen.Client);
             ::GetWindowRect(dialog, &seen.Outer);
             seen.OwnerEnabled = ::IsWindowEnabled(owner) != FALSE;
-            GUITHREADINFO gui{};
-            gui.cbSize = sizeof(gui);
-            ::GetGUIThreadInfo(threadId, &gui);
-            seen.Focus = gui.hwndFocus;
+            // The dialog may show a moment before it takes the focus: wait for the focus to arrive inside it
+            // (if it never does, Focus stays outside and the layout check fails).
+            for (auto waited = 0ms; waited < 5s; waited += 10ms) {
+                GUITHREADINFO gui{};
+                gui.cbSize = sizeof(gui);
+                ::GetGUIThreadInfo(threadId, &gui);
+                seen.Focus = gui.hwndFocus;
+                if (seen.Focus != nullptr && ::IsChild(dialog, seen.Focus)) {
+                    break;
+                }
+                std::this_thread::sleep_for(10ms);
+            }
             for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
                  child = ::GetWindow(child, GW_HWNDNEXT)) {
                 if (ClassOf(child) == L"Static") {
