@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 
 namespace patcher {
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 #include "bench/Bench.h"
 #include "engine/untPatcher.h"
 #include "platform/FileSystem.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
 #include "platform/FileSystem.h"

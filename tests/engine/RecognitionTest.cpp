@@ -9,7 +9,7 @@
 #include "platform/win32/UniqueHandle.h"
 #endif
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 #include "engine/SignatureTables.h"
 #include "engine/VersionTables.h"
 #include "engine/untPatcher.h"

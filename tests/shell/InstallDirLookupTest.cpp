@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 #include "shell/InstallDirLookup.h"
 #include "shell/untKod.h"
 #include "tests/support/MemoryRegistry.h"

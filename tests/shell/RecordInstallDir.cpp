@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 #include "platform/win32/UniqueHandle.h"
 #include "shell/untKod.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 #include "platform/FileSystem.h"
 #include "platform/PlatformError.h"
 #include "platform/Registry.h"

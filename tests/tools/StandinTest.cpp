@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 #include "engine/VersionTables.h"
 #include "tools/standin/DigestSource.h"
 #include "tools/standin/SignaturePicker.h"

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 #include "engine/untPatcher.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/OutputFiles.h"

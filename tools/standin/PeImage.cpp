@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 
 namespace patcher::standin {
 namespace {

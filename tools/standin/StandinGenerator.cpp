@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 #include "engine/VersionTables.h"
 #include "tools/standin/PeImage.h"
 

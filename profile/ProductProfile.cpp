@@ -1,4 +1,4 @@
-#include "app/ProductProfile.h"
+#include "profile/ProductProfile.h"
 
 #include <stdexcept>
 #include <string>

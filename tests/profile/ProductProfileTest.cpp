@@ -3,8 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/ProductProfile.h"
-#include "app/Startup.h"
+#include "profile/ProductProfile.h"
 
 namespace patcher {
 namespace {
@@ -47,33 +46,6 @@ TEST(ProductProfile, ThisBuildServesTheEnglishEditionUpdate) {
     EXPECT_EQ(profile.TitleColumn, 1);
     EXPECT_EQ(ProductKeyTable(profile.ProductIndex), "SOFTWARE\\Qordex\\EngVokar");
     EXPECT_EQ(UpdateVersion(profile.UpdateIndex), "1.5.3");
-}
-
-// The windows read the profile only when the main window is shown, inside the message loop; by then the
-// identity and the file set must both be in place, and the identity already when the windows are made.
-TEST(Startup, SetsTheProfileAroundTheCreationOfTheWindows) {
-    struct RecordingSteps : StartupSteps {
-        ProductProfile& profile;
-        std::vector<std::string> log;
-        explicit RecordingSteps(ProductProfile& p) : profile(p) {}
-        void Note(const std::string& step) {
-            log.push_back(step + " kind=" + std::to_string(profile.ProductKind) +
-                          " selected=" + std::to_string(profile.SelectedFiles.Contains(1)) +
-                          " update=" + std::to_string(profile.UpdateIndex));
-        }
-        void CreateMainWindow() override { Note("window"); }
-        void CreateMessageDialog() override { Note("dialog"); }
-        int RunMessageLoop() override {
-            Note("loop");
-            return 7;
-        }
-    };
-    ProductProfile profile;
-    RecordingSteps steps(profile);
-    EXPECT_EQ(RunStartup(profile, steps), 7);
-    EXPECT_EQ(steps.log,
-              (std::vector<std::string>{"window kind=1 selected=0 update=0", "dialog kind=1 selected=0 update=0",
-                                        "loop kind=1 selected=1 update=1"}));
 }
 
 TEST(ProductTables, HoldTheFileNamesAndKeysByOneBasedIndex) {
