@@ -1,0 +1,73 @@
+#pragma once
+
+#include <optional>
+
+#include "common/ByteString.h"
+#include "common/LanguageCode.h"
+#include "engine/untPatcher.h"
+#include "profile/ProductProfile.h"
+
+namespace patcher {
+
+// The summaries that end a run, as message ids.
+inline constexpr int kSummaryUpdated = 272;      // every file ok, something rewritten
+inline constexpr int kSummaryFailed = 273;       // directory missing or some file failed
+inline constexpr int kSummaryNothingToDo = 274;  // every file ok, nothing rewritten
+
+// The main window's fields that the run reads and writes.
+struct RunState {
+    bool RunDone = false;       // a run has ended since the window was created
+    bool RunSucceeded = false;  // the current or last run has met no error
+    LanguageCode DisplayLanguage = kPolish;
+    // The summary that the last run ended with (0 before the first run): a later language change shows
+    // this message again, in the new language.
+    int Summary = 0;
+};
+
+// What the run needs of the window it runs in.
+class UpdateRunWindow {
+  public:
+    virtual ~UpdateRunWindow() = default;
+
+    virtual RunState& State() = 0;
+
+    // The main text (lblMain).
+    virtual ByteString MainText() const = 0;
+    virtual void SetMainText(ByteString text) = 0;
+
+    // Enables or disables btnUpdate and btnZamknij together.
+    virtual void EnablePushButtons(bool enabled) = 0;
+    virtual void FocusCloseButton() = 0;
+
+    // Lets the window repaint and handle input; returns when nothing is pending.
+    virtual void ProcessPendingMessages() = 0;
+
+    // The open-file dialog (dlgOtworz): the full name of the file the user confirmed, or nothing.
+    virtual std::optional<ByteString> AskForProgramFile() = 0;
+
+    // The message dialog with a single OK button, modal over the window; returns when it is answered.
+    virtual void ShowError(ByteStringView text) = 0;
+};
+
+// What the run needs of the system: the installed product and the patch engine.
+class UpdateRunSystem {
+  public:
+    virtual ~UpdateRunSystem() = default;
+
+    // The installation directory as recorded, or empty. Never throws.
+    virtual ByteString FindInstallDir() = 0;
+    virtual bool DirectoryExists(ByteStringView path) = 0;
+    virtual bool FileExists(ByteStringView path) = 0;
+    virtual CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path) = 0;
+    virtual bool RewriteFile(int fileIndex, ByteStringView path) = 0;
+    virtual void CreateHelpShortcuts(ByteStringView installDir) = 0;
+};
+
+// The update run that btnUpdate starts: finds the product, recognises each selected file, rewrites the
+// out-of-date ones and creates the absent ones that may be created, reports every file as a line of the main
+// text and every problem in the message dialog, and ends with a summary. Every message is taken in the
+// window's display language at the moment it is shown, so a language change during the run carries on in
+// the new language.
+void RunUpdate(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system);
+
+}  // namespace patcher

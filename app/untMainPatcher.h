@@ -1,0 +1,121 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+
+#include "app/MainWindowDesign.h"
+#include "app/UpdateRun.h"
+#include "common/LanguageCode.h"
+#include "lang/untPytanie.h"
+#include "platform/Font.h"
+#include "platform/NativeWindow.h"
+#include "profile/ProductProfile.h"
+
+namespace patcher {
+
+// What the main window shows of one component. The form keeps it; the view puts it on screen.
+struct ControlState {
+    ByteString Caption;
+    FontDescription Font{"Arial", 11, 1};
+    int Left = 0;  // at 96 DPI, relative to the parent; only the flag buttons move
+    bool Visible = true;
+    bool Enabled = true;
+    bool Down = false;  // flag buttons: pressed
+};
+
+// The settings of the open-file dialog dlgOtworz.
+struct OpenDialogSettings {
+    ByteString Title;   // empty: the system's own title
+    ByteString Filter;  // "description|pattern" pairs joined by "|"
+    bool Resizable = true;
+};
+
+// The window system's side of the main window.
+class MainWindowView {
+  public:
+    virtual ~MainWindowView() = default;
+
+    // Puts the component's state on screen: caption (decoded in the code page of its font's character set),
+    // font, place, visibility, enabled state and pressed state.
+    virtual void Refresh(MainControl control, const ControlState& state) = 0;
+    virtual void Focus(MainControl control) = 0;
+    // Makes the window visible, centred on the screen.
+    virtual void ShowCentred() = 0;
+    // Lets the window repaint and handle input; returns when nothing is pending.
+    virtual void ProcessPendingMessages() = 0;
+    virtual std::optional<ByteString> ShowOpenDialog(const OpenDialogSettings& settings) = 0;
+    // The window over which the message dialog is centred.
+    virtual NativeWindow Handle() const = 0;
+    // Destroys the window, which ends the program's message loop.
+    virtual void Close() = 0;
+    // While a run is in progress the window refuses to be closed, also by the end of the session.
+    virtual void SetRunInProgress(bool inProgress) = 0;
+};
+
+// The patcher's main window: the update's title and version, an explanation, the language flags and the two
+// push buttons. It keeps every component's state, which its view shows, and runs the update run when
+// btnUpdate is pressed. Its fields RunDone, RunSucceeded and DisplayLanguage are those of RunState.
+class TfrmMainPatcher final : public UpdateRunWindow, public RunState {
+  public:
+    using LanguageDetector = std::function<LanguageCode()>;
+
+    // Creating the form runs FormCreate. The view comes with AttachView, the message dialog with
+    // AttachDialog; both before the window is shown.
+    TfrmMainPatcher(ProductProfile& profile, UpdateRunSystem& system, LanguageDetector detectLanguage);
+
+    void AttachView(MainWindowView& view);
+    void AttachDialog(TfrmPytanie& dialog);
+
+    // Runs FormShow and makes the window visible.
+    void Show();
+
+    // Event handlers.
+    void FormCreate();
+    void FormShow();
+    // True when the window may close now: always, except while a run is in progress.
+    bool FormCloseQuery() const;
+    // The shared handler of the four flag buttons, after the group has taken the press.
+    void btnPolskiClick();
+    void btnUpdateClick();
+    void btnZamknijClick();
+
+    // A press of a flag button: a raised button goes down and raises the others; the pressed one goes up,
+    // so that none is pressed. Then btnPolskiClick.
+    void FlagButtonPressed(MainControl flagButton);
+
+    // Applies a display language to every text and font of the window and to the message dialog.
+    void SetDisplayLanguage(LanguageCode language);
+
+    const ControlState& Control(MainControl control) const;
+    bool RunInProgress() const noexcept { return runInProgress_; }
+
+    OpenDialogSettings dlgOtworz;
+
+    // UpdateRunWindow
+    RunState& State() override { return *this; }
+    ByteString MainText() const override;
+    void SetMainText(ByteString text) override;
+    void EnablePushButtons(bool enabled) override;
+    void FocusCloseButton() override;
+    void ProcessPendingMessages() override;
+    std::optional<ByteString> AskForProgramFile() override;
+    void ShowError(ByteStringView text) override;
+
+  private:
+    ControlState& Mutable(MainControl control);
+    void Refresh(MainControl control);
+    void SetCaption(MainControl control, ByteString caption);
+    void ShowFlag(MainControl flagButton, bool shown);
+    ByteStringView CurrentTitle() const;
+
+    ProductProfile& profile_;
+    UpdateRunSystem& system_;
+    LanguageDetector detectLanguage_;
+    MainWindowView* view_ = nullptr;
+    TfrmPytanie* dialog_ = nullptr;
+    std::array<ControlState, kMainControlCount> controls_;
+    bool runInProgress_ = false;
+};
+
+}  // namespace patcher
