@@ -14,6 +14,7 @@ struct BenchSection {
 void BenchRecognition();
 void BenchDecoder();
 void BenchRewrite();
+void BenchUpdate();
 
 // Wall-clock seconds of the best of `repeats` runs of work().
 template <typename Work>

@@ -12,6 +12,7 @@ constexpr BenchSection kSections[] = {
     {"recognition", BenchRecognition},
     {"decoder", BenchDecoder},
     {"rewrite", BenchRewrite},
+    {"update", BenchUpdate},
 };
 
 }  // namespace
