@@ -50,7 +50,13 @@ class MemoryFileSystem final : public FileSystem {
     }
 
     bool FileExists(ByteStringView path) override { return files_.count(std::string(path)) != 0; }
-    bool DirectoryExists(ByteStringView path) override { return directories_.count(std::string(path)) != 0; }
+    // A directory is named with or without a final separator, as on disk.
+    bool DirectoryExists(ByteStringView path) override {
+        if (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
+            path.remove_suffix(1);
+        }
+        return directories_.count(std::string(path)) != 0;
+    }
 
     void CheckWritable(ByteStringView path) override {
         WriteOperation("check");
