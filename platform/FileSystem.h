@@ -32,7 +32,8 @@ class WritableFile {
     virtual void Close() = 0;
 };
 
-// The file services of the platform. Paths are Windows-1250 byte strings, as the product stores them.
+// The file services of the platform. Paths are Windows-1250 byte strings, as the product stores them. A
+// path holding a zero byte names no file: every operation refuses it as it refuses a missing file.
 class FileSystem {
   public:
     virtual ~FileSystem() = default;

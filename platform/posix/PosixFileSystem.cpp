@@ -15,6 +15,18 @@
 namespace patcher {
 namespace {
 
+bool HoldsZero(ByteStringView path) {
+    return path.find('\0') != ByteStringView::npos;
+}
+
+// Paths reach the system zero-terminated: one holding a zero byte would name something else.
+ByteString Terminated(ByteStringView path) {
+    if (HoldsZero(path)) {
+        throw PlatformError("a path holding a zero byte", EINVAL);
+    }
+    return ByteString(path);
+}
+
 class PosixReadableFile final : public ReadableFile {
   public:
     explicit PosixReadableFile(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -98,7 +110,7 @@ ByteString DirectoryOf(const ByteString& path) {
 class PosixFileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
-        const ByteString terminated(path);
+        const ByteString terminated = Terminated(path);
         UniqueFd fd(::open(terminated.c_str(), O_RDONLY | O_CLOEXEC));
         if (!fd) {
             throw PlatformError("open", static_cast<unsigned long>(errno));
@@ -114,7 +126,7 @@ class PosixFileSystem final : public FileSystem {
     bool DirectoryExists(ByteStringView path) override { return HasMode(path, S_IFDIR); }
 
     void CheckWritable(ByteStringView path) override {
-        const ByteString terminated(path);
+        const ByteString terminated = Terminated(path);
         struct stat info {};
         if (::stat(terminated.c_str(), &info) != 0) {
             if (errno == ENOENT) {
@@ -133,7 +145,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
-        ByteString pattern(directory.empty() ? ByteStringView(".") : directory);
+        ByteString pattern = directory.empty() ? ByteString(".") : Terminated(directory);
         if (pattern.back() != '/') {
             pattern += '/';
         }
@@ -149,7 +161,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     void Replace(ByteStringView target, ByteStringView replacement) override {
-        const ByteString to(target), from(replacement);
+        const ByteString to = Terminated(target), from = Terminated(replacement);
         // The new file takes the target's permissions, or those of any new file when there is no target.
         struct stat info {};
         mode_t mode = 0;
@@ -175,7 +187,7 @@ class PosixFileSystem final : public FileSystem {
     bool Delete(ByteStringView path) noexcept override {
         try {
             const ByteString terminated(path);
-            return ::unlink(terminated.c_str()) == 0;
+            return !HoldsZero(path) && ::unlink(terminated.c_str()) == 0;
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -185,7 +197,8 @@ class PosixFileSystem final : public FileSystem {
     static bool HasMode(ByteStringView path, mode_t type) {
         const ByteString terminated(path);
         struct stat info {};
-        return !terminated.empty() && ::stat(terminated.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+        return !terminated.empty() && !HoldsZero(path) && ::stat(terminated.c_str(), &info) == 0 &&
+               (info.st_mode & S_IFMT) == type;
     }
 };
 

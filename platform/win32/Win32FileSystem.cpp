@@ -15,6 +15,18 @@ using win32::UniqueFileHandle;
     throw PlatformError(operation, ::GetLastError());
 }
 
+bool HoldsZero(ByteStringView path) {
+    return path.find('\0') != ByteStringView::npos;
+}
+
+// Paths reach the system zero-terminated: one holding a zero byte would name something else.
+ByteString Terminated(ByteStringView path) {
+    if (HoldsZero(path)) {
+        throw PlatformError("a path holding a zero byte", ERROR_INVALID_NAME);
+    }
+    return ByteString(path);
+}
+
 class Win32ReadableFile final : public ReadableFile {
   public:
     explicit Win32ReadableFile(UniqueFileHandle handle) : handle_(std::move(handle)) {}
@@ -88,7 +100,7 @@ class Win32WritableFile final : public WritableFile {
 class Win32FileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
-        const ByteString terminated(path);
+        const ByteString terminated = Terminated(path);
         UniqueFileHandle handle(::CreateFileA(terminated.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle) {
@@ -111,7 +123,8 @@ class Win32FileSystem final : public FileSystem {
         if (path.empty()) {
             throw PlatformError("open for writing of an empty path", ERROR_INVALID_NAME);
         }
-        const DWORD attributes = Attributes(path);
+        const ByteString terminated = Terminated(path);
+        const DWORD attributes = ::GetFileAttributesA(terminated.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND) {
@@ -123,7 +136,6 @@ class Win32FileSystem final : public FileSystem {
         if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
             throw PlatformError("open for writing of a read-only file", ERROR_ACCESS_DENIED);
         }
-        const ByteString terminated(path);
         const UniqueFileHandle handle(::CreateFileA(terminated.c_str(), GENERIC_READ | GENERIC_WRITE,
                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -133,7 +145,7 @@ class Win32FileSystem final : public FileSystem {
     }
 
     std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
-        const ByteString folder = directory.empty() ? ByteString(".") : ByteString(directory);
+        const ByteString folder = directory.empty() ? ByteString(".") : Terminated(directory);
         char name[MAX_PATH] = {};
         if (::GetTempFileNameA(folder.c_str(), "vkp", 0, name) == 0) {  // creates the file, empty
             ThrowLastError("GetTempFileNameA");
@@ -148,7 +160,7 @@ class Win32FileSystem final : public FileSystem {
     }
 
     void Replace(ByteStringView target, ByteStringView replacement) override {
-        const ByteString to(target), from(replacement);
+        const ByteString to = Terminated(target), from = Terminated(replacement);
         if (::GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
             if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
                 ThrowLastError("MoveFileExA");
@@ -173,7 +185,7 @@ class Win32FileSystem final : public FileSystem {
 
     bool Delete(ByteStringView path) noexcept override {
         char name[MAX_PATH + 1] = {};
-        if (path.empty() || path.size() > MAX_PATH) {
+        if (path.empty() || path.size() > MAX_PATH || HoldsZero(path)) {
             return false;
         }
         path.copy(name, path.size());
@@ -182,7 +194,7 @@ class Win32FileSystem final : public FileSystem {
 
   private:
     static DWORD Attributes(ByteStringView path) {
-        if (path.empty()) {
+        if (path.empty() || HoldsZero(path)) {
             return INVALID_FILE_ATTRIBUTES;
         }
         const ByteString terminated(path);

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -14,6 +20,12 @@ namespace patcher {
 namespace {
 
 using testing::TempDir;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 TEST(SystemFileSystem, ReadsSingleBytesAtAnyPosition) {
     TempDir dir;
@@ -58,6 +70,25 @@ TEST(SystemFileSystem, LetsOthersWriteWhileItReads) {
     std::ofstream writer(path, std::ios::binary | std::ios::in | std::ios::out);
     EXPECT_TRUE(writer.is_open());
     EXPECT_EQ(second->ReadByte(), 1);
+}
+
+// Up to the zero byte, each path names a file or folder that exists, which a layer passing the path on as it
+// is would test, open or delete.
+TEST(SystemFileSystem, RefusesAPathHoldingAZeroByte) {
+    TempDir dir;
+    const std::string file = dir.Write("VokarEn.exe", {0x4D, 0x5A});
+    const std::string inFile = file + std::string(1, '\0') + ".bak";
+    const std::string inFolder = dir.Path().string() + std::string(1, '\0');
+    FileSystem& files = SystemFileSystem();
+    EXPECT_FALSE(files.FileExists(inFile));
+    EXPECT_FALSE(files.DirectoryExists(inFolder));
+    EXPECT_THROW(files.OpenForReading(inFile), PlatformError);
+    EXPECT_THROW(files.CheckWritable(inFile), PlatformError);
+    ByteString created;
+    EXPECT_THROW(files.CreateUniqueFile(inFolder, created), PlatformError);
+    EXPECT_THROW(files.Replace(inFile, dir.Write("new.bin", {1})), PlatformError);
+    EXPECT_FALSE(files.Delete(inFile));
+    EXPECT_EQ(ReadWhole(file), (Bytes{0x4D, 0x5A}));
 }
 
 #ifdef _WIN32
