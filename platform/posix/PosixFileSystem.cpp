@@ -111,7 +111,9 @@ class PosixFileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
         const ByteString terminated = Terminated(path);
-        UniqueFd fd(::open(terminated.c_str(), O_RDONLY | O_CLOEXEC));
+        // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; a regular file reads
+        // the same either way.
+        UniqueFd fd(::open(terminated.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (!fd) {
             throw PlatformError("open", static_cast<unsigned long>(errno));
         }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -10,6 +12,10 @@
 #include <windows.h>
 
 #include "platform/win32/UniqueHandle.h"
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "platform/FileSystem.h"
@@ -90,6 +96,22 @@ TEST(SystemFileSystem, RefusesAPathHoldingAZeroByte) {
     EXPECT_FALSE(files.Delete(inFile));
     EXPECT_EQ(ReadWhole(file), (Bytes{0x4D, 0x5A}));
 }
+
+#ifndef _WIN32
+TEST(SystemFileSystem, RefusesAFifoWithoutWaitingForAWriter) {
+    TempDir dir;
+    const std::string fifo = dir.File("VokarEn.exe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto opening = std::async(std::launch::async, [&] { SystemFileSystem().OpenForReading(fifo); });
+    if (opening.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "opening a FIFO waits for a writer";
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // lets the open return
+        opening.wait();
+        ::close(writer);
+    }
+    EXPECT_THROW(opening.get(), PlatformError);
+}
+#endif
 
 #ifdef _WIN32
 TEST(SystemFileSystem, CannotOpenAFileHeldWithoutSharing) {
