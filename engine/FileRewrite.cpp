@@ -40,6 +40,12 @@ ByteString DirectoryOf(ByteStringView path) {
     return ByteString(path.substr(0, root ? separator + 1 : separator));
 }
 
+// The length of the file name at the end of a path.
+std::size_t NameLength(ByteStringView path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == ByteStringView::npos ? path.size() : path.size() - separator - 1;
+}
+
 void CheckDigest(const ContentDigest* digest, std::size_t size, std::uint32_t crc) {
     if (digest == nullptr) {
         throw std::runtime_error("no digest is recorded for this file's new content");
@@ -95,7 +101,7 @@ bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& serv
         // is refused as it is, before anything is written.
         services.Files.CheckWritable(path);
         TemporaryFile temporary(services.Files);
-        const auto file = services.Files.CreateUniqueFile(DirectoryOf(path), temporary.Path());
+        const auto file = services.Files.CreateUniqueFile(DirectoryOf(path), NameLength(path), temporary.Path());
         file->Write(content);
         file->Flush();
         file->Close();

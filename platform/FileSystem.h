@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -51,9 +52,13 @@ class FileSystem {
     // A missing file passes.
     virtual void CheckWritable(ByteStringView path) = 0;
 
-    // Creates a new, empty file with a name of its own in `directory` and opens it for writing; its path
-    // is stored in `path` as soon as the file exists. Throws PlatformError.
-    virtual std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) = 0;
+    // Creates a new, empty file under a fresh name of its own in `directory` and opens it for writing,
+    // all in one step; its path is stored in `path` as soon as the file exists. The name is no longer than
+    // `longestName` characters where that leaves it hard enough to guess (FreshNameLength), so that a file
+    // made to stand in for another fits wherever that one's path fits. Throws PlatformError.
+    virtual std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
+                                                           std::size_t longestName,
+                                                           ByteString& path) = 0;
 
     // Puts the closed file `replacement` in the place of `target` in one step. An existing target keeps
     // its attributes and is either wholly replaced or left as it was. Throws PlatformError.

@@ -6,14 +6,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
-#include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/FreshName.h"
 #include "platform/PlatformError.h"
 #include "platform/posix/UniqueFd.h"
 
 namespace patcher {
 namespace {
+
+// A name taken by another file is met again only by chance; this many in a row mean something else is wrong.
+constexpr int kFreshNameAttempts = 16;
 
 bool HoldsZero(ByteStringView path) {
     return path.find('\0') != ByteStringView::npos;
@@ -146,20 +149,25 @@ class PosixFileSystem final : public FileSystem {
         }
     }
 
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
-        ByteString pattern = directory.empty() ? ByteString(".") : Terminated(directory);
-        if (pattern.back() != '/') {
-            pattern += '/';
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
+                                                   std::size_t longestName,
+                                                   ByteString& path) override {
+        ByteString folder = directory.empty() ? ByteString(".") : Terminated(directory);
+        if (folder.back() != '/') {
+            folder += '/';
         }
-        pattern += ".patcher-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        UniqueFd fd(::mkstemp(name.data()));
-        if (!fd) {
-            ThrowErrno("mkstemp");
+        for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
+            const ByteString name = folder + FreshFileName(longestName);
+            UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (fd) {
+                path = name;
+                return std::make_unique<PosixWritableFile>(std::move(fd));
+            }
+            if (errno != EEXIST) {
+                ThrowErrno("open of a new file");
+            }
         }
-        path.assign(name.data());
-        return std::make_unique<PosixWritableFile>(std::move(fd));
+        throw PlatformError("open of a new file under a fresh name", EEXIST);
     }
 
     void Replace(ByteStringView target, ByteStringView replacement) override {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/FileSystem.h"
+#include "platform/FreshName.h"
 #include "platform/PlatformError.h"
 #include "platform/win32/UniqueHandle.h"
 
@@ -10,6 +11,9 @@ namespace patcher {
 namespace {
 
 using win32::UniqueFileHandle;
+
+// A name taken by another file is met again only by chance; this many in a row mean something else is wrong.
+constexpr int kFreshNameAttempts = 16;
 
 [[noreturn]] void ThrowLastError(const char* operation) {
     throw PlatformError(operation, ::GetLastError());
@@ -144,19 +148,28 @@ class Win32FileSystem final : public FileSystem {
         }
     }
 
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
-        const ByteString folder = directory.empty() ? ByteString(".") : Terminated(directory);
-        char name[MAX_PATH] = {};
-        if (::GetTempFileNameA(folder.c_str(), "vkp", 0, name) == 0) {  // creates the file, empty
-            ThrowLastError("GetTempFileNameA");
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
+                                                   std::size_t longestName,
+                                                   ByteString& path) override {
+        ByteString folder = directory.empty() ? ByteString(".") : Terminated(directory);
+        if (folder.back() != '\\' && folder.back() != '/' && folder.back() != ':') {
+            folder += '\\';
         }
-        path = name;
-        UniqueFileHandle handle(
-            ::CreateFileA(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!handle) {
-            ThrowLastError("CreateFileA of a new file");
+        // Made and opened in one call, and written through that handle: a second open by name could fail
+        // because a scanner looks at the new file, or reach another file that was put under its name.
+        for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
+            const ByteString name = folder + FreshFileName(longestName);
+            UniqueFileHandle handle(
+                ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (handle) {
+                path = name;
+                return std::make_unique<Win32WritableFile>(std::move(handle));
+            }
+            if (::GetLastError() != ERROR_FILE_EXISTS) {
+                ThrowLastError("CreateFileA of a new file");
+            }
         }
-        return std::make_unique<Win32WritableFile>(std::move(handle));
+        throw PlatformError("CreateFileA of a new file under a fresh name", ERROR_FILE_EXISTS);
     }
 
     void Replace(ByteStringView target, ByteStringView replacement) override {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -91,10 +92,25 @@ TEST(SystemFileSystem, RefusesAPathHoldingAZeroByte) {
     EXPECT_THROW(files.OpenForReading(inFile), PlatformError);
     EXPECT_THROW(files.CheckWritable(inFile), PlatformError);
     ByteString created;
-    EXPECT_THROW(files.CreateUniqueFile(inFolder, created), PlatformError);
+    EXPECT_THROW(files.CreateUniqueFile(inFolder, 11, created), PlatformError);
     EXPECT_THROW(files.Replace(inFile, dir.Write("new.bin", {1})), PlatformError);
     EXPECT_FALSE(files.Delete(inFile));
     EXPECT_EQ(ReadWhole(file), (Bytes{0x4D, 0x5A}));
+}
+
+// Made and written through one handle, under a name no longer than that of the file it stands for where
+// that leaves enough to guess.
+TEST(SystemFileSystem, CreatesAFileUnderAFreshShortName) {
+    TempDir dir;
+    for (const std::size_t longest : {std::size_t{3}, std::size_t{10}, std::size_t{40}}) {
+        ByteString path;
+        const auto file = SystemFileSystem().CreateUniqueFile(dir.Path().string(), longest, path);
+        file->Write(Bytes{7, 8, 9});
+        file->Close();
+        EXPECT_EQ(ReadWhole(path), (Bytes{7, 8, 9}));
+        EXPECT_LE(std::filesystem::path(path).filename().string().size(), std::max<std::size_t>(longest, 8)) << path;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
 }
 
 #ifndef _WIN32

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/FreshName.h"
 #include "platform/PlatformError.h"
 
 namespace patcher::testing {
@@ -65,12 +66,19 @@ class MemoryFileSystem final : public FileSystem {
         }
     }
 
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
+                                                   std::size_t longestName,
+                                                   ByteString& path) override {
         WriteOperation("create");
         if (!directory.empty() && directories_.count(std::string(directory)) == 0) {
             throw PlatformError("create in a missing directory", 3);
         }
-        path = std::string(directory) + "\\~new" + std::to_string(++created_) + ".tmp";
+        // "~0000001", as long as the system's fresh names.
+        const std::string number = std::to_string(++created_);
+        std::string name(FreshNameLength(longestName), '0');
+        name.front() = '~';
+        name.replace(name.size() - number.size(), number.size(), number);
+        path = std::string(directory) + "\\" + name;
         files_[path];
         return std::make_unique<NewFile>(*this, path);
     }
