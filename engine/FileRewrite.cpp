@@ -23,7 +23,7 @@ class TemporaryFile {
     }
 
     ByteString& Path() { return path_; }
-    void Keep() { path_.clear(); }  // it has become the target
+    void Keep() { path_.clear(); }  // it has become the target, or must stand in for it
 
   private:
     FileSystem& files_;
@@ -105,7 +105,13 @@ bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& serv
         file->Write(content);
         file->Flush();
         file->Close();
-        services.Files.Replace(path, temporary.Path());
+        try {
+            services.Files.Replace(path, temporary.Path());
+        } catch (const ReplacementKeptError&) {
+            // The target's place stayed empty: the new file is the only copy of the new content left.
+            temporary.Keep();
+            throw;
+        }
         temporary.Keep();
         return true;
     } catch (const std::exception&) {

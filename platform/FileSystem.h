@@ -6,8 +6,17 @@
 #include <span>
 
 #include "common/ByteString.h"
+#include "platform/PlatformError.h"
 
 namespace patcher {
+
+// Thrown by FileSystem::Replace when the target was moved aside and neither its old file nor the
+// replacement could be put back in its place: the old file stays under another name beside it, and the
+// replacement, now the only copy of the new content, must be kept rather than deleted.
+class ReplacementKeptError final : public PlatformError {
+  public:
+    using PlatformError::PlatformError;
+};
 
 // A product file opened for reading. Every operation throws PlatformError when the system call fails.
 class ReadableFile {
@@ -60,8 +69,9 @@ class FileSystem {
                                                            std::size_t longestName,
                                                            ByteString& path) = 0;
 
-    // Puts the closed file `replacement` in the place of `target` in one step. An existing target keeps
-    // its attributes and is either wholly replaced or left as it was. Throws PlatformError.
+    // Puts the closed file `replacement` in the place of `target`. An existing target keeps its attributes
+    // and is either wholly replaced or left as it was. Throws PlatformError, the replacement then being
+    // the caller's to delete; or, where the system refuses to put either file back, ReplacementKeptError.
     virtual void Replace(ByteStringView target, ByteStringView replacement) = 0;
 
     // Deletes a file; false when it could not. Never throws.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/FileSwap.h"
 #include "platform/FileSystem.h"
 #include "platform/FreshName.h"
 #include "platform/PlatformError.h"
@@ -11,6 +12,8 @@ namespace patcher {
 namespace {
 
 using win32::UniqueFileHandle;
+
+static_assert(kUnableToMoveReplacement2 == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
 
 // A name taken by another file is met again only by chance; this many in a row mean something else is wrong.
 constexpr int kFreshNameAttempts = 16;
@@ -30,6 +33,35 @@ ByteString Terminated(ByteStringView path) {
     }
     return ByteString(path);
 }
+
+// The length of the last component of a path.
+std::size_t NameLength(ByteStringView path) {
+    const std::size_t separator = path.find_last_of("\\/:");
+    return separator == ByteStringView::npos ? path.size() : path.size() - separator - 1;
+}
+
+unsigned long Outcome(BOOL succeeded) {
+    return succeeded ? ERROR_SUCCESS : ::GetLastError();
+}
+
+class Win32SwapCalls final : public SwapCalls {
+  public:
+    bool Exists(const ByteString& path) override {
+        return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    unsigned long Replace(const ByteString& target, const ByteString& replacement, const ByteString& backup) override {
+        return Outcome(::ReplaceFileA(target.c_str(), replacement.c_str(), backup.c_str(),
+                                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+    }
+    unsigned long Move(const ByteString& from, const ByteString& to, bool replaceExisting) override {
+        const DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
+        return Outcome(::MoveFileExA(from.c_str(), to.c_str(), flags));
+    }
+    unsigned long Delete(const ByteString& path) override { return Outcome(::DeleteFileA(path.c_str())); }
+    unsigned long DeleteAtRestart(const ByteString& path) override {
+        return Outcome(::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    }
+};
 
 class Win32ReadableFile final : public ReadableFile {
   public:
@@ -174,26 +206,19 @@ class Win32FileSystem final : public FileSystem {
 
     void Replace(ByteStringView target, ByteStringView replacement) override {
         const ByteString to = Terminated(target), from = Terminated(replacement);
-        if (::GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-                ThrowLastError("MoveFileExA");
+        Win32SwapCalls calls;
+        // A backup name lets a failed replacement leave both files under names we know: without one, a
+        // failure can leave the target gone. As short as the replacement's, so that it fits where it fits.
+        const std::size_t separator = from.find_last_of("\\/:");
+        const ByteString folder = separator == ByteString::npos ? ByteString() : from.substr(0, separator + 1);
+        for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
+            const ByteString backup = folder + FreshFileName(NameLength(from));
+            if (!calls.Exists(backup)) {
+                SwapIntoPlace(calls, to, from, backup);
+                return;
             }
-            return;
         }
-        // With a backup name, a failed replacement leaves both files under names we know: without one, a
-        // failure can leave the target gone.
-        const ByteString backup = from + "~";
-        ::DeleteFileA(backup.c_str());
-        if (!::ReplaceFileA(to.c_str(), from.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                            nullptr)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-                // The target was moved to the backup name and the replacement could not take its place.
-                ::MoveFileExA(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
-            }
-            throw PlatformError("ReplaceFileA", error);
-        }
-        ::DeleteFileA(backup.c_str());
+        throw PlatformError("a fresh backup name", ERROR_FILE_EXISTS);
     }
 
     bool Delete(ByteStringView path) noexcept override {

@@ -145,6 +145,69 @@ TEST(SystemFileSystem, CannotOpenAFileHeldWithoutSharing) {
     holder.Reset();
     EXPECT_NO_THROW(SystemFileSystem().OpenForReading(path));
 }
+
+constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+constexpr char kPendingRenames[] = "PendingFileRenameOperations";
+
+// The deletions that the system makes at its next start: pairs of zero-terminated names.
+std::string PendingRenames() {
+    DWORD size = 0;
+    ::RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size);
+    std::string pending(size, '\0');
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, RRF_RT_REG_MULTI_SZ, nullptr,
+                       pending.data(), &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    pending.resize(size);
+    return pending;
+}
+
+template <typename Action>
+struct AtExit {
+    Action action;
+    ~AtExit() { action(); }
+};
+template <typename Action>
+AtExit(Action) -> AtExit<Action>;
+
+// The file of a running program can be renamed but not deleted: replacing it leaves the old file under the
+// backup name, which is then the system's to delete at its next start rather than litter for good.
+TEST(SystemFileSystem, LeavesTheBackupOfARunningProgramForTheNextStart) {
+    TempDir dir;
+    char self[MAX_PATH] = {};
+    ASSERT_GT(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    const std::string target = dir.File("Demo.exe");
+    ASSERT_TRUE(::CopyFileA(self, target.c_str(), TRUE));
+    // The copy runs, held before its first instruction.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(::CreateProcessA(target.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                                 &startup, &started));
+    const win32::UniqueKernelHandle process(started.hProcess), thread(started.hThread);
+    const std::string pendingBefore = PendingRenames();
+    const AtExit cleanUp{[&] {
+        ::TerminateProcess(process.Get(), 0);
+        ::WaitForSingleObject(process.Get(), 30000);
+        if (pendingBefore.empty()) {
+            ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames);
+        } else {
+            ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, REG_MULTI_SZ, pendingBefore.data(),
+                              static_cast<DWORD>(pendingBefore.size()));
+        }
+    }};
+    ASSERT_FALSE(::DeleteFileA(target.c_str())) << "this system deletes a running program's file";
+
+    ByteString replacement;
+    SystemFileSystem().CreateUniqueFile(dir.Path().string(), 8, replacement)->Close();
+    ASSERT_NO_THROW(SystemFileSystem().Replace(target, replacement));
+    EXPECT_EQ(std::filesystem::file_size(target), 0u);
+    const std::string pending = PendingRenames();
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "Demo.exe" || pending.find("\\" + name + '\0') != std::string::npos) << name << " stays";
+    }
+}
 #endif
 
 }  // namespace

@@ -34,15 +34,8 @@ namespace {
 using win32::ComApartment;
 using win32::ComPtr;
 using win32::PutVoid;
+using win32::UniqueKernelHandle;
 using win32::UniqueRegistryKey;
-
-// Process and thread handles are null when empty.
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-using UniqueKernelHandle = win32::UniqueHandle<KernelHandleTraits>;
 
 std::string ProgramDirectory() {
     char path[MAX_PATH] = {};

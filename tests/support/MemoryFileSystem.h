@@ -36,6 +36,8 @@ class MemoryFileSystem final : public FileSystem {
     // Write side: files that refuse writing, and the operation (counted from 1) that fails.
     void MakeReadOnly(const std::string& path) { readOnly_.insert(path); }
     void FailWriteOperation(int number) { failWriteOperation_ = number; }
+    // Replace moves an existing target to its path + "~old" and then throws ReplacementKeptError.
+    void StrandReplacement() { strandReplacement_ = true; }
 
     const Counters& Count() const { return counters_; }
     const std::map<std::string, std::vector<std::uint8_t>>& Files() const { return files_; }
@@ -88,6 +90,13 @@ class MemoryFileSystem final : public FileSystem {
         const auto from = files_.find(std::string(replacement));
         if (from == files_.end() || readOnly_.count(std::string(target)) != 0) {
             throw PlatformError("replace", 5);
+        }
+        if (strandReplacement_ && files_.count(std::string(target)) != 0) {
+            // The system moved the target aside and then refused to put either file in its place.
+            auto old = files_.extract(std::string(target));
+            old.key() += "~old";
+            files_.insert(std::move(old));
+            throw ReplacementKeptError("replace", 1177);
         }
         files_[std::string(target)] = std::move(from->second);
         files_.erase(from);
@@ -175,6 +184,7 @@ class MemoryFileSystem final : public FileSystem {
     int failWriteOperation_ = 0;
     int created_ = 0;
     bool failSize_ = false;
+    bool strandReplacement_ = false;
     Counters counters_;
 };
 
