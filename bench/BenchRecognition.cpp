@@ -4,10 +4,10 @@
 #include <fstream>
 #include <string>
 
-#include "profile/ProductProfile.h"
 #include "bench/Bench.h"
 #include "engine/untPatcher.h"
 #include "platform/FileSystem.h"
+#include "profile/ProductProfile.h"
 #include "tools/standin/StandinGenerator.h"
 
 namespace patcher::bench {

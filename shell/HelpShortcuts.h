@@ -1,11 +1,11 @@
 #pragma once
 
-#include "profile/ProductProfile.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "profile/ProductProfile.h"
 
 namespace patcher {
 

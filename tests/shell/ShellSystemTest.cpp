@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "profile/ProductProfile.h"
 #include "platform/FileSystem.h"
 #include "platform/PlatformError.h"
 #include "platform/Registry.h"
@@ -23,6 +22,7 @@
 #include "platform/win32/ComApartment.h"
 #include "platform/win32/ComPtr.h"
 #include "platform/win32/UniqueHandle.h"
+#include "profile/ProductProfile.h"
 #include "shell/HelpShortcuts.h"
 #include "shell/InstallDirLookup.h"
 #include "shell/StartMenu.h"
