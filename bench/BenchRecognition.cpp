@@ -4,10 +4,10 @@
 #include <fstream>
 #include <string>
 
-#include "profile/ProductProfile.h"
 #include "bench/Bench.h"
 #include "engine/untPatcher.h"
 #include "platform/FileSystem.h"
+#include "profile/ProductProfile.h"
 #include "tools/standin/StandinGenerator.h"
 
 namespace patcher::bench {
@@ -24,8 +24,10 @@ class CountingFileSystem final : public FileSystem {
     bool FileExists(ByteStringView path) override { return SystemFileSystem().FileExists(path); }
     bool DirectoryExists(ByteStringView path) override { return SystemFileSystem().DirectoryExists(path); }
     void CheckWritable(ByteStringView path) override { SystemFileSystem().CheckWritable(path); }
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
-        return SystemFileSystem().CreateUniqueFile(directory, path);
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
+                                                   std::size_t longestName,
+                                                   ByteString& path) override {
+        return SystemFileSystem().CreateUniqueFile(directory, longestName, path);
     }
     void Replace(ByteStringView target, ByteStringView replacement) override {
         SystemFileSystem().Replace(target, replacement);

@@ -17,7 +17,8 @@ namespace patcher::bench {
 void BenchRewrite() {
     const auto dir = std::filesystem::temp_directory_path() / "patcher-bench-rewrite";
     std::filesystem::create_directories(dir);
-    const std::string path = (dir / "VokarEn.exe").string();
+    const std::string name = "VokarEn.exe";
+    const std::string path = (dir / name).string();
     DirectoryResourceStore resources(PATCHER_PACKED_DIR);
     DecoderState decoder;
     FileSystem& files = SystemFileSystem();
@@ -31,7 +32,7 @@ void BenchRewrite() {
     const double floor = BestSeconds(kRuns, [&] {
         files.CheckWritable(path);
         ByteString temporary;
-        const auto file = files.CreateUniqueFile(dir.string(), temporary);
+        const auto file = files.CreateUniqueFile(dir.string(), name.size(), temporary);
         file->Write(content);
         file->Flush();
         file->Close();

@@ -23,7 +23,7 @@ class TemporaryFile {
     }
 
     ByteString& Path() { return path_; }
-    void Keep() { path_.clear(); }  // it has become the target
+    void Keep() { path_.clear(); }  // it has become the target, or must stand in for it
 
   private:
     FileSystem& files_;
@@ -38,6 +38,12 @@ ByteString DirectoryOf(ByteStringView path) {
     }
     const bool root = separator == 0 || (separator == 2 && path[1] == ':');
     return ByteString(path.substr(0, root ? separator + 1 : separator));
+}
+
+// The length of the file name at the end of a path.
+std::size_t NameLength(ByteStringView path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == ByteStringView::npos ? path.size() : path.size() - separator - 1;
 }
 
 void CheckDigest(const ContentDigest* digest, std::size_t size, std::uint32_t crc) {
@@ -95,11 +101,17 @@ bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& serv
         // is refused as it is, before anything is written.
         services.Files.CheckWritable(path);
         TemporaryFile temporary(services.Files);
-        const auto file = services.Files.CreateUniqueFile(DirectoryOf(path), temporary.Path());
+        const auto file = services.Files.CreateUniqueFile(DirectoryOf(path), NameLength(path), temporary.Path());
         file->Write(content);
         file->Flush();
         file->Close();
-        services.Files.Replace(path, temporary.Path());
+        try {
+            services.Files.Replace(path, temporary.Path());
+        } catch (const ReplacementKeptError&) {
+            // The target's place stayed empty: the new file is the only copy of the new content left.
+            temporary.Keep();
+            throw;
+        }
         temporary.Keep();
         return true;
     } catch (const std::exception&) {

@@ -60,7 +60,8 @@ void UnpackResource(ByteStringView name,
 // the unpacked resources of its row, one after the other. True when the file now holds exactly that content.
 // The content is unpacked and checked against its recorded digest first, then written to a new file beside
 // the target, which replaces the target in one step: on false the target is byte for byte what it was (or
-// still absent), and nothing is left behind. Never throws.
+// still absent), and nothing is left behind. Only where the system moved the target aside and then refused
+// to put back either file is neither deleted: the new file stays beside the old one. Never throws.
 bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& services);
 
 }  // namespace patcher

@@ -1,12 +1,22 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 
 #include "common/ByteString.h"
+#include "platform/PlatformError.h"
 
 namespace patcher {
+
+// Thrown by FileSystem::Replace when the target was moved aside and neither its old file nor the
+// replacement could be put back in its place: the old file stays under another name beside it, and the
+// replacement, now the only copy of the new content, must be kept rather than deleted.
+class ReplacementKeptError final : public PlatformError {
+  public:
+    using PlatformError::PlatformError;
+};
 
 // A product file opened for reading. Every operation throws PlatformError when the system call fails.
 class ReadableFile {
@@ -32,7 +42,8 @@ class WritableFile {
     virtual void Close() = 0;
 };
 
-// The file services of the platform. Paths are Windows-1250 byte strings, as the product stores them.
+// The file services of the platform. Paths are Windows-1250 byte strings, as the product stores them. A
+// path holding a zero byte names no file: every operation refuses it as it refuses a missing file.
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -50,12 +61,17 @@ class FileSystem {
     // A missing file passes.
     virtual void CheckWritable(ByteStringView path) = 0;
 
-    // Creates a new, empty file with a name of its own in `directory` and opens it for writing; its path
-    // is stored in `path` as soon as the file exists. Throws PlatformError.
-    virtual std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) = 0;
+    // Creates a new, empty file under a fresh name of its own in `directory` and opens it for writing,
+    // all in one step; its path is stored in `path` as soon as the file exists. The name is no longer than
+    // `longestName` characters where that leaves it hard enough to guess (FreshNameLength), so that a file
+    // made to stand in for another fits wherever that one's path fits. Throws PlatformError.
+    virtual std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
+                                                           std::size_t longestName,
+                                                           ByteString& path) = 0;
 
-    // Puts the closed file `replacement` in the place of `target` in one step. An existing target keeps
-    // its attributes and is either wholly replaced or left as it was. Throws PlatformError.
+    // Puts the closed file `replacement` in the place of `target`. An existing target keeps its attributes
+    // and is either wholly replaced or left as it was. Throws PlatformError, the replacement then being
+    // the caller's to delete; or, where the system refuses to put either file back, ReplacementKeptError.
     virtual void Replace(ByteStringView target, ByteStringView replacement) = 0;
 
     // Deletes a file; false when it could not. Never throws.

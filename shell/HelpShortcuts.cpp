@@ -96,12 +96,8 @@ void CreateHelpShortcuts(const ProductProfile& profile,
             return;
         }
         // The group's name is always the German one, whatever language the window shows. A product without
-        // a group name has no group: its shortcuts do not belong in the Programs folder itself.
-        const ByteStringView groupName = StartMenuGroupName(profile.ProductIndex, kGerman);
-        if (groupName.empty()) {
-            return;
-        }
-        const ByteString group = JoinPath(programs, groupName);
+        // a group name has its shortcuts in the Programs folder itself.
+        const ByteString group = JoinPath(programs, StartMenuGroupName(profile.ProductIndex, kGerman));
         if (!files.DirectoryExists(group) || installDir.empty()) {
             return;
         }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "profile/ProductProfile.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "profile/ProductProfile.h"
 
 namespace patcher {
 
@@ -13,11 +13,12 @@ namespace patcher {
 // language code 0..6. Rows 7..10 and columns 4..6 are empty. Throws std::out_of_range outside the table.
 ByteStringView StartMenuGroupName(int productIndex, LanguageCode language);
 
-// For a product of kind 6: in the product's existing Start-menu group (named in German), replaces each help
-// topic's older single shortcut by one shortcut to the Polish and one to the German help file, for each topic
-// whose two help files are both in installDir. installDir is the directory as the update run holds it after
-// its file loop, possibly empty. Any other kind does nothing at all. The group folder is never created, and
-// every failure is silent: a failed step is skipped and the next one still tried. Never throws.
+// For a product of kind 6: in the product's existing Start-menu group (named in German; for a product without
+// a group name, the Programs folder itself), replaces each help topic's older single shortcut by one shortcut
+// to the Polish and one to the German help file, for each topic whose two help files are both in installDir.
+// installDir is the directory as the update run holds it after its file loop, possibly empty. Any other kind
+// does nothing at all. The group folder is never created, and every failure is silent: a failed step is
+// skipped and the next one still tried. Never throws.
 void CreateHelpShortcuts(const ProductProfile& profile,
                          ByteStringView installDir,
                          Registry& registry,

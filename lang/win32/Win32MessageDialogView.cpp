@@ -11,6 +11,7 @@
 
 #include "lang/LanguageRules.h"
 #include "lang/untPytanie.h"
+#include "lang/win32/GdiTextMeasure.h"
 #include "platform/PlatformError.h"
 #include "platform/win32/NativeWindowWin32.h"
 #include "platform/win32/UniqueHandle.h"
@@ -50,18 +51,21 @@ UniqueFont CreateSystemFont(const FontDescription& font) {
 // Measures with the same call and flags that the label's static control draws with.
 class GdiTextMeasure final : public TextMeasure {
   public:
-    explicit GdiTextMeasure(const FontDescription& font)
-        : font_(CreateSystemFont(font)),
-          dc_(::CreateCompatibleDC(nullptr)),
-          codePage_(CharsetCodePage(font.Charset())) {
+    GdiTextMeasure(UniqueFont font, unsigned codePage)
+        : font_(std::move(font)), dc_(::CreateCompatibleDC(nullptr)), codePage_(codePage) {
         if (!dc_) {
             throw PlatformError("CreateCompatibleDC", ::GetLastError());
         }
         previousFont_ = ::SelectObject(dc_.Get(), font_.Get());
+        if (previousFont_ == nullptr || previousFont_ == HGDI_ERROR) {
+            // Measured in the context's own font, the text would not fit the label that draws it.
+            throw PlatformError("SelectObject of the dialog's font", ERROR_INVALID_HANDLE);
+        }
         TEXTMETRICW metrics{};
         if (!::GetTextMetricsW(dc_.Get(), &metrics)) {
+            const DWORD error = ::GetLastError();
             ::SelectObject(dc_.Get(), previousFont_);
-            throw PlatformError("GetTextMetricsW", ::GetLastError());
+            throw PlatformError("GetTextMetricsW", error);
         }
         lineHeight_ = metrics.tmHeight;
     }
@@ -72,9 +76,14 @@ class GdiTextMeasure final : public TextMeasure {
 
     int LineWidth(ByteStringView line) const override {
         std::wstring wide = WideFromBytes(line, codePage_);
+        if (wide.empty()) {
+            return 0;  // DrawTextW answers 0 for no text, as it does for a failure
+        }
         RECT bounds{0, 0, 0, 0};
-        ::DrawTextW(dc_.Get(), wide.data(), static_cast<int>(wide.size()), &bounds,
-                    DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);
+        if (::DrawTextW(dc_.Get(), wide.data(), static_cast<int>(wide.size()), &bounds,
+                        DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS) == 0) {
+            throw PlatformError("DrawTextW", ::GetLastError());
+        }
         return static_cast<int>(bounds.right - bounds.left);
     }
 
@@ -246,7 +255,7 @@ struct alignas(4) EmptyDialogTemplate {
 class Win32MessageDialogView final : public MessageDialogView {
   public:
     std::unique_ptr<TextMeasure> MeasureIn(const FontDescription& font) override {
-        return std::make_unique<GdiTextMeasure>(font);
+        return win32::MeasureInFont(CreateSystemFont(font), CharsetCodePage(font.Charset()));
     }
 
     int ShowModal(const MessageDialogScreen& screen, NativeWindow owner) override {
@@ -264,6 +273,10 @@ class Win32MessageDialogView final : public MessageDialogView {
 };
 
 }  // namespace
+
+std::unique_ptr<TextMeasure> win32::MeasureInFont(UniqueFont font, unsigned codePage) {
+    return std::make_unique<GdiTextMeasure>(std::move(font), codePage);
+}
 
 std::unique_ptr<MessageDialogView> CreateWin32MessageDialogView() {
     return std::make_unique<Win32MessageDialogView>();

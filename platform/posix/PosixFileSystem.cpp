@@ -6,14 +6,29 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
-#include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/FreshName.h"
 #include "platform/PlatformError.h"
 #include "platform/posix/UniqueFd.h"
 
 namespace patcher {
 namespace {
+
+// A name taken by another file is met again only by chance; this many in a row mean something else is wrong.
+constexpr int kFreshNameAttempts = 16;
+
+bool HoldsZero(ByteStringView path) {
+    return path.find('\0') != ByteStringView::npos;
+}
+
+// Paths reach the system zero-terminated: one holding a zero byte would name something else.
+ByteString Terminated(ByteStringView path) {
+    if (HoldsZero(path)) {
+        throw PlatformError("a path holding a zero byte", EINVAL);
+    }
+    return ByteString(path);
+}
 
 class PosixReadableFile final : public ReadableFile {
   public:
@@ -98,8 +113,10 @@ ByteString DirectoryOf(const ByteString& path) {
 class PosixFileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
-        const ByteString terminated(path);
-        UniqueFd fd(::open(terminated.c_str(), O_RDONLY | O_CLOEXEC));
+        const ByteString terminated = Terminated(path);
+        // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; a regular file reads
+        // the same either way.
+        UniqueFd fd(::open(terminated.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (!fd) {
             throw PlatformError("open", static_cast<unsigned long>(errno));
         }
@@ -114,7 +131,7 @@ class PosixFileSystem final : public FileSystem {
     bool DirectoryExists(ByteStringView path) override { return HasMode(path, S_IFDIR); }
 
     void CheckWritable(ByteStringView path) override {
-        const ByteString terminated(path);
+        const ByteString terminated = Terminated(path);
         struct stat info {};
         if (::stat(terminated.c_str(), &info) != 0) {
             if (errno == ENOENT) {
@@ -132,24 +149,29 @@ class PosixFileSystem final : public FileSystem {
         }
     }
 
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
-        ByteString pattern(directory.empty() ? ByteStringView(".") : directory);
-        if (pattern.back() != '/') {
-            pattern += '/';
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
+                                                   std::size_t longestName,
+                                                   ByteString& path) override {
+        ByteString folder = directory.empty() ? ByteString(".") : Terminated(directory);
+        if (folder.back() != '/') {
+            folder += '/';
         }
-        pattern += ".patcher-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        UniqueFd fd(::mkstemp(name.data()));
-        if (!fd) {
-            ThrowErrno("mkstemp");
+        for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
+            const ByteString name = folder + FreshFileName(longestName);
+            UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (fd) {
+                path = name;
+                return std::make_unique<PosixWritableFile>(std::move(fd));
+            }
+            if (errno != EEXIST) {
+                ThrowErrno("open of a new file");
+            }
         }
-        path.assign(name.data());
-        return std::make_unique<PosixWritableFile>(std::move(fd));
+        throw PlatformError("open of a new file under a fresh name", EEXIST);
     }
 
     void Replace(ByteStringView target, ByteStringView replacement) override {
-        const ByteString to(target), from(replacement);
+        const ByteString to = Terminated(target), from = Terminated(replacement);
         // The new file takes the target's permissions, or those of any new file when there is no target.
         struct stat info {};
         mode_t mode = 0;
@@ -175,7 +197,7 @@ class PosixFileSystem final : public FileSystem {
     bool Delete(ByteStringView path) noexcept override {
         try {
             const ByteString terminated(path);
-            return ::unlink(terminated.c_str()) == 0;
+            return !HoldsZero(path) && ::unlink(terminated.c_str()) == 0;
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -185,7 +207,8 @@ class PosixFileSystem final : public FileSystem {
     static bool HasMode(ByteStringView path, mode_t type) {
         const ByteString terminated(path);
         struct stat info {};
-        return !terminated.empty() && ::stat(terminated.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+        return !terminated.empty() && !HoldsZero(path) && ::stat(terminated.c_str(), &info) == 0 &&
+               (info.st_mode & S_IFMT) == type;
     }
 };
 

@@ -53,6 +53,14 @@ struct FileHandleTraits {
 };
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 
+// Process and thread handles are null when empty.
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::CloseHandle(h); }
+};
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+
 // A loaded resource of a module (FreeResource is kept for the old systems that needed it).
 struct ResourceHandleTraits {
     using Handle = HGLOBAL;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/FileSwap.h"
 #include "platform/FileSystem.h"
+#include "platform/FreshName.h"
 #include "platform/PlatformError.h"
 #include "platform/win32/UniqueHandle.h"
 
@@ -11,9 +13,55 @@ namespace {
 
 using win32::UniqueFileHandle;
 
+static_assert(kUnableToMoveReplacement2 == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+
+// A name taken by another file is met again only by chance; this many in a row mean something else is wrong.
+constexpr int kFreshNameAttempts = 16;
+
 [[noreturn]] void ThrowLastError(const char* operation) {
     throw PlatformError(operation, ::GetLastError());
 }
+
+bool HoldsZero(ByteStringView path) {
+    return path.find('\0') != ByteStringView::npos;
+}
+
+// Paths reach the system zero-terminated: one holding a zero byte would name something else.
+ByteString Terminated(ByteStringView path) {
+    if (HoldsZero(path)) {
+        throw PlatformError("a path holding a zero byte", ERROR_INVALID_NAME);
+    }
+    return ByteString(path);
+}
+
+// The length of the last component of a path.
+std::size_t NameLength(ByteStringView path) {
+    const std::size_t separator = path.find_last_of("\\/:");
+    return separator == ByteStringView::npos ? path.size() : path.size() - separator - 1;
+}
+
+unsigned long Outcome(BOOL succeeded) {
+    return succeeded ? ERROR_SUCCESS : ::GetLastError();
+}
+
+class Win32SwapCalls final : public SwapCalls {
+  public:
+    bool Exists(const ByteString& path) override {
+        return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    unsigned long Replace(const ByteString& target, const ByteString& replacement, const ByteString& backup) override {
+        return Outcome(::ReplaceFileA(target.c_str(), replacement.c_str(), backup.c_str(),
+                                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+    }
+    unsigned long Move(const ByteString& from, const ByteString& to, bool replaceExisting) override {
+        const DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
+        return Outcome(::MoveFileExA(from.c_str(), to.c_str(), flags));
+    }
+    unsigned long Delete(const ByteString& path) override { return Outcome(::DeleteFileA(path.c_str())); }
+    unsigned long DeleteAtRestart(const ByteString& path) override {
+        return Outcome(::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+    }
+};
 
 class Win32ReadableFile final : public ReadableFile {
   public:
@@ -88,7 +136,7 @@ class Win32WritableFile final : public WritableFile {
 class Win32FileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
-        const ByteString terminated(path);
+        const ByteString terminated = Terminated(path);
         UniqueFileHandle handle(::CreateFileA(terminated.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle) {
@@ -111,7 +159,8 @@ class Win32FileSystem final : public FileSystem {
         if (path.empty()) {
             throw PlatformError("open for writing of an empty path", ERROR_INVALID_NAME);
         }
-        const DWORD attributes = Attributes(path);
+        const ByteString terminated = Terminated(path);
+        const DWORD attributes = ::GetFileAttributesA(terminated.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND) {
@@ -123,7 +172,6 @@ class Win32FileSystem final : public FileSystem {
         if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
             throw PlatformError("open for writing of a read-only file", ERROR_ACCESS_DENIED);
         }
-        const ByteString terminated(path);
         const UniqueFileHandle handle(::CreateFileA(terminated.c_str(), GENERIC_READ | GENERIC_WRITE,
                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -132,48 +180,50 @@ class Win32FileSystem final : public FileSystem {
         }
     }
 
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
-        const ByteString folder = directory.empty() ? ByteString(".") : ByteString(directory);
-        char name[MAX_PATH] = {};
-        if (::GetTempFileNameA(folder.c_str(), "vkp", 0, name) == 0) {  // creates the file, empty
-            ThrowLastError("GetTempFileNameA");
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
+                                                   std::size_t longestName,
+                                                   ByteString& path) override {
+        ByteString folder = directory.empty() ? ByteString(".") : Terminated(directory);
+        if (folder.back() != '\\' && folder.back() != '/' && folder.back() != ':') {
+            folder += '\\';
         }
-        path = name;
-        UniqueFileHandle handle(
-            ::CreateFileA(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!handle) {
-            ThrowLastError("CreateFileA of a new file");
+        // Made and opened in one call, and written through that handle: a second open by name could fail
+        // because a scanner looks at the new file, or reach another file that was put under its name.
+        for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
+            const ByteString name = folder + FreshFileName(longestName);
+            UniqueFileHandle handle(
+                ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (handle) {
+                path = name;
+                return std::make_unique<Win32WritableFile>(std::move(handle));
+            }
+            if (::GetLastError() != ERROR_FILE_EXISTS) {
+                ThrowLastError("CreateFileA of a new file");
+            }
         }
-        return std::make_unique<Win32WritableFile>(std::move(handle));
+        throw PlatformError("CreateFileA of a new file under a fresh name", ERROR_FILE_EXISTS);
     }
 
     void Replace(ByteStringView target, ByteStringView replacement) override {
-        const ByteString to(target), from(replacement);
-        if (::GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-                ThrowLastError("MoveFileExA");
+        const ByteString to = Terminated(target), from = Terminated(replacement);
+        Win32SwapCalls calls;
+        // A backup name lets a failed replacement leave both files under names we know: without one, a
+        // failure can leave the target gone. As short as the replacement's, so that it fits where it fits.
+        const std::size_t separator = from.find_last_of("\\/:");
+        const ByteString folder = separator == ByteString::npos ? ByteString() : from.substr(0, separator + 1);
+        for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
+            const ByteString backup = folder + FreshFileName(NameLength(from));
+            if (!calls.Exists(backup)) {
+                SwapIntoPlace(calls, to, from, backup);
+                return;
             }
-            return;
         }
-        // With a backup name, a failed replacement leaves both files under names we know: without one, a
-        // failure can leave the target gone.
-        const ByteString backup = from + "~";
-        ::DeleteFileA(backup.c_str());
-        if (!::ReplaceFileA(to.c_str(), from.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                            nullptr)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-                // The target was moved to the backup name and the replacement could not take its place.
-                ::MoveFileExA(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
-            }
-            throw PlatformError("ReplaceFileA", error);
-        }
-        ::DeleteFileA(backup.c_str());
+        throw PlatformError("a fresh backup name", ERROR_FILE_EXISTS);
     }
 
     bool Delete(ByteStringView path) noexcept override {
         char name[MAX_PATH + 1] = {};
-        if (path.empty() || path.size() > MAX_PATH) {
+        if (path.empty() || path.size() > MAX_PATH || HoldsZero(path)) {
             return false;
         }
         path.copy(name, path.size());
@@ -182,7 +232,7 @@ class Win32FileSystem final : public FileSystem {
 
   private:
     static DWORD Attributes(ByteStringView path) {
-        if (path.empty()) {
+        if (path.empty() || HoldsZero(path)) {
             return INVALID_FILE_ATTRIBUTES;
         }
         const ByteString terminated(path);

@@ -185,6 +185,23 @@ TEST(RewriteFile, NeverLeavesAHalfWrittenTargetWhateverFails) {
     }
 }
 
+// Where the system moved the target aside and then put back neither file, deleting the new file would lose
+// the only copy of the new content while the product file is missing: it is kept beside the old one.
+TEST(RewriteFile, KeepsTheNewFileWhereTheSystemPutsBackNeither) {
+    MemoryResourceStore store = FileOneResources();
+    const Bytes old = Standins().Get(1, 10);
+    MemoryFileSystem files;
+    files.AddDirectory("C:\\Vokarion");
+    files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
+    files.StrandReplacement();
+    DecoderState decoder;
+    EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder}));
+    ASSERT_EQ(files.Files().size(), 2u);
+    for (const auto& [path, bytes] : files.Files()) {
+        EXPECT_TRUE(bytes == (path == "C:\\Vokarion\\VokarEn.exe~old" ? old : NewFileOne())) << path;
+    }
+}
+
 TEST(RewriteFile, RefusesATargetThatCannotBeWrittenAndLeavesItAlone) {
     MemoryResourceStore store = FileOneResources();
     const Bytes old = Standins().Get(1, 8);

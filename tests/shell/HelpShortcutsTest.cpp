@@ -163,12 +163,26 @@ TEST_F(CreateHelpShortcutsTest, ADirectoryWithoutAFinalSeparatorGetsOne) {
     EXPECT_EQ(shell_.Links()[0].WorkingDirectory, "C:\\Vokarion\\");
 }
 
-TEST_F(CreateHelpShortcutsTest, AProductWithoutAGroupNamePutsNothingIntoTheProgramsFolder) {
-    files_.AddFile(std::string(kPrograms) + "\\Hilfedatei des Wörterbuchs.lnk", {});
-    for (const int product : {7, 10, 0, 11}) {
+// The group of a product without a group name is the Programs folder joined with the empty name: the Programs
+// folder itself, which exists. A product index outside the table does nothing.
+TEST_F(CreateHelpShortcutsTest, AProductWithoutAGroupNameUsesTheProgramsFolderItself) {
+    const std::string programs = std::string(kPrograms) + "\\";
+    files_.AddFile(programs + "Hilfedatei des Wörterbuchs.lnk", {});
+    for (const int product : {0, 11}) {
         Run(Profile(6, product));
     }
     EXPECT_EQ(shell_.Attempts(), 0);
+    for (const int product : {7, 10}) {
+        RecordingShell shell;
+        CreateHelpShortcuts(Profile(6, product), kInstallDir, registry_, files_, shell);
+        EXPECT_EQ(shell.Removed(), std::vector<std::string>{programs + "Hilfedatei des Wörterbuchs.lnk"}) << product;
+        EXPECT_EQ(LinkPaths(shell),
+                  (std::vector<std::string>{programs + "Hilfedatei des Übersetzungsprogramms (Polnisch).lnk",
+                                            programs + "Hilfedatei des Übersetzungsprogramms (Deutsch).lnk",
+                                            programs + "Hilfedatei des Wörterbuchs (Polnisch).lnk",
+                                            programs + "Hilfedatei des Wörterbuchs (Deutsch).lnk"}))
+            << product;
+    }
 }
 
 TEST(StartMenuGroupName, HasTheShapeOfTheProductFamilysTable) {

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "profile/ProductProfile.h"
 #include "platform/FileSystem.h"
 #include "platform/PlatformError.h"
 #include "platform/Registry.h"
@@ -23,6 +22,7 @@
 #include "platform/win32/ComApartment.h"
 #include "platform/win32/ComPtr.h"
 #include "platform/win32/UniqueHandle.h"
+#include "profile/ProductProfile.h"
 #include "shell/HelpShortcuts.h"
 #include "shell/InstallDirLookup.h"
 #include "shell/StartMenu.h"
@@ -34,15 +34,8 @@ namespace {
 using win32::ComApartment;
 using win32::ComPtr;
 using win32::PutVoid;
+using win32::UniqueKernelHandle;
 using win32::UniqueRegistryKey;
-
-// Process and thread handles are null when empty.
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-using UniqueKernelHandle = win32::UniqueHandle<KernelHandleTraits>;
 
 std::string ProgramDirectory() {
     char path[MAX_PATH] = {};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/FreshName.h"
 #include "platform/PlatformError.h"
 
 namespace patcher::testing {
@@ -35,6 +36,8 @@ class MemoryFileSystem final : public FileSystem {
     // Write side: files that refuse writing, and the operation (counted from 1) that fails.
     void MakeReadOnly(const std::string& path) { readOnly_.insert(path); }
     void FailWriteOperation(int number) { failWriteOperation_ = number; }
+    // Replace moves an existing target to its path + "~old" and then throws ReplacementKeptError.
+    void StrandReplacement() { strandReplacement_ = true; }
 
     const Counters& Count() const { return counters_; }
     const std::map<std::string, std::vector<std::uint8_t>>& Files() const { return files_; }
@@ -50,7 +53,13 @@ class MemoryFileSystem final : public FileSystem {
     }
 
     bool FileExists(ByteStringView path) override { return files_.count(std::string(path)) != 0; }
-    bool DirectoryExists(ByteStringView path) override { return directories_.count(std::string(path)) != 0; }
+    // A directory is named with or without a final separator, as on disk.
+    bool DirectoryExists(ByteStringView path) override {
+        if (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
+            path.remove_suffix(1);
+        }
+        return directories_.count(std::string(path)) != 0;
+    }
 
     void CheckWritable(ByteStringView path) override {
         WriteOperation("check");
@@ -59,12 +68,19 @@ class MemoryFileSystem final : public FileSystem {
         }
     }
 
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory, ByteString& path) override {
+    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
+                                                   std::size_t longestName,
+                                                   ByteString& path) override {
         WriteOperation("create");
         if (!directory.empty() && directories_.count(std::string(directory)) == 0) {
             throw PlatformError("create in a missing directory", 3);
         }
-        path = std::string(directory) + "\\~new" + std::to_string(++created_) + ".tmp";
+        // "~0000001", as long as the system's fresh names.
+        const std::string number = std::to_string(++created_);
+        std::string name(FreshNameLength(longestName), '0');
+        name.front() = '~';
+        name.replace(name.size() - number.size(), number.size(), number);
+        path = std::string(directory) + "\\" + name;
         files_[path];
         return std::make_unique<NewFile>(*this, path);
     }
@@ -74,6 +90,13 @@ class MemoryFileSystem final : public FileSystem {
         const auto from = files_.find(std::string(replacement));
         if (from == files_.end() || readOnly_.count(std::string(target)) != 0) {
             throw PlatformError("replace", 5);
+        }
+        if (strandReplacement_ && files_.count(std::string(target)) != 0) {
+            // The system moved the target aside and then refused to put either file in its place.
+            auto old = files_.extract(std::string(target));
+            old.key() += "~old";
+            files_.insert(std::move(old));
+            throw ReplacementKeptError("replace", 1177);
         }
         files_[std::string(target)] = std::move(from->second);
         files_.erase(from);
@@ -161,6 +184,7 @@ class MemoryFileSystem final : public FileSystem {
     int failWriteOperation_ = 0;
     int created_ = 0;
     bool failSize_ = false;
+    bool strandReplacement_ = false;
     Counters counters_;
 };
 
