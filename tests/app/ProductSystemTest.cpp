@@ -84,7 +84,7 @@ TEST_F(ProductSystemTest, AnOutOfDateFileIsFoundRecognisedAndRewrittenToTheNewes
 TEST_F(ProductSystemTest, KindSixLinksTheHelpFilesOfTheDirectoryTheRunFound) {
     profile_.ProductKind = 6;
     Record("C:\\Vokarion\\");
-    files_.AddDirectory("C:\\Vokarion\\");
+    files_.AddDirectory("C:\\Vokarion");
     files_.AddFile("C:\\Vokarion\\VokarEn.exe", Standins().Get(1, 11));
     files_.AddFile("C:\\Vokarion\\Vokar.chm", {'I', 'T', 'S', 'F'});
     files_.AddFile("C:\\Vokarion\\VokarD.chm", {'I', 'T', 'S', 'F'});
