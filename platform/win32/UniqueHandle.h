@@ -75,6 +75,7 @@ struct GdiObjectTraits {
     static void Close(Handle h) noexcept { ::DeleteObject(h); }
 };
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
+using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 
 // A device context made by CreateCompatibleDC (not one borrowed from a window with GetDC).
 struct MemoryDcTraits {
