@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "app/ProductSystem.h"
@@ -89,6 +90,16 @@ int RunProgram() {
 
 }  // namespace
 }  // namespace patcher
+
+// What the C++ runtime calls when an exception reaches a noexcept boundary or nothing catches it. Its own
+// handler prints the exception's demangled type to the standard error stream, which a GUI program does not
+// have, and then aborts; the demangler and the formatted printing it needs would be about 70 KB of the
+// program. This one aborts at once, which is all the user could see of the other.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    std::abort();
+}
+}  // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     patcher::RestrictDllSearchToSystem32();
