@@ -61,6 +61,14 @@ struct ResourceHandleTraits {
 };
 using UniqueResourceHandle = UniqueHandle<ResourceHandleTraits>;
 
+// A module loaded by LoadLibraryEx (not one borrowed with GetModuleHandle).
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+};
+using UniqueModule = UniqueHandle<ModuleTraits>;
+
 struct RegistryKeyTraits {
     using Handle = HKEY;
     static Handle Empty() noexcept { return nullptr; }
