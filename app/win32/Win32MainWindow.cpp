@@ -308,7 +308,7 @@ class Win32MainWindow final : public MainWindowView {
     void Place(MainControl control);
     void ApplyFont(MainControl control);
     void ApplyGlyph(MainControl flagButton);
-    void SizeToClient();
+    void FitClientArea();
     HWND Child(MainControl control) const { return controls_[Index(control)]; }
 
     TfrmMainPatcher& form_;
@@ -344,7 +344,7 @@ Win32MainWindow::Win32MainWindow(TfrmMainPatcher& form) : form_(form) {
     controls_[Index(C::Window)] = window_.Get();
     CreateChildren();
     LayOut(WindowDpi(window_.Get()));
-    SizeToClient();
+    FitClientArea();
 }
 
 Win32MainWindow::~Win32MainWindow() {
@@ -592,9 +592,18 @@ void Win32MainWindow::ApplyGlyph(MainControl flagButton) {
     glyphs_[Index(flagButton)] = std::move(bitmap);
 }
 
-void Win32MainWindow::SizeToClient() {
-    const SIZE outer = OuterSize(ScaleToDpi(kClientWidth, dpi_), ScaleToDpi(kClientHeight, dpi_), dpi_);
-    ::SetWindowPos(window_.Get(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+// The client area of the design at the window's DPI, whatever the frame around it measures: the frame of a
+// window that is not per-monitor aware keeps the system DPI's size when the client area changes.
+void Win32MainWindow::FitClientArea() {
+    RECT outer{};
+    RECT client{};
+    ::GetWindowRect(window_.Get(), &outer);
+    ::GetClientRect(window_.Get(), &client);
+    const int width = ScaleToDpi(kClientWidth, dpi_) + (outer.right - outer.left) - client.right;
+    const int height = ScaleToDpi(kClientHeight, dpi_) + (outer.bottom - outer.top) - client.bottom;
+    if (width != outer.right - outer.left || height != outer.bottom - outer.top) {
+        ::SetWindowPos(window_.Get(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 // ------------------------------------------------------------------ messages
@@ -736,6 +745,7 @@ void Win32MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
     LayOut(dpi);
     ::SetWindowPos(window_.Get(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientArea();
 }
 
 void Win32MainWindow::OnNcDestroy() {
