@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -298,6 +299,7 @@ class Win32MainWindow final : public MainWindowView {
     void OnCommand(int id);
     LRESULT OnControlColour(HDC dc, HWND control) const;
     bool OnDrawItem(const DRAWITEMSTRUCT& item) const;
+    LRESULT OnCustomDraw(const NMCUSTOMDRAW& draw) const;
     void OnActivate(bool active);
     void OnDpiChanged(int dpi, const RECT& suggested);
     void OnNcDestroy();
@@ -642,6 +644,11 @@ LRESULT Win32MainWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPA
                 return TRUE;
             }
             break;
+        case WM_NOTIFY:
+            if (reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW) {
+                return OnCustomDraw(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam));
+            }
+            break;
         case WM_ACTIVATE:
             OnActivate(LOWORD(wParam) != WA_INACTIVE);
             if (LOWORD(wParam) != WA_INACTIVE && ::GetFocus() != nullptr && ::IsChild(window, ::GetFocus())) {
@@ -726,6 +733,40 @@ bool Win32MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) const {
     ::FillRect(item.hDC, &bounds, ::GetSysColorBrush(COLOR_BTNFACE));
     ::DrawEdge(item.hDC, &bounds, EDGE_ETCHED, BF_TOP);
     return true;
+}
+
+// The flag buttons drawn flat, as speed buttons are: the face with the picture, a thin raised edge under
+// the mouse, a thin sunken edge and the picture a pixel lower right while pressed. Buttons in the system's
+// visual style ignore BS_FLAT, and without the visual style nothing asks here: BS_FLAT then does it.
+LRESULT Win32MainWindow::OnCustomDraw(const NMCUSTOMDRAW& draw) const {
+    const std::optional<MainControl> control = ControlOfId(static_cast<int>(draw.hdr.idFrom));
+    if (!control || DesignOf(*control).Kind != K::FlagButton || draw.dwDrawStage != CDDS_PREPAINT) {
+        return CDRF_DODEFAULT;
+    }
+    const HBITMAP glyph = glyphs_[Index(*control)].Get();
+    if (glyph == nullptr) {
+        return CDRF_DODEFAULT;  // the button shows its text
+    }
+    RECT bounds = draw.rc;
+    ::FillRect(draw.hdc, &bounds, ::GetSysColorBrush(COLOR_BTNFACE));
+    const bool down =
+        ::SendMessageW(draw.hdr.hwndFrom, BM_GETCHECK, 0, 0) == BST_CHECKED || (draw.uItemState & CDIS_SELECTED) != 0;
+    if (down) {
+        ::DrawEdge(draw.hdc, &bounds, BDR_SUNKENOUTER, BF_RECT);
+    } else if ((draw.uItemState & CDIS_HOT) != 0) {
+        ::DrawEdge(draw.hdc, &bounds, BDR_RAISEDINNER, BF_RECT);
+    }
+    BITMAP picture{};
+    ::GetObjectW(glyph, sizeof(picture), &picture);
+    const UniqueMemoryDc source(::CreateCompatibleDC(draw.hdc));
+    if (source) {
+        const Selection selection(source.Get(), glyph);
+        const int shift = down ? 1 : 0;
+        ::BitBlt(draw.hdc, (draw.rc.left + draw.rc.right - picture.bmWidth) / 2 + shift,
+                 (draw.rc.top + draw.rc.bottom - picture.bmHeight) / 2 + shift, picture.bmWidth, picture.bmHeight,
+                 source.Get(), 0, 0, SRCCOPY);
+    }
+    return CDRF_SKIPDEFAULT;
 }
 
 // As a dialog does: the control that had the focus gets it back when the window is active again.
