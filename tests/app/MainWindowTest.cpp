@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/MainWindowDesign.h"
@@ -81,6 +83,14 @@ BOOL CALLBACK TakeChildWithId(HWND child, LPARAM found) {
     return TRUE;
 }
 
+BOOL CALLBACK TakeVisibleDialog(HWND window, LPARAM found) {
+    if (ClassOf(window) == L"#32770" && ::IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A control anywhere below the window, by its control id, as a test driver finds it.
 HWND ControlWithId(HWND window, MainControl control) {
     FoundChild found{MainControlId(control), nullptr};
@@ -113,6 +123,12 @@ SIZE TextSize(HWND control) {
                 DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);
     ::SelectObject(dc.Get(), previous);
     return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
 }
 
 // The text a control should show: the form's caption decoded in the code page of the control's font.
@@ -414,6 +430,71 @@ TEST_F(MainWindowTest, RefusesToCloseWhileARunIsInProgress) {
     EXPECT_FALSE(::IsWindow(window_));
     MSG quit{};
     EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// The open-file dialog of product kind 4, driven from a second thread as a user would: it is owned by the
+// main window, offers the Polish filter, shows the system's own title, and answers the file typed into it;
+// cancelled, it answers nothing.
+TEST_F(MainWindowTest, TheOpenDialogOffersProgramFilesAndAnswersTheChosenOne) {
+    constexpr int kFileNameBox = 0x47C;  // cmb13, the file name of an Explorer-style dialog
+    constexpr int kFileTypeBox = 0x470;  // cmb1, the filter
+    struct Seen {
+        bool Found = false;
+        HWND Owner = nullptr;
+        std::wstring FileType;
+        bool TitleShown = false;
+    };
+    const auto driveDialog = [&](Seen& seen, const std::wstring& fileName) {
+        const DWORD thread = ::GetCurrentThreadId();
+        return std::thread([&seen, fileName, thread] {
+            HWND dialog = nullptr;
+            for (auto waited = 0ms; dialog == nullptr && waited < 20s; waited += 20ms) {
+                std::this_thread::sleep_for(20ms);
+                ::EnumThreadWindows(thread, TakeVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+            }
+            if (dialog == nullptr) {
+                return;
+            }
+            seen.Found = true;
+            seen.Owner = ::GetWindow(dialog, GW_OWNER);
+            seen.TitleShown = ::GetWindowTextLengthW(dialog) > 0;
+            const HWND fileType = ::GetDlgItem(dialog, kFileTypeBox);
+            const auto selected = ::SendMessageW(fileType, CB_GETCURSEL, 0, 0);
+            std::wstring text(static_cast<std::size_t>(::SendMessageW(fileType, CB_GETLBTEXTLEN, selected, 0)) + 1,
+                              L'\0');
+            ::SendMessageW(fileType, CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(text.data()));
+            seen.FileType = text.c_str();
+            if (fileName.empty()) {
+                ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            } else {
+                ::SendMessageW(::GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0,
+                               reinterpret_cast<LPARAM>(fileName.c_str()));
+                ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            }
+        });
+    };
+
+    std::wstring windowsDirectory(MAX_PATH, L'\0');
+    windowsDirectory.resize(::GetWindowsDirectoryW(windowsDirectory.data(), MAX_PATH));
+    const std::wstring program = windowsDirectory + L"\\notepad.exe";
+    ASSERT_NE(::GetFileAttributesW(program.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    Seen chosen;
+    std::thread driver = driveDialog(chosen, program);
+    const std::optional<ByteString> answer = view_->ShowOpenDialog(form_->dlgOtworz);
+    driver.join();
+    ASSERT_TRUE(chosen.Found);
+    EXPECT_EQ(chosen.Owner, window_);
+    EXPECT_TRUE(chosen.TitleShown);
+    EXPECT_EQ(chosen.FileType, L"Pliki programów");
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(Lower(*answer), Lower(std::string(program.begin(), program.end())));
+
+    Seen cancelled;
+    driver = driveDialog(cancelled, L"");
+    EXPECT_FALSE(view_->ShowOpenDialog(form_->dlgOtworz).has_value());
+    driver.join();
+    EXPECT_TRUE(cancelled.Found);
 }
 
 }  // namespace
