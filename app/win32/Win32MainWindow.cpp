@@ -343,10 +343,17 @@ Win32MainWindow::Win32MainWindow(TfrmMainPatcher& form) : form_(form) {
                           this) == nullptr) {
         throw PlatformError("CreateWindowExW", ::GetLastError());
     }
-    controls_[Index(C::Window)] = window_.Get();
-    CreateChildren();
-    LayOut(WindowDpi(window_.Get()));
-    FitClientArea();
+    try {
+        controls_[Index(C::Window)] = window_.Get();
+        CreateChildren();
+        LayOut(WindowDpi(window_.Get()));
+        FitClientArea();
+    } catch (...) {
+        // No object, no window: and no quit message for a loop that never ran.
+        quitOnDestroy_ = false;
+        window_.Reset();
+        throw;
+    }
 }
 
 Win32MainWindow::~Win32MainWindow() {
