@@ -1,14 +1,15 @@
 # The packed data of this build: the resources that the selected files' rows name, made from the stand-in
-# builds by `patchkit resources`. A host build makes it with its own patchkit. The other builds (the native
-# test build with its slow sanitized patchkit, the Windows builds without one) take the data that the
-# native-release build made: ./run builds that first.
+# builds by `patchkit resources`; beside it the flag buttons' pictures, drawn by `patchkit glyphs`. A host
+# build makes both with its own patchkit. The other builds (the native test build with its slow sanitized
+# patchkit, the Windows builds without one) take what the native-release build made: ./run builds that
+# first.
 set(PATCHER_PACKED_DIR "" CACHE PATH "Packed data made by a host build of patchkit (empty: make it here)")
 
 if(PATCHER_PACKED_DIR)
     set(PATCHER_PACKED_DATA_DIR ${PATCHER_PACKED_DIR})
-    if(NOT EXISTS ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc)
-        message(WARNING "${PATCHER_PACKED_DATA_DIR} holds no packed data yet: build the native-release preset "
-                        "first (./run does).")
+    if(NOT EXISTS ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc OR NOT EXISTS ${PATCHER_PACKED_DATA_DIR}/FlagGlyphs.rc)
+        message(WARNING "${PATCHER_PACKED_DATA_DIR} holds no packed data or flag pictures yet: build the "
+                        "native-release preset first (./run does).")
     endif()
     add_custom_target(packed_data)
 elseif(NOT TARGET patchkit)
@@ -22,7 +23,14 @@ else()
         DEPENDS patchkit
         COMMENT "Packing the resources of this build"
         VERBATIM)
-    add_custom_target(packed_data ALL DEPENDS ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc)
+    add_custom_command(
+        OUTPUT ${PATCHER_PACKED_DATA_DIR}/FlagGlyphs.rc
+        COMMAND patchkit glyphs ${PATCHER_PACKED_DATA_DIR}
+        DEPENDS patchkit
+        COMMENT "Drawing the flag buttons' pictures"
+        VERBATIM)
+    add_custom_target(packed_data ALL
+        DEPENDS ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc ${PATCHER_PACKED_DATA_DIR}/FlagGlyphs.rc)
 endif()
 
 # Gives a Windows program the packed data as RCDATA resources, and a host program the directory that
@@ -36,4 +44,11 @@ function(patcher_use_packed_data target)
     else()
         target_compile_definitions(${target} PRIVATE PATCHER_PACKED_DIR="${PATCHER_PACKED_DATA_DIR}")
     endif()
+endfunction()
+
+# Gives a Windows program the flag buttons' pictures as BITMAP resources.
+function(patcher_use_flag_glyphs target)
+    add_dependencies(${target} packed_data)
+    set_source_files_properties(${PATCHER_PACKED_DATA_DIR}/FlagGlyphs.rc PROPERTIES GENERATED TRUE)
+    target_sources(${target} PRIVATE ${PATCHER_PACKED_DATA_DIR}/FlagGlyphs.rc)
 endfunction()

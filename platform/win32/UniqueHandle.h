@@ -69,6 +69,14 @@ struct ResourceHandleTraits {
 };
 using UniqueResourceHandle = UniqueHandle<ResourceHandleTraits>;
 
+// A module loaded by LoadLibraryEx (not one borrowed with GetModuleHandle).
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+};
+using UniqueModule = UniqueHandle<ModuleTraits>;
+
 struct RegistryKeyTraits {
     using Handle = HKEY;
     static Handle Empty() noexcept { return nullptr; }
@@ -83,6 +91,7 @@ struct GdiObjectTraits {
     static void Close(Handle h) noexcept { ::DeleteObject(h); }
 };
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
+using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 
 // A device context made by CreateCompatibleDC (not one borrowed from a window with GetDC).
 struct MemoryDcTraits {

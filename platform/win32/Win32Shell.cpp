@@ -61,14 +61,16 @@ class Win32Shell final : public Shell {
         const ByteString directoryText = Terminated(workingDirectory, "working directory");
         const std::wstring linkFile = ToWide(Terminated(linkPath, "link path"));
 
+        // The identifiers through __uuidof, which the headers define where they are used: the uuid library
+        // would bring every identifier of the system, some 40 KB, into the program.
         ComPtr<IUnknown> object;
-        Check(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                                 PutVoid(object)),
+        Check(::CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                 __uuidof(IUnknown), PutVoid(object)),
               "CoCreateInstance(ShellLink)");
         ComPtr<IShellLinkA> link;
-        Check(object.Get()->QueryInterface(IID_IShellLinkA, PutVoid(link)), "QueryInterface(IShellLinkA)");
+        Check(object.Get()->QueryInterface(__uuidof(IShellLinkA), PutVoid(link)), "QueryInterface(IShellLinkA)");
         ComPtr<IPersistFile> file;
-        Check(object.Get()->QueryInterface(IID_IPersistFile, PutVoid(file)), "QueryInterface(IPersistFile)");
+        Check(object.Get()->QueryInterface(__uuidof(IPersistFile), PutVoid(file)), "QueryInterface(IPersistFile)");
 
         // A link without its target or directory would be a broken entry in the user's Start menu: stop
         // before saving one.

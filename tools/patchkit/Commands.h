@@ -33,5 +33,6 @@ int RunPack(const Arguments& arguments);
 int RunUnpack(const Arguments& arguments);
 int RunScramble(const Arguments& arguments);
 int RunCatalogue(const Arguments& arguments);
+int RunGlyphs(const Arguments& arguments);
 
 }  // namespace patcher::patchkit

@@ -25,6 +25,7 @@ constexpr Command kCommands[] = {
      RunRewrite},
     {"scramble", "scramble encode|decode METHOD KEY HEX  - prints the scrambled or plain text in hex", RunScramble},
     {"catalogue", "catalogue             - prints every message as LANG<TAB>ID<TAB>HEX-BYTES", RunCatalogue},
+    {"glyphs", "glyphs DIR  - writes the flag buttons' pictures into DIR, with a .rc script", RunGlyphs},
 };
 
 }  // namespace

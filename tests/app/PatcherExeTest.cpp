@@ -1,0 +1,234 @@
+// The patcher exe as the build made it: what it imports, what it carries and what it is called. The PE
+// facts come from our own reader; the resources are also looked up through the system, as the program
+// itself and Windows' file properties find them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/FlagGlyph.h"
+#include "engine/untPatcher.h"
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WideText.h"
+#include "profile/ProductProfile.h"
+#include "tests/app/PeReader.h"
+#include "tools/glyphs/FlagDrawing.h"
+
+namespace patcher {
+namespace {
+
+using testing::PeReader;
+
+constexpr std::uint32_t kRcData = 10;
+constexpr std::uint32_t kBitmap = 2;
+// The exe without its packed data: the runtime of a static C++ program (strings, exceptions, threads'
+// support) is some 190 KB, the program's code and tables the rest. A budget that iostreams alone would
+// break several times over.
+constexpr std::uint64_t kSizeBudget = 360 * 1024;
+
+std::filesystem::path ExePath() {
+    std::wstring own(MAX_PATH, L'\0');
+    own.resize(::GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size())));
+    return std::filesystem::path(own).parent_path() / PATCHER_EXE_RELATIVE;
+}
+
+std::vector<std::uint8_t> ReadExe() {
+    std::ifstream in(ExePath(), std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+ProductProfile CompletedProfile() {
+    ProductProfile profile;
+    SetProductIdentity(profile);
+    CompleteProfile(profile);
+    return profile;
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The exe's resources, for reading only.
+win32::UniqueModule LoadAsData() {
+    return win32::UniqueModule(
+        ::LoadLibraryExW(ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+}
+
+std::span<const std::uint8_t> ResourceBytes(HMODULE module, const char* name, const char* type) {
+    const HRSRC found = ::FindResourceA(module, name, type);
+    if (found == nullptr) {
+        return {};
+    }
+    const HGLOBAL loaded = ::LoadResource(module, found);  // part of the mapped module: nothing to free
+    return std::span(static_cast<const std::uint8_t*>(::LockResource(loaded)), ::SizeofResource(module, found));
+}
+
+class PatcherExe : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        image_ = ReadExe();
+        ASSERT_FALSE(image_.empty()) << "no exe at " << ExePath().string();
+    }
+
+    std::vector<std::uint8_t> image_;
+};
+
+TEST_F(PatcherExe, IsNamedAfterTheUpdate) {
+    const ProductProfile profile = CompletedProfile();
+    const std::string fileName(FileName(profile.UpdateIndex));
+    const std::string expected =
+        fileName.substr(0, fileName.rfind('.')) + "-" + std::string(UpdateVersion(profile.UpdateIndex)) + "-patch.exe";
+    EXPECT_EQ(ExePath().filename().string(), expected);
+}
+
+// Windows loads the known DLLs from System32 whatever lies beside the program, and comctl32 6 through the
+// manifest from the side-by-side store; any other name could be answered by a DLL planted in the folder the
+// patcher is started from.
+TEST_F(PatcherExe, ImportsOnlyDllsThatWindowsLoadsFromSystem32) {
+    const std::set<std::string> known = {"kernel32.dll", "user32.dll",  "gdi32.dll",    "advapi32.dll",
+                                         "shell32.dll",  "ole32.dll",   "oleaut32.dll", "comdlg32.dll",
+                                         "msvcrt.dll",   "comctl32.dll"};
+    const PeReader reader(image_);
+    EXPECT_EQ(reader.Is64Bit(), sizeof(void*) == 8);
+    const std::vector<std::string> dlls = reader.ImportedDlls();
+    std::set<std::string> seen;
+    for (const std::string& dll : dlls) {
+        seen.insert(Lower(dll));
+        EXPECT_TRUE(known.contains(Lower(dll))) << dll << " is not loaded from System32 by Windows";
+    }
+    // The ones the program cannot do without are there, so the table was read at all.
+    for (const char* needed : {"kernel32.dll", "user32.dll", "comdlg32.dll", "comctl32.dll"}) {
+        EXPECT_TRUE(seen.contains(needed)) << needed;
+    }
+}
+
+// A build can be repeated byte for byte only without the link time in it.
+TEST_F(PatcherExe, CarriesNoTimeStamps) {
+    const PeReader reader(image_);
+    EXPECT_EQ(reader.TimeStamp(), 0U);
+    EXPECT_EQ(reader.ResourceTimeStamp(), 0U);
+}
+
+TEST_F(PatcherExe, WithoutItsPackedDataStaysWithinItsSizeBudget) {
+    const PeReader::ResourceTotal packed = PeReader(image_).ResourcesOfType(kRcData);
+    EXPECT_GT(packed.Count, 0);
+    const std::uint64_t rest = image_.size() - packed.Bytes;
+    std::printf("exe: %zu bytes, %llu in %d packed resources, %llu without them\n", image_.size(),
+                static_cast<unsigned long long>(packed.Bytes), packed.Count, static_cast<unsigned long long>(rest));
+    EXPECT_LE(rest, kSizeBudget);
+}
+
+TEST_F(PatcherExe, CarriesThePackedDataOfEverySelectedFile) {
+    const win32::UniqueModule module = LoadAsData();
+    ASSERT_TRUE(module);
+    const ProductProfile profile = CompletedProfile();
+    int found = 0;
+    for (int file = 1; file <= 12; ++file) {
+        for (const int slot : {1, 2}) {
+            const std::string name(ResourceName(file, slot));
+            if (!profile.SelectedFiles.Contains(file) || name.empty()) {
+                continue;
+            }
+            EXPECT_FALSE(ResourceBytes(module.Get(), name.c_str(), MAKEINTRESOURCEA(kRcData)).empty()) << name;
+            ++found;
+        }
+    }
+    EXPECT_GT(found, 0);
+    EXPECT_EQ(PeReader(image_).ResourcesOfType(kRcData).Count, found);
+}
+
+TEST_F(PatcherExe, CarriesTheFlagPicturesAsDrawn) {
+    const win32::UniqueModule module = LoadAsData();
+    ASSERT_TRUE(module);
+    EXPECT_EQ(PeReader(image_).ResourcesOfType(kBitmap).Count, 4);
+    for (const MainControl flag :
+         {MainControl::btnPolski, MainControl::btnAngielski, MainControl::btnNiemiecki, MainControl::btnFrancuski}) {
+        const std::string name(FlagGlyphResourceName(flag));
+        const std::span<const std::uint8_t> carried =
+            ResourceBytes(module.Get(), name.c_str(), MAKEINTRESOURCEA(kBitmap));
+        ASSERT_FALSE(carried.empty()) << name;
+        // A BITMAP resource is the file without its 14-byte file header.
+        const std::vector<std::uint8_t> drawn = glyphs::FlagGlyphFile(flag);
+        EXPECT_TRUE(std::equal(carried.begin(), carried.end(), drawn.begin() + 14, drawn.end())) << name;
+    }
+}
+
+TEST_F(PatcherExe, VersionInformationNamesTheProductInPolishAndEnglish) {
+    const std::wstring path = ExePath().wstring();
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0U);
+    std::vector<std::uint8_t> info(size);
+    ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+
+    const auto value = [&](const std::wstring& name) {
+        void* text = nullptr;
+        UINT length = 0;
+        if (!::VerQueryValueW(info.data(), name.c_str(), &text, &length) || text == nullptr || length == 0) {
+            return std::wstring(L"(missing)");
+        }
+        return std::wstring(static_cast<const wchar_t*>(text), length - 1);  // without the terminating zero
+    };
+    const ProductProfile profile = CompletedProfile();
+    // "Vokarion Języka Angielskiego", Polish letters intact.
+    const std::wstring product = win32::WideFromBytes(UpdateTitle(profile.UpdateIndex, 1), 1250);
+    const std::wstring version = win32::WideFromBytes(UpdateVersion(profile.UpdateIndex), 1250);
+    for (const std::wstring block : {L"041504E2", L"040904E2"}) {
+        const std::wstring prefix = L"\\StringFileInfo\\" + block + L"\\";
+        EXPECT_EQ(value(prefix + L"ProductName"), product);
+        EXPECT_EQ(value(prefix + L"ProductVersion"), version);
+        EXPECT_EQ(value(prefix + L"FileVersion"), version);
+        EXPECT_EQ(value(prefix + L"CompanyName"), L"Qordex");
+        EXPECT_EQ(value(prefix + L"OriginalFilename"), ExePath().filename().wstring());
+        EXPECT_NE(value(prefix + L"FileDescription").find(product), std::wstring::npos);
+    }
+
+    void* translations = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &translations, &length));
+    const std::vector<WORD> pairs(static_cast<const WORD*>(translations),
+                                  static_cast<const WORD*>(translations) + length / sizeof(WORD));
+    EXPECT_EQ(pairs, (std::vector<WORD>{0x0415, 1250, 0x0409, 1250}));
+
+    void* fixed = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", &fixed, &length));
+    const auto* numbers = static_cast<const VS_FIXEDFILEINFO*>(fixed);
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(std::sscanf(std::string(UpdateVersion(profile.UpdateIndex)).c_str(), "%u.%u.%u", &major, &minor, &patch),
+              3);
+    EXPECT_EQ(numbers->dwFileVersionMS, major << 16 | minor);
+    EXPECT_EQ(numbers->dwFileVersionLS, patch << 16);
+    EXPECT_EQ(numbers->dwProductVersionMS, major << 16 | minor);
+    EXPECT_EQ(numbers->dwFileDateMS, 0U);  // no build date
+    EXPECT_EQ(numbers->dwFileDateLS, 0U);
+}
+
+TEST_F(PatcherExe, ManifestAsksForAdministratorsCommonControlsAndPerMonitorDpi) {
+    const win32::UniqueModule module = LoadAsData();
+    ASSERT_TRUE(module);
+    const std::span<const std::uint8_t> bytes = ResourceBytes(module.Get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_FALSE(bytes.empty());
+    const std::string manifest(bytes.begin(), bytes.end());
+    for (const char* part : {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                             "level=\"requireAdministrator\" uiAccess=\"false\"", ">true/pm</dpiAware>",
+                             ">PerMonitorV2, PerMonitor</dpiAwareness>",
+                             "{e2011457-1546-43c5-a5fe-008deee3d3f0}",     // Vista
+                             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {  // 10 and 11
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    }
+}
+
+}  // namespace
+}  // namespace patcher
