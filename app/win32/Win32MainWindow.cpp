@@ -22,6 +22,7 @@
 #include "lang/LanguageRules.h"
 #include "platform/PlatformError.h"
 #include "platform/win32/NativeWindowWin32.h"
+#include "platform/win32/SystemFont.h"
 #include "platform/win32/SystemFunction.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
@@ -115,25 +116,6 @@ SIZE OuterSize(int clientWidth, int clientHeight, int dpi) {
 }
 
 // ------------------------------------------------------------------ fonts and pictures
-
-UniqueFont CreateFontAt(const FontDescription& font, int dpi) {
-    LOGFONTW settings{};
-    settings.lfHeight = -ScaleToDpi(font.Height(), dpi);  // negative: the character height
-    settings.lfWeight = font.Bold() ? FW_BOLD : FW_NORMAL;
-    settings.lfCharSet = font.Charset();
-    settings.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    settings.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    settings.lfQuality = DEFAULT_QUALITY;
-    settings.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    const std::wstring face = WideFromBytes(font.FaceName(), win32::kCodePageCentralEurope);
-    const std::size_t faceLength = std::min(face.size(), std::size(settings.lfFaceName) - 1);
-    std::copy_n(face.begin(), faceLength, settings.lfFaceName);
-    UniqueFont created(::CreateFontIndirectW(&settings));
-    if (!created) {
-        throw PlatformError("CreateFontIndirectW", ::GetLastError());
-    }
-    return created;
-}
 
 // Selects a GDI object into a device context for the object's life, and puts the previous one back.
 class Selection {
@@ -584,7 +566,7 @@ void Win32MainWindow::Place(MainControl control) {
 }
 
 void Win32MainWindow::ApplyFont(MainControl control) {
-    UniqueFont font = CreateFontAt(shown_[Index(control)]->Font, dpi_);
+    UniqueFont font = win32::CreateSystemFont(shown_[Index(control)]->Font, dpi_);
     ::SendMessageW(Child(control), WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
     fonts_[Index(control)] = std::move(font);  // the previous one is no longer in use
 }

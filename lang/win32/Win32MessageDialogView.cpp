@@ -14,12 +14,14 @@
 #include "lang/win32/GdiTextMeasure.h"
 #include "platform/PlatformError.h"
 #include "platform/win32/NativeWindowWin32.h"
+#include "platform/win32/SystemFont.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 
 namespace patcher {
 namespace {
 
+using win32::CreateSystemFont;
 using win32::UniqueFont;
 using win32::UniqueMemoryDc;
 using win32::WideFromBytes;
@@ -28,25 +30,6 @@ constexpr int kLabelId = 1000;
 constexpr std::array<int, kDialogButtonCount> kButtonIds = {1001, 1002, 1003};
 // What EndDialog reports when the dialog could not be built; no button answers it.
 constexpr INT_PTR kNotShown = -1;
-
-UniqueFont CreateSystemFont(const FontDescription& font) {
-    LOGFONTW settings{};
-    settings.lfHeight = -font.Height();  // negative: the character height, as the design gives it
-    settings.lfWeight = font.Bold() ? FW_BOLD : FW_NORMAL;
-    settings.lfCharSet = font.Charset();
-    settings.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    settings.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    settings.lfQuality = DEFAULT_QUALITY;
-    settings.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    const std::wstring face = WideFromBytes(font.FaceName(), win32::kCodePageCentralEurope);
-    const std::size_t faceLength = std::min(face.size(), std::size(settings.lfFaceName) - 1);
-    std::copy_n(face.begin(), faceLength, settings.lfFaceName);
-    UniqueFont created(::CreateFontIndirectW(&settings));
-    if (!created) {
-        throw PlatformError("CreateFontIndirectW", ::GetLastError());
-    }
-    return created;
-}
 
 // Measures with the same call and flags that the label's static control draws with.
 class GdiTextMeasure final : public TextMeasure {
