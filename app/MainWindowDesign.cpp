@@ -47,6 +47,15 @@ const ControlDesign& DesignOf(MainControl control) noexcept {
     return MainWindowDesign[static_cast<std::size_t>(control)];
 }
 
+const char* MainControlName(MainControl control) noexcept {
+    static constexpr std::array<const char*, kMainControlCount> kNames = {
+        "Window",    "pnlMain",      "pnlTop",       "lblTytul",     "lblKrok",   "pnlIntro", "lblMain",   "lblJezyk",
+        "btnPolski", "btnAngielski", "btnNiemiecki", "btnFrancuski", "pnlBottom", "Bevel1",   "btnUpdate", "btnZamknij",
+    };
+    const auto index = static_cast<std::size_t>(control);
+    return index < kNames.size() ? kNames[index] : "";
+}
+
 int ScaleToDpi(int designPixels, int dpi) noexcept {
     // Rounded half away from zero, as the window system scales.
     const long long scaled = static_cast<long long>(designPixels) * dpi;

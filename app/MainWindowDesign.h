@@ -40,6 +40,10 @@ inline constexpr int MainControlId(MainControl control) noexcept {
     return kFirstMainControlId + static_cast<int>(control);
 }
 
+// The component's name in the form ("lblMain", "btnUpdate", ...; "Window" for the window itself), as test
+// drivers and their reports call it.
+const char* MainControlName(MainControl control) noexcept;
+
 enum class ControlKind : std::uint8_t { Window, Panel, Label, FlagButton, Bevel, PushButton };
 
 // The colours of the design, as system colours.

@@ -1,0 +1,367 @@
+// The real patcher exe under Wine, driven from outside through its windows: each scenario installs the
+// product into a throwaway prefix (stand-in files, the registry record as the installer writes it), starts
+// the patcher from the user's Downloads folder, and checks what the screen shows and what became of the files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/MainWindowDesign.h"
+#include "engine/SignatureTables.h"
+#include "engine/VersionTables.h"
+#include "lang/MessageCatalogue.h"
+#include "lang/MessageFormat.h"
+#include "profile/ProductProfile.h"
+#include "tests/e2e/PatcherSession.h"
+
+namespace patcher::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using C = MainControl;
+
+// This build: the English edition, whose directory record is that of product 2, and its one file.
+struct Build {
+    ProductProfile Profile;
+    Build() {
+        SetProductIdentity(Profile);
+        CompleteProfile(Profile);
+    }
+};
+const ProductProfile& ThisBuild() {
+    static const Build build;
+    return build.Profile;
+}
+
+constexpr int kFile = 1;
+
+ByteStringView FileNameOfUpdate() {
+    return FileName(kFile);
+}
+
+ByteString Message(LanguageCode language, int id) {
+    return ByteString(LookupMessage(language, id));
+}
+
+ByteString Title(LanguageCode language) {
+    return ByteString(UpdateTitle(ThisBuild().UpdateIndex, language == kPolish ? 1 : 2));
+}
+
+ByteString Introduction(LanguageCode language) {
+    return FormatText(LookupMessage(language, 271), {Title(language), UpdateVersion(ThisBuild().UpdateIndex)});
+}
+
+ByteString ProgressLine(LanguageCode language, ByteStringView fileName) {
+    return FormatText(LookupMessage(language, 276), {fileName});
+}
+
+ByteString Formatted(LanguageCode language, int id, ByteStringView argument) {
+    return FormatText(LookupMessage(language, id), {argument});
+}
+
+// Every text of the window in a display language.
+DriverScript& ExpectTextsIn(DriverScript& script, LanguageCode language) {
+    return script.ExpectText(C::Window, FormatText(LookupMessage(language, 261), {Title(language)}))
+        .ExpectText(C::lblTytul, FormatText(LookupMessage(language, 262), {Title(language)}))
+        .ExpectText(C::lblKrok, FormatText(LookupMessage(language, 263), {UpdateVersion(ThisBuild().UpdateIndex)}))
+        .ExpectText(C::lblMain, Introduction(language))
+        .ExpectText(C::lblJezyk, "J\xEAzyk / Language / Sprache / Langue:")
+        .ExpectText(C::btnUpdate, Message(language, 264))
+        .ExpectText(C::btnZamknij, Message(language, 265));
+}
+
+// A known build whose last sample is changed: the size of a known version, but no version's samples.
+std::vector<std::uint8_t> UnknownVersion() {
+    const int newest = NewestVersion(kFile);
+    std::vector<std::uint8_t> bytes = Standin(kFile, newest);
+    const SignatureEntry& last = FindSignatureTable(kFile, newest)->back();
+    bytes[static_cast<std::size_t>(last.Offset)] ^= 0xFF;
+    return bytes;
+}
+
+std::vector<std::string> FolderListing(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class EndToEnd : public ::testing::Test {
+  protected:
+    explicit EndToEnd(std::string locale = "C.UTF-8") : installation_(std::move(locale)) {}
+
+    // The product installed as its installer leaves it: the record in the current user's hive.
+    void InstallVersion(int version) {
+        installation_.Put(FileNameOfUpdate(), Standin(kFile, version));
+        installation_.Record("hkcu", ThisBuild().ProductIndex, installation_.WindowsFolder());
+    }
+
+    ByteString InstalledPath() const { return installation_.WindowsFile(FileNameOfUpdate()); }
+    std::vector<std::uint8_t> Installed() const { return ReadBytes(installation_.File(FileNameOfUpdate())); }
+
+    // The script's start: the patcher from the Downloads folder, showing its introduction.
+    DriverScript Started() {
+        DriverScript script;
+        script.Start(installation_.Patcher()).ExpectText(C::lblMain, Introduction(kPolish));
+        return script;
+    }
+
+    // Presses Update and checks the summary it ends with.
+    static DriverScript& UpdateEndingIn(DriverScript& script, int summary) {
+        return script.PostClick(C::btnUpdate)
+            .ExpectText(C::lblMain, Message(kPolish, summary))
+            .Expect(C::btnUpdate, "enabled")
+            .Expect(C::btnZamknij, "enabled");
+    }
+
+    // Finish ends the program, cleanly.
+    static DriverScript& Finished(DriverScript& script) { return script.PostClick(C::btnZamknij).Exited(); }
+
+    void ExpectCompleted(const DriverReport& report) { EXPECT_TRUE(report.Completed()) << report.Text; }
+
+    Installation installation_;
+};
+
+TEST_F(EndToEnd, EveryOlderVersionIsUpdatedToTheNewestAndASecondRunHasNothingToDo) {
+    const int newest = NewestVersion(kFile);
+    for (int version = 1; version < newest; ++version) {
+        SCOPED_TRACE("version " + std::to_string(version));
+        InstallVersion(version);
+        DriverScript script = Started();
+        UpdateEndingIn(script, 272).Expect(C::btnZamknij, "focused").NoDialog();
+        UpdateEndingIn(script, 274).Expect(C::btnZamknij, "focused");
+        Finished(script);
+        ExpectCompleted(installation_.Run(script));
+        EXPECT_TRUE(Installed() == Standin(kFile, newest)) << "not the newest build, byte for byte";
+        EXPECT_EQ(FolderListing(installation_.Folder()), std::vector<std::string>{std::string(FileNameOfUpdate())});
+    }
+}
+
+TEST_F(EndToEnd, ACurrentFileNeedsNoUpdate) {
+    InstallVersion(NewestVersion(kFile));
+    DriverScript script = Started();
+    UpdateEndingIn(script, 274).Expect(C::btnZamknij, "focused").NoDialog();
+    Finished(script);
+    ExpectCompleted(installation_.Run(script));
+    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+}
+
+TEST_F(EndToEnd, AnUnknownVersionIsNamedWithItsFullPathAndLeftAlone) {
+    const std::vector<std::uint8_t> unknown = UnknownVersion();
+    installation_.Put(FileNameOfUpdate(), unknown);
+    installation_.Record("hkcu", ThisBuild().ProductIndex, installation_.WindowsFolder());
+    DriverScript script = Started();
+    script.PostClick(C::btnUpdate)
+        .WaitDialog(Formatted(kPolish, 279, InstalledPath()))
+        // The run waits for the answer with its progress line shown and both push buttons off.
+        .ExpectText(C::lblMain, Introduction(kPolish) + ProgressLine(kPolish, FileNameOfUpdate()))
+        .Expect(C::btnUpdate, "disabled")
+        .Expect(C::btnZamknij, "disabled")
+        .Answer()
+        .ExpectText(C::lblMain, Message(kPolish, 273))
+        .Expect(C::btnUpdate, "enabled");
+    Finished(script);
+    const DriverReport report = installation_.Run(script);
+    ExpectCompleted(report);
+    ASSERT_EQ(report.Dialogs().size(), 1U);
+    EXPECT_NE(report.Dialogs()[0].find(Utf8FromWindows1250(InstalledPath())), std::string::npos)
+        << "the dialog does not name " << InstalledPath();
+    EXPECT_TRUE(Installed() == unknown);
+}
+
+TEST_F(EndToEnd, AMissingFileIsNamedWithItsFullPath) {
+    installation_.Record("hkcu", ThisBuild().ProductIndex, installation_.WindowsFolder());
+    DriverScript script = Started();
+    script.PostClick(C::btnUpdate)
+        .WaitDialog(Formatted(kPolish, 278, InstalledPath()))
+        .Answer()
+        .ExpectText(C::lblMain, Message(kPolish, 273));
+    Finished(script);
+    ExpectCompleted(installation_.Run(script));
+    EXPECT_FALSE(fs::exists(installation_.File(FileNameOfUpdate()))) << "a file it cannot make was made";
+}
+
+TEST_F(EndToEnd, WithoutARecordTheDirectoryIsNotFoundAndNoFileIsLookedAt) {
+    installation_.Put(FileNameOfUpdate(), Standin(kFile, 1));
+    DriverScript script = Started();
+    script.PostClick(C::btnUpdate)
+        .WaitDialog(Message(kPolish, 277))
+        .ExpectText(C::lblMain, Introduction(kPolish))  // no progress line
+        .Answer()
+        .ExpectText(C::lblMain, Message(kPolish, 273))
+        .Expect(C::btnUpdate, "enabled");
+    Finished(script);
+    ExpectCompleted(installation_.Run(script));
+    EXPECT_TRUE(Installed() == Standin(kFile, 1));
+}
+
+TEST_F(EndToEnd, ARecordInTheLocalMachineHiveOnlyIsFound) {
+    installation_.Put(FileNameOfUpdate(), Standin(kFile, NewestVersion(kFile) - 1));
+    installation_.Record("hklm", ThisBuild().ProductIndex, installation_.WindowsFolder());
+    DriverScript script = Started();
+    UpdateEndingIn(script, 272);
+    Finished(script);
+    ExpectCompleted(installation_.Run(script));
+    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+}
+
+TEST_F(EndToEnd, ARecordNamingADirectoryThatDoesNotExistCountsAsNotFound) {
+    installation_.Record("hkcu", ThisBuild().ProductIndex, "C:\\Program Files (x86)\\Vokarion Uninstalled\\");
+    DriverScript script = Started();
+    script.PostClick(C::btnUpdate)
+        .WaitDialog(Message(kPolish, 277))
+        .Answer()
+        .ExpectText(C::lblMain, Message(kPolish, 273));
+    Finished(script);
+    ExpectCompleted(installation_.Run(script));
+}
+
+TEST_F(EndToEnd, AReadOnlyFileIsReportedFailedAndKeptAsItWas) {
+    InstallVersion(1);
+    fs::permissions(installation_.File(FileNameOfUpdate()),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    DriverScript script = Started();
+    script.PostClick(C::btnUpdate).ExpectText(C::lblMain, Message(kPolish, 273)).NoDialog();
+    Finished(script);
+    ExpectCompleted(installation_.Run(script));
+    EXPECT_TRUE(Installed() == Standin(kFile, 1));
+    EXPECT_EQ(FolderListing(installation_.Folder()), std::vector<std::string>{std::string(FileNameOfUpdate())})
+        << "the rewrite left a file behind";
+}
+
+TEST_F(EndToEnd, AFileHeldOpenByAnotherProgramIsReportedUnreadable) {
+    InstallVersion(1);
+    DriverScript script;
+    script.Hold(InstalledPath()).Start(installation_.Patcher());
+    script.PostClick(C::btnUpdate)
+        .WaitDialog(Formatted(kPolish, 280, InstalledPath()))
+        .Answer()
+        .ExpectText(C::lblMain, Message(kPolish, 273));
+    Finished(script);
+    ExpectCompleted(installation_.Run(script));
+    EXPECT_TRUE(Installed() == Standin(kFile, 1));
+}
+
+TEST_F(EndToEnd, ClosingIsRefusedWhileTheRunWaitsAndAllowedOnceItHasEnded) {
+    installation_.Put(FileNameOfUpdate(), UnknownVersion());
+    installation_.Record("hkcu", ThisBuild().ProductIndex, installation_.WindowsFolder());
+    DriverScript script = Started();
+    script.PostClick(C::btnUpdate)
+        .WaitDialog(Formatted(kPolish, 279, InstalledPath()))
+        .SendClose()  // Alt+F4 or the taskbar while the dialog waits
+        .Expect(C::Window, "visible")
+        .Answer()
+        .ExpectText(C::lblMain, Message(kPolish, 273))
+        .SendClose()
+        .Exited();
+    ExpectCompleted(installation_.Run(script));
+}
+
+TEST_F(EndToEnd, EnterOnTheFreshWindowStartsTheUpdateAndThenFinishes) {
+    InstallVersion(NewestVersion(kFile) - 1);
+    DriverScript script = Started();
+    script.Expect(C::btnUpdate, "focused")
+        .Key("return")
+        .ExpectText(C::lblMain, Message(kPolish, 272))
+        .Expect(C::btnZamknij, "focused")
+        .Key("return")
+        .Exited();
+    ExpectCompleted(installation_.Run(script));
+    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+}
+
+// The window's layout as the driver saw it against the design at that resolution: every control at its
+// place and size (the auto-sized labels at their place), every text fitting its control, the client area
+// scaled and the window centred on the screen.
+void ExpectLaidOutAt(const DriverReport& report, std::size_t dump, int dpi) {
+    const std::map<std::string, SeenControl> seen = report.Dump(dump);
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kMainControlCount)) << report.Text;
+    EXPECT_EQ(report.DumpNumbers("dpi", dump), std::vector<int>{dpi});
+    for (const ControlDesign& design : MainWindowDesign) {
+        const SeenControl& control = seen.at(MainControlName(design.Control));
+        SCOPED_TRACE(MainControlName(design.Control));
+        const DesignRect expected = ScaleToDpi(design.Bounds, dpi);
+        EXPECT_EQ(control.Left, expected.Left);
+        EXPECT_EQ(control.Top, expected.Top);
+        if (!design.AutoSize) {
+            EXPECT_EQ(control.Width, expected.Width);
+            EXPECT_EQ(control.Height, expected.Height);
+        }
+        EXPECT_TRUE(control.Fits) << "\"" << control.Text << "\" is cut";
+    }
+    const std::vector<int> screen = report.DumpNumbers("size", dump);
+    const std::vector<int> outer = report.DumpNumbers("rect", dump);
+    ASSERT_EQ(screen.size(), 2U);
+    ASSERT_EQ(outer.size(), 4U);
+    EXPECT_LE(std::abs(outer[0] - (screen[0] - outer[2]) / 2), 1);
+    EXPECT_LE(std::abs(outer[1] - (screen[1] - outer[3]) / 2), 1);
+}
+
+TEST_F(EndToEnd, TheEnglishFlagSwitchesEveryTextAndThePolishOneBack) {
+    DriverScript script = Started();
+    ExpectTextsIn(script, kPolish)
+        .Expect(C::btnPolski, "visible enabled down")
+        .Expect(C::btnAngielski, "visible enabled up")
+        .Expect(C::btnNiemiecki, "hidden disabled")
+        .Expect(C::btnFrancuski, "hidden disabled")
+        .Dump(kPolish)
+        .Click(C::btnAngielski);
+    ExpectTextsIn(script, kEnglish)
+        .Expect(C::btnAngielski, "down")
+        .Expect(C::btnPolski, "up")
+        .Dump(kEnglish)
+        .Click(C::btnPolski);
+    ExpectTextsIn(script, kPolish).Expect(C::btnPolski, "down").Expect(C::btnAngielski, "up");
+    // The pressed flag goes up and nothing else changes.
+    script.Click(C::btnPolski).Expect(C::btnPolski, "up").Expect(C::btnAngielski, "up");
+    ExpectTextsIn(script, kPolish);
+    Finished(script);
+    const DriverReport report = installation_.Run(script);
+    ExpectCompleted(report);
+    ExpectLaidOutAt(report, 0, 96);
+    ExpectLaidOutAt(report, 1, 96);
+}
+
+TEST_F(EndToEnd, AtOneAndAHalfTimesTheResolutionEverythingIsOneAndAHalfTimesAsLarge) {
+    installation_.SetDpi(144);
+    DriverScript script = Started();
+    script.Dump(kPolish).Click(C::btnAngielski).Dump(kEnglish);
+    Finished(script);
+    const DriverReport report = installation_.Run(script);
+    ExpectCompleted(report);
+    ExpectLaidOutAt(report, 0, 144);
+    ExpectLaidOutAt(report, 1, 144);
+    EXPECT_EQ(report.Dump(0).at("Window").Width, 758);
+    EXPECT_EQ(report.Dump(0).at("Window").Height, 533);
+}
+
+// The English edition starts in Polish under every locale, with its Polish letters intact whatever the
+// system's code page is.
+class EndToEndUnderLocale : public EndToEnd, public ::testing::WithParamInterface<const char*> {
+  protected:
+    EndToEndUnderLocale() : EndToEnd(GetParam()) {}
+};
+
+TEST_P(EndToEndUnderLocale, StartsInPolish) {
+    DriverScript script = Started();
+    ExpectTextsIn(script, kPolish).Expect(C::btnPolski, "down");
+    Finished(script);
+    ExpectCompleted(installation_.Run(script));
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales,
+                         EndToEndUnderLocale,
+                         ::testing::Values("pl_PL.UTF-8", "en_GB.UTF-8"),
+                         [](const ::testing::TestParamInfo<const char*>& locale) {
+                             std::string name = locale.param;
+                             return name.substr(0, name.find('.'));
+                         });
+
+}  // namespace
+}  // namespace patcher::e2e

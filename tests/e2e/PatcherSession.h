@@ -1,0 +1,111 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainWindowDesign.h"
+#include "common/ByteString.h"
+#include "common/LanguageCode.h"
+#include "tests/e2e/WinePrefix.h"
+
+namespace patcher::e2e {
+
+// The steps that the driver program carries out on the patcher's windows (its usage lists them). Texts go
+// as Windows-1250 bytes in hex, so that they reach the driver unchanged.
+class DriverScript {
+  public:
+    DriverScript& Start(const std::string& exe);
+    DriverScript& Hold(const std::string& file);
+    DriverScript& Click(MainControl button);
+    DriverScript& PostClick(MainControl button);
+    DriverScript& Key(const std::string& key);
+    DriverScript& SendClose();
+    DriverScript& ExpectText(MainControl control, ByteStringView text, unsigned codePage = 1250);
+    DriverScript& Expect(MainControl control, const std::string& states);
+    DriverScript& WaitDialog(ByteStringView text, unsigned codePage = 1250);
+    DriverScript& Answer();
+    DriverScript& NoDialog();
+    DriverScript& Dump(LanguageCode language);
+    DriverScript& Exited();
+
+    const std::string& Text() const { return text_; }
+
+  private:
+    DriverScript& Line(const std::string& line);
+    std::string text_;
+};
+
+// One control as the driver's dump reports it.
+struct SeenControl {
+    bool Visible = false;
+    bool Enabled = false;
+    bool Down = false;
+    bool Focused = false;
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    bool Fits = false;
+    std::string Text;  // UTF-8
+};
+
+// What the driver reported of a script.
+struct DriverReport {
+    int ExitCode = -1;
+    std::string Text;  // the whole report, for failure messages
+    bool Completed() const { return ExitCode == 0 && Text.find("\ndone\n") != std::string::npos; }
+
+    // The controls of the n-th dump (0-based), by name.
+    std::map<std::string, SeenControl> Dump(std::size_t n = 0) const;
+    // screen size=W,H dpi=N and outer rect=L,T,W,H of the n-th dump.
+    std::vector<int> DumpNumbers(const std::string& key, std::size_t n = 0) const;
+    // The texts (UTF-8) of the dialogs shown, in order, with the line breaks where the dialog broke a long
+    // line as the spaces they stand for.
+    std::vector<std::string> Dialogs() const;
+};
+
+// The Windows programs of this build that the scenarios run.
+struct WindowsPrograms {
+    std::filesystem::path Patcher;       // the exe that users download
+    std::filesystem::path Driver;        // patcher_driver.exe
+    std::filesystem::path RecordWriter;  // record_install_dir.exe
+};
+const WindowsPrograms& Programs();
+
+// The product installed in a throwaway prefix: its folder, its registry record, the patcher downloaded
+// into the user's Downloads folder, and the driver that runs it.
+class Installation {
+  public:
+    explicit Installation(std::string locale = "C.UTF-8");
+
+    WinePrefix& Prefix() { return *prefix_; }
+
+    // "C:\Program Files (x86)\Vokarion", as the installer makes it.
+    std::filesystem::path Folder() const;
+    std::string WindowsFolder() const;  // with its final delimiter, as the installer records it
+    std::filesystem::path File(ByteStringView name) const { return Folder() / std::string(name); }
+    std::string WindowsFile(ByteStringView name) const { return WindowsFolder() + std::string(name); }
+
+    // Puts bytes into the product's folder under the name.
+    void Put(ByteStringView name, const std::vector<std::uint8_t>& bytes);
+    // The record of product `productIndex` in the hive ("hkcu" or "hklm"), naming `windowsDir`.
+    void Record(const std::string& hive, int productIndex, const std::string& windowsDir);
+    // Sets the screen's resolution for the programs started from now on.
+    void SetDpi(int dpi);
+
+    // The patcher as the user starts it, from the Downloads folder.
+    std::string Patcher() const { return patcher_; }
+    DriverReport Run(const DriverScript& script);
+
+  private:
+    std::unique_ptr<WinePrefix> prefix_;
+    std::string patcher_;
+    int runs_ = 0;
+};
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
+// The stand-in of a known build of a product file, as the maintainers' tool makes it.
+const std::vector<std::uint8_t>& Standin(int fileIndex, int version);
+std::string Utf8FromWindows1250(ByteStringView bytes);
+
+}  // namespace patcher::e2e

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace patcher::e2e {
+
+// Runs a program and waits for it. Standard input comes from /dev/null; standard output and error go to
+// `log` (appended), never to a pipe: Wine's helper processes inherit them and outlive the program, and a
+// reader of a pipe would wait for them. `environment` adds to or replaces variables of this process's
+// environment; an empty value removes the variable. Returns the exit code (128 + signal when killed).
+int RunProgram(const std::vector<std::string>& arguments,
+               const std::map<std::string, std::string>& environment,
+               const std::filesystem::path& log);
+
+// A throwaway Wine prefix for one scenario. Every prefix is a copy of one template, made once for all the
+// scenarios of a machine and kept (creating a prefix takes Wine half a minute): the system files are hard
+// links to the template's, which nothing writes, and everything else (the registry among it) is copied.
+// The template is set up for tests on a display without a window manager: the window system does not wait
+// for a manager to confirm that a window was hidden (2 seconds per window otherwise).
+class WinePrefix {
+  public:
+    // `locale` becomes LANG for every Wine program of the prefix (its thread and user locale).
+    explicit WinePrefix(std::string locale = "C.UTF-8");
+    WinePrefix(const WinePrefix&) = delete;
+    WinePrefix& operator=(const WinePrefix&) = delete;
+    // Ends every Wine program of the prefix and removes it.
+    ~WinePrefix();
+
+    const std::filesystem::path& Root() const { return root_; }
+    // drive C: of the prefix.
+    std::filesystem::path DriveC() const { return root_ / "drive_c"; }
+    // A file or folder of this machine as Windows programs of the prefix name it.
+    std::string WindowsPath(const std::filesystem::path& path) const;
+
+    // Runs a Windows program (given by its path on this machine) with arguments; returns its exit code.
+    int Wine(const std::filesystem::path& program, const std::vector<std::string>& arguments = {});
+    // Runs one of Wine's own programs, as `wine reg ...`.
+    int WineTool(const std::vector<std::string>& arguments);
+    // Ends every program of the prefix and its server (which saves the registry first), so that the next
+    // program starts with what the registry holds now (a new resolution, say).
+    void Restart();
+
+    // Everything the prefix's programs wrote to their standard output and error.
+    std::string Log() const;
+
+  private:
+    std::map<std::string, std::string> Environment() const;
+
+    std::filesystem::path scratch_;
+    std::filesystem::path root_;
+    std::string locale_;
+};
+
+}  // namespace patcher::e2e
