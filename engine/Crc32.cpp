@@ -9,8 +9,10 @@ namespace {
 // checked in well under a millisecond.
 constexpr int kSlices = 16;
 
-constexpr std::array<std::array<std::uint32_t, 256>, kSlices> MakeTables() {
-    std::array<std::array<std::uint32_t, 256>, kSlices> tables{};
+using Tables = std::array<std::array<std::uint32_t, 256>, kSlices>;
+
+Tables MakeTables() {
+    Tables tables{};
     for (std::uint32_t byte = 0; byte < 256; ++byte) {
         std::uint32_t crc = byte;
         for (int bit = 0; bit < 8; ++bit) {
@@ -27,7 +29,12 @@ constexpr std::array<std::array<std::uint32_t, 256>, kSlices> MakeTables() {
     return tables;
 }
 
-constexpr auto kTables = MakeTables();
+// Made at the first check rather than carried in the program: 16 KB less to download, for a few
+// microseconds once.
+const Tables& CrcTables() {
+    static const Tables tables = MakeTables();
+    return tables;
+}
 
 std::uint32_t Load32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -37,6 +44,7 @@ std::uint32_t Load32(const std::uint8_t* p) {
 }  // namespace
 
 std::uint32_t Crc32Update(std::uint32_t state, std::span<const std::uint8_t> bytes) {
+    const Tables& tables = CrcTables();
     std::uint32_t crc = state;
     const std::uint8_t* p = bytes.data();
     std::size_t left = bytes.size();
@@ -45,16 +53,15 @@ std::uint32_t Crc32Update(std::uint32_t state, std::span<const std::uint8_t> byt
         const std::uint32_t b = Load32(p + 4);
         const std::uint32_t c = Load32(p + 8);
         const std::uint32_t d = Load32(p + 12);
-        crc = kTables[15][a & 0xFF] ^ kTables[14][(a >> 8) & 0xFF] ^ kTables[13][(a >> 16) & 0xFF] ^
-              kTables[12][a >> 24] ^ kTables[11][b & 0xFF] ^ kTables[10][(b >> 8) & 0xFF] ^
-              kTables[9][(b >> 16) & 0xFF] ^ kTables[8][b >> 24] ^ kTables[7][c & 0xFF] ^ kTables[6][(c >> 8) & 0xFF] ^
-              kTables[5][(c >> 16) & 0xFF] ^ kTables[4][c >> 24] ^ kTables[3][d & 0xFF] ^ kTables[2][(d >> 8) & 0xFF] ^
-              kTables[1][(d >> 16) & 0xFF] ^ kTables[0][d >> 24];
+        crc = tables[15][a & 0xFF] ^ tables[14][(a >> 8) & 0xFF] ^ tables[13][(a >> 16) & 0xFF] ^ tables[12][a >> 24] ^
+              tables[11][b & 0xFF] ^ tables[10][(b >> 8) & 0xFF] ^ tables[9][(b >> 16) & 0xFF] ^ tables[8][b >> 24] ^
+              tables[7][c & 0xFF] ^ tables[6][(c >> 8) & 0xFF] ^ tables[5][(c >> 16) & 0xFF] ^ tables[4][c >> 24] ^
+              tables[3][d & 0xFF] ^ tables[2][(d >> 8) & 0xFF] ^ tables[1][(d >> 16) & 0xFF] ^ tables[0][d >> 24];
         p += kSlices;
         left -= kSlices;
     }
     while (left-- > 0) {
-        crc = (crc >> 8) ^ kTables[0][(crc ^ *p++) & 0xFF];
+        crc = (crc >> 8) ^ tables[0][(crc ^ *p++) & 0xFF];
     }
     return crc;
 }
