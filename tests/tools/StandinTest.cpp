@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "profile/ProductProfile.h"
 #include "engine/VersionTables.h"
+#include "profile/ProductProfile.h"
 #include "tools/standin/DigestSource.h"
 #include "tools/standin/SignaturePicker.h"
 #include "tools/standin/SignatureSource.h"
@@ -157,7 +157,7 @@ std::string CommittedSource(const char* file) {
 // The committed tables are exactly what the stand-ins give: a change to the generator or the picker that
 // would silently change the patcher's tables fails here.
 TEST(SignatureSource, CommittedTablesMatchTheStandins) {
-    const std::string regenerated = RenderSignatureSource(PickSignatureTables(Standins()));
+    const std::string regenerated = RenderSignatureSource(PickStandinTables(Standins()));
     EXPECT_TRUE(CommittedSource("engine/SignatureTables.cpp") == regenerated)
         << "engine/SignatureTables.cpp is out of date: run "
            "`./run patchkit signatures engine/SignatureTables.cpp`";

@@ -3,11 +3,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "profile/ProductProfile.h"
+#include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
+#include "profile/ProductProfile.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/OutputFiles.h"
 #include "tools/standin/PackedResources.h"
+#include "tools/standin/StandinGenerator.h"
 
 namespace patcher::patchkit {
 // The packed data of this build: every resource that a selected file's row names, as DIR/<name>.packed,
@@ -29,7 +31,8 @@ int RunResources(const Arguments& arguments) {
         if (!profile.SelectedFiles.Contains(file)) {
             continue;
         }
-        for (const standin::PackedResource& resource : standin::PackFileResources(builds, file)) {
+        for (const standin::PackedResource& resource : standin::PackFileResources(
+                 builds.Get(file, NewestVersion(file)), ResourceName(file, 1), ResourceName(file, 2))) {
             const auto path = dir / (resource.Name + ".packed");
             WriteWholeFile(path.string(), resource.Packed);
             std::printf("%s: %zu bytes packed to %zu\n", resource.Name.c_str(), resource.UnpackedSize,

@@ -11,7 +11,7 @@ int RunSignatures(const Arguments& arguments) {
     }
     standin::StandinBuilds builds;
     WriteTextTo(arguments.empty() ? nullptr : &arguments[0],
-                standin::RenderSignatureSource(standin::PickSignatureTables(builds)));
+                standin::RenderSignatureSource(standin::PickStandinTables(builds)));
     return 0;
 }
 

@@ -11,7 +11,36 @@ std::string TableName(const PickedTable& table) {
     return "kFile" + std::to_string(table.FileIndex) + "Version" + std::to_string(table.Version);
 }
 
+std::vector<std::int32_t> LeadingOffsets(int fileIndex, std::size_t size) {
+    if (fileIndex == 1 && size == 1929728) {
+        return {0, 60554, 1661589};
+    }
+    if (fileIndex == 1 && size == 2075648) {
+        return {0, 0x3C, 0x100, 0x101, 566488};
+    }
+    if (fileIndex == 10) {
+        return {13112, 1411, 1340};
+    }
+    if (fileIndex == 1 || fileIndex == 3) {
+        return {0};
+    }
+    return {};
+}
+
 }  // namespace
+
+std::vector<PickedTable> PickStandinTables(StandinBuilds& builds) {
+    std::vector<KnownFile> files;
+    for (int fileIndex = 1; fileIndex <= kFileCount; ++fileIndex) {
+        KnownFile file{fileIndex, {}};
+        for (const int version : KnownVersions(fileIndex)) {
+            const Bytes& bytes = builds.Get(fileIndex, version);
+            file.Builds.push_back({version, bytes, LeadingOffsets(fileIndex, bytes.size())});
+        }
+        files.push_back(std::move(file));
+    }
+    return PickSignatureTables(files);
+}
 
 std::string RenderSignatureSource(const std::vector<PickedTable>& tables) {
     std::string out =
