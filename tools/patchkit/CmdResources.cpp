@@ -49,7 +49,7 @@ int RunResources(const Arguments& arguments) {
             }
         }
     }
-    WriteTextTo(&scriptPath, script);
+    WriteTextFile(scriptPath, script);
     return 0;
 }
 
