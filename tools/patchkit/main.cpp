@@ -21,8 +21,6 @@ constexpr Command kCommands[] = {
     {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
     {"pack", "pack [--greedy] IN OUT  - packs a file (at most 2 MiB) into the packed-resource format", RunPack},
     {"unpack", "unpack IN OUT  - unpacks a packed resource", RunUnpack},
-    {"resources", "resources DIR  - packs the resources of the selected files into DIR, with a .rc script",
-     RunResources},
     {"rewrite",
      "rewrite [--data DIR] INDEX PATH  - rewrites a file from the build's packed data; prints true "
      "or false",
