@@ -1,5 +1,6 @@
-# The packed data of this build: the resources that the selected files' rows name, made from the stand-in
-# builds by `patchkit resources`; beside it the flag buttons' pictures, drawn by `patchkit glyphs`. A host
+# The packed data of this build: what `patchkit build` makes from descriptions/VokarEn-1.5.3.toml over the
+# stand-in builds (the resources that the selected files' rows name, with their .rc script, and the generated
+# sources and Patch.cmake beside them); with it the flag buttons' pictures, drawn by `patchkit glyphs`. A host
 # build makes both with its own patchkit. The other builds (the native test build with its slow sanitized
 # patchkit, the Windows builds without one) take what the native-release build made: ./run builds that
 # first.
@@ -17,16 +18,26 @@ elseif(NOT TARGET patchkit)
                         "host build (the presets name build/native-release/packed).")
 else()
     set(PATCHER_PACKED_DATA_DIR ${CMAKE_BINARY_DIR}/packed)
+    set(PATCHER_STANDIN_DIR ${CMAKE_BINARY_DIR}/standins)
+    set(PATCHER_DESCRIPTION ${PROJECT_SOURCE_DIR}/descriptions/VokarEn-1.5.3.toml)
+    # The release that the description's paths name.
+    add_custom_command(
+        OUTPUT ${PATCHER_STANDIN_DIR}/1/11/VokarEn.exe
+        COMMAND patchkit standin ${PATCHER_STANDIN_DIR}
+        DEPENDS patchkit
+        COMMENT "Writing the stand-in builds"
+        VERBATIM)
     add_custom_command(
         OUTPUT ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc
-        COMMAND patchkit resources ${PATCHER_PACKED_DATA_DIR}
-        DEPENDS patchkit
-        COMMENT "Packing the resources of this build"
+        COMMAND patchkit build ${PATCHER_DESCRIPTION} ${PATCHER_STANDIN_DIR} ${PATCHER_PACKED_DATA_DIR}
+        DEPENDS patchkit ${PATCHER_DESCRIPTION} ${PATCHER_STANDIN_DIR}/1/11/VokarEn.exe
+        COMMENT "Building the packed data of this build from its description"
         VERBATIM)
+    # The build replaces its folder as a whole, so the pictures are drawn into it after each build.
     add_custom_command(
         OUTPUT ${PATCHER_PACKED_DATA_DIR}/FlagGlyphs.rc
         COMMAND patchkit glyphs ${PATCHER_PACKED_DATA_DIR}
-        DEPENDS patchkit
+        DEPENDS patchkit ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc
         COMMENT "Drawing the flag buttons' pictures"
         VERBATIM)
     add_custom_target(packed_data ALL

@@ -1,6 +1,7 @@
 #include "engine/untPatcher.h"
 
 #include <exception>
+#include <memory>
 
 #include "engine/SignatureTables.h"
 #include "engine/VersionTables.h"
@@ -18,7 +19,23 @@ bool SamplesMatch(ReadableFile& file, const SignatureTable& table) {
     return true;
 }
 
+class CompiledTables final : public VersionTableView {
+  public:
+    std::int32_t VersionSize(int fileIndex, int version) const override {
+        return patcher::VersionSize(fileIndex, version);
+    }
+    std::int32_t NewestVersion(int fileIndex) const override { return patcher::NewestVersion(fileIndex); }
+    const SignatureTable* FindSignatureTable(int fileIndex, int version) const override {
+        return patcher::FindSignatureTable(fileIndex, version);
+    }
+};
+
 }  // namespace
+
+const VersionTableView& CompiledVersionTables() {
+    static const CompiledTables tables;
+    return tables;
+}
 
 const char* CheckResultName(CheckResult result) {
     switch (result) {
@@ -34,20 +51,19 @@ const char* CheckResultName(CheckResult result) {
     return "Unknown";
 }
 
-Recognition IdentifyFileVersion(int fileIndex, ByteStringView path, FileSystem& files) {
+Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const VersionTableView& tables) {
     try {
-        const auto file = files.OpenForReading(path);
-        const std::int64_t size = file->Size();
+        const std::int64_t size = file.Size();
         if (size <= 0) {
             return {};
         }
         // Versions of equal size are told apart by their samples; the lowest version that matches wins.
         for (int version = 1; version <= kMaxVersions; ++version) {
-            const SignatureTable* table = FindSignatureTable(fileIndex, version);
-            if (table == nullptr || VersionSize(fileIndex, version) != size || !SamplesMatch(*file, *table)) {
+            const SignatureTable* table = tables.FindSignatureTable(fileIndex, version);
+            if (table == nullptr || tables.VersionSize(fileIndex, version) != size || !SamplesMatch(file, *table)) {
                 continue;
             }
-            const bool newest = version == NewestVersion(fileIndex);
+            const bool newest = version == tables.NewestVersion(fileIndex);
             return {newest ? CheckResult::Current : CheckResult::OutOfDate, version};
         }
         return {};
@@ -55,6 +71,16 @@ Recognition IdentifyFileVersion(int fileIndex, ByteStringView path, FileSystem& 
         // Whatever the loop had found so far, a failed read makes the answer Unreadable.
         return {CheckResult::Unreadable, 0};
     }
+}
+
+Recognition IdentifyFileVersion(int fileIndex, ByteStringView path, FileSystem& files, const VersionTableView& tables) {
+    std::unique_ptr<ReadableFile> file;
+    try {
+        file = files.OpenForReading(path);
+    } catch (const std::exception&) {
+        return {CheckResult::Unreadable, 0};
+    }
+    return IdentifyOpenFile(fileIndex, *file, tables);
 }
 
 }  // namespace patcher

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/ByteString.h"
+#include "engine/SignatureTables.h"
 #include "platform/FileSystem.h"
 #include "platform/ResourceStore.h"
 
@@ -25,9 +26,29 @@ struct Recognition {
     int Version = 0;  // the matching version for Current and OutOfDate, else 0
 };
 
-// Recognises the build of file fileIndex (1..12) at path by its exact size and the 50 samples of each known
-// version, lowest version first. The file is only read, never whole, and closed on every path.
-Recognition IdentifyFileVersion(int fileIndex, ByteStringView path, FileSystem& files);
+// The tables that recognition judges a file by: the sizes, newest versions and signature tables of every
+// known build. Indices are one-based; anything outside the tables gives 0 or nullptr.
+class VersionTableView {
+  public:
+    virtual ~VersionTableView() = default;
+
+    virtual std::int32_t VersionSize(int fileIndex, int version) const = 0;
+    virtual std::int32_t NewestVersion(int fileIndex) const = 0;
+    virtual const SignatureTable* FindSignatureTable(int fileIndex, int version) const = 0;
+};
+
+// The tables compiled into this program (engine/VersionTables.cpp and engine/SignatureTables.cpp).
+const VersionTableView& CompiledVersionTables();
+
+// Recognises the build of file fileIndex (1..12) in an open file by its exact size and the 50 samples of
+// each known version, lowest version first. Never throws: any failed read gives Unreadable.
+Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const VersionTableView& tables);
+
+// The same for the file at path, which is only read, never whole, and closed on every path.
+Recognition IdentifyFileVersion(int fileIndex,
+                                ByteStringView path,
+                                FileSystem& files,
+                                const VersionTableView& tables = CompiledVersionTables());
 
 inline CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path, FileSystem& files) {
     return IdentifyFileVersion(fileIndex, path, files).Result;

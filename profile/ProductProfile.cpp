@@ -3,16 +3,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "profile/BuildProfile.h"
+
 namespace patcher {
 namespace {
-
-// This build: the English edition of Vokarion, which records its directory under the key of row 2.
-constexpr std::int32_t kProductIndex = 2;
-constexpr LanguageCode kProductLanguage = kEnglish;
-constexpr std::int32_t kProductKind = 1;
-constexpr std::uint8_t kUpdateIndex = 1;
-// Only bit 1 of byte 0: the run handles file 1 alone.
-constexpr std::array<std::uint8_t, 32> kSelectedFiles = {0x02};
 
 constexpr std::array<ByteStringView, 10> kProductKeys = {
     "SOFTWARE\\Qordex\\FrVokarion", "SOFTWARE\\Qordex\\EngVokar",  "SOFTWARE\\Qordex\\EngVokar",
@@ -69,14 +63,14 @@ ProductProfile& Profile() {
 }
 
 void SetProductIdentity(ProductProfile& profile) {
-    profile.ProductIndex = kProductIndex;
-    profile.ProductLanguage = kProductLanguage;
-    profile.ProductKind = kProductKind;
+    profile.ProductIndex = kBuildProfile.ProductIndex;
+    profile.ProductLanguage = kBuildProfile.ProductLanguage;
+    profile.ProductKind = kBuildProfile.ProductKind;
 }
 
 void CompleteProfile(ProductProfile& profile) {
-    profile.SelectedFiles.Bits = kSelectedFiles;
-    profile.UpdateIndex = kUpdateIndex;
+    profile.SelectedFiles.Bits = kBuildProfile.SelectedFiles;
+    profile.UpdateIndex = kBuildProfile.UpdateIndex;
 }
 
 ByteStringView ProductKeyTable(int productIndex) {

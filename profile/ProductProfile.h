@@ -35,8 +35,9 @@ struct ProductProfile {
 // The process-wide profile.
 ProductProfile& Profile();
 
-// Start-up sets the profile in two steps around the creation of the windows: first which product this is,
-// then (once the windows exist) which files and which update.
+// Start-up sets the profile from this build's values (profile/BuildProfile.h) in two steps around the
+// creation of the windows: first which product this is, then (once the windows exist) which files and which
+// update.
 void SetProductIdentity(ProductProfile& profile);
 void CompleteProfile(ProductProfile& profile);
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -9,10 +10,10 @@
 #include "platform/win32/UniqueHandle.h"
 #endif
 
-#include "profile/ProductProfile.h"
 #include "engine/SignatureTables.h"
 #include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
+#include "profile/ProductProfile.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/TempDir.h"
 #include "tools/standin/StandinGenerator.h"
@@ -124,6 +125,60 @@ TEST(Recognition, AnyFailedReadMakesTheFileUnreadableAndClosesIt) {
         EXPECT_EQ(found.Version, 0);
         EXPECT_EQ(failing.Count().OpenHandles, 0);
     }
+}
+
+// Tables held in memory, as the maintainers' tool derives them before it writes them out: file 3 knows two
+// 64-byte builds, versions 2 and 5, told apart by their last sample.
+class TwoBuildTables final : public VersionTableView {
+  public:
+    TwoBuildTables() {
+        for (int i = 0; i < kSignatureEntries; ++i) {
+            older_[static_cast<std::size_t>(i)] = {i, static_cast<std::uint8_t>(i)};
+        }
+        newer_ = older_;
+        newer_.back().Expected = 0xEE;
+    }
+    std::int32_t VersionSize(int fileIndex, int version) const override {
+        return fileIndex == 3 && (version == 2 || version == 5) ? 64 : 0;
+    }
+    std::int32_t NewestVersion(int fileIndex) const override { return fileIndex == 3 ? 5 : 0; }
+    const SignatureTable* FindSignatureTable(int fileIndex, int version) const override {
+        if (fileIndex != 3) {
+            return nullptr;
+        }
+        return version == 2 ? &older_ : version == 5 ? &newer_ : nullptr;
+    }
+
+  private:
+    SignatureTable older_{};
+    SignatureTable newer_{};
+};
+
+TEST(Recognition, JudgesByTheTablesItIsGiven) {
+    const TwoBuildTables tables;
+    std::vector<std::uint8_t> bytes(64);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i);
+    }
+    MemoryFileSystem files;
+    files.AddFile("older", bytes);
+    bytes[kSignatureEntries - 1] = 0xEE;
+    files.AddFile("newer", bytes);
+    bytes[10] = 0xFF;
+    files.AddFile("neither", bytes);
+
+    const Recognition older = IdentifyFileVersion(3, "older", files, tables);
+    EXPECT_EQ(older.Result, CheckResult::OutOfDate);
+    EXPECT_EQ(older.Version, 2);
+    const Recognition newer = IdentifyFileVersion(3, "newer", files, tables);
+    EXPECT_EQ(newer.Result, CheckResult::Current);
+    EXPECT_EQ(newer.Version, 5);
+    EXPECT_EQ(IdentifyFileVersion(3, "neither", files, tables).Result, CheckResult::NotRecognised);
+    EXPECT_EQ(IdentifyFileVersion(3, "absent", files, tables).Result, CheckResult::Unreadable);
+    // The compiled tables know no 64-byte build; an open file is judged the same way.
+    EXPECT_EQ(IdentifyFileVersion(3, "older", files).Result, CheckResult::NotRecognised);
+    const auto open = files.OpenForReading("newer");
+    EXPECT_EQ(IdentifyOpenFile(3, *open, tables).Version, 5);
 }
 
 TEST(Recognition, WorksOnRealFiles) {

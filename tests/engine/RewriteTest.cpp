@@ -42,6 +42,12 @@ const Bytes& NewFileOne() {
     return Standins().Get(1, 11);
 }
 
+// The one resource of file 10's row, packed from its only build.
+std::vector<standin::PackedResource> FileTenResources() {
+    return standin::PackFileResources(Standins().Get(10, 1), ResourceName(10, 1), ResourceName(10, 2),
+                                      packer::ParseMethod::Greedy);
+}
+
 // The packed data that this build carries: resources of the test program itself on Windows, the build's
 // packed-data directory elsewhere.
 ResourceStore& BuildResources() {
@@ -110,7 +116,7 @@ TEST(RewriteFile, WritesFileOneFromItsTwoResourcesOnDisk) {
 
 TEST(RewriteFile, WritesSlotOneAloneForARowWithOneName) {
     MemoryResourceStore store;
-    for (auto& resource : standin::PackFileResources(Standins(), 10, true)) {
+    for (auto& resource : FileTenResources()) {
         store.Add(resource.Name, std::move(resource.Packed));
     }
     MemoryFileSystem files;
@@ -145,7 +151,7 @@ TEST(RewriteFile, LeavesTheTargetAsItWasWhenTheDataIsMissingOrWrong) {
 
     // A stream that unpacks fine, but to other bytes than this file's new content: only the digest sees it.
     MemoryResourceStore wrong = FileOneResources();
-    for (auto& resource : standin::PackFileResources(Standins(), 10, true)) {
+    for (auto& resource : FileTenResources()) {
         wrong.Add("PVOKAREN1B", std::move(resource.Packed));
     }
     check(wrong, "wrong content");

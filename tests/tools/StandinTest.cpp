@@ -2,16 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "profile/ProductProfile.h"
 #include "engine/VersionTables.h"
-#include "tools/standin/DigestSource.h"
-#include "tools/standin/SignaturePicker.h"
-#include "tools/standin/SignatureSource.h"
+#include "profile/ProductProfile.h"
 #include "tools/standin/StandinGenerator.h"
 
 namespace patcher::standin {
@@ -145,30 +140,6 @@ TEST(Standins, ConsecutiveVersionsShareMostOfTheirBytes) {
     const double unrelated = SharedShare(Standins().Get(4, 1), Standins().Get(5, 1));
     EXPECT_LT(unrelated, 0.25);
 }
-
-#ifdef PATCHER_SOURCE_DIR
-std::string CommittedSource(const char* file) {
-    std::ifstream committed(std::string(PATCHER_SOURCE_DIR) + "/" + file, std::ios::binary);
-    std::ostringstream text;
-    text << committed.rdbuf();
-    return text.str();
-}
-
-// The committed tables are exactly what the stand-ins give: a change to the generator or the picker that
-// would silently change the patcher's tables fails here.
-TEST(SignatureSource, CommittedTablesMatchTheStandins) {
-    const std::string regenerated = RenderSignatureSource(PickSignatureTables(Standins()));
-    EXPECT_TRUE(CommittedSource("engine/SignatureTables.cpp") == regenerated)
-        << "engine/SignatureTables.cpp is out of date: run "
-           "`./run patchkit signatures engine/SignatureTables.cpp`";
-}
-
-// Likewise the digests that every rewrite checks the unpacked content against.
-TEST(SignatureSource, CommittedDigestsMatchTheStandins) {
-    EXPECT_TRUE(CommittedSource("engine/ContentDigests.cpp") == RenderDigestSource(Standins()))
-        << "engine/ContentDigests.cpp is out of date: run `./run patchkit digests engine/ContentDigests.cpp`";
-}
-#endif
 
 }  // namespace
 }  // namespace patcher::standin

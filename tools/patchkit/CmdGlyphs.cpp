@@ -24,8 +24,7 @@ int RunGlyphs(const Arguments& arguments) {
         WriteWholeFile(path.string(), glyphs::FlagGlyphFile(flag));
         script += name + " BITMAP \"" + path.generic_string() + "\"\n";
     }
-    const std::string scriptPath = (dir / "FlagGlyphs.rc").string();
-    WriteTextTo(&scriptPath, script);
+    WriteTextFile((dir / "FlagGlyphs.rc").string(), script);
     return 0;
 }
 

@@ -11,7 +11,7 @@
 namespace patcher::patchkit {
 
 // Runs the patcher's own rewrite of a file on this host, with the packed data of the build (made by
-// `patchkit resources`; PATCHER_PACKED_DIR names where the build keeps it).
+// `patchkit build`; PATCHER_PACKED_DIR names where the build keeps it).
 int RunRewrite(const Arguments& arguments) {
     Arguments rest = arguments;
     std::string data = PATCHER_PACKED_DIR;

@@ -24,10 +24,9 @@ struct UsageError {
 int ParseFileIndex(const std::string& text);
 
 int RunStandin(const Arguments& arguments);
-int RunSignatures(const Arguments& arguments);
+int RunBuild(const Arguments& arguments);
+int RunDescribe(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
-int RunResources(const Arguments& arguments);
-int RunDigests(const Arguments& arguments);
 int RunRewrite(const Arguments& arguments);
 int RunPack(const Arguments& arguments);
 int RunUnpack(const Arguments& arguments);

@@ -1,6 +1,5 @@
 #include "tools/patchkit/OutputFiles.h"
 
-#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 
@@ -15,12 +14,8 @@ void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes
     }
 }
 
-void WriteTextTo(const std::string* path, std::string_view text) {
-    if (path == nullptr) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return;
-    }
-    WriteWholeFile(*path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+void WriteTextFile(const std::string& path, std::string_view text) {
+    WriteWholeFile(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace patcher::patchkit

@@ -10,7 +10,7 @@ namespace patcher::patchkit {
 // Writes a whole file anew; throws std::runtime_error when it cannot.
 void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
-// Writes generated text to the file named, or to standard output when no name is given.
-void WriteTextTo(const std::string* path, std::string_view text);
+// Writes generated text as a whole file.
+void WriteTextFile(const std::string& path, std::string_view text);
 
 }  // namespace patcher::patchkit

@@ -1,4 +1,4 @@
-// patchkit: the maintainers' tool for making a patch (stand-in files, signature tables, packed data).
+// patchkit: the maintainers' tool for making a patch (stand-in files, the patch build, packing).
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -12,13 +12,15 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"standin", "standin DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>", RunStandin},
-    {"signatures", "signatures [OUT]  - derives the signature tables from the stand-ins (C++ source)", RunSignatures},
+    {"build",
+     "build [--greedy] DESCRIPTION RELEASE-DIR OUTDIR  - the tables, profile, packed data and Patch.cmake of "
+     "a patcher, verified",
+     RunBuild},
+    {"describe", "describe DESCRIPTION OUT  - writes Patch.cmake, the names a build takes, from the description",
+     RunDescribe},
     {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
     {"pack", "pack [--greedy] IN OUT  - packs a file (at most 2 MiB) into the packed-resource format", RunPack},
     {"unpack", "unpack IN OUT  - unpacks a packed resource", RunUnpack},
-    {"resources", "resources DIR  - packs the resources of the selected files into DIR, with a .rc script",
-     RunResources},
-    {"digests", "digests [OUT]  - the size and CRC-32 of every file's new content (C++ source)", RunDigests},
     {"rewrite",
      "rewrite [--data DIR] INDEX PATH  - rewrites a file from the build's packed data; prints true "
      "or false",

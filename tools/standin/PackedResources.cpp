@@ -5,29 +5,30 @@
 #include <string>
 
 #include "engine/UDer.h"
-#include "engine/VersionTables.h"
-#include "engine/untPatcher.h"
-#include "tools/packer/Packer.h"
 
 namespace patcher::standin {
 
-std::vector<PackedResource> PackFileResources(StandinBuilds& builds, int fileIndex, bool greedy) {
-    const Bytes& content = builds.Get(fileIndex, NewestVersion(fileIndex));
-    const ByteStringView first = ResourceName(fileIndex, 1);
-    const ByteStringView second = ResourceName(fileIndex, 2);
-    if (first.empty()) {
-        throw std::invalid_argument("file " + std::to_string(fileIndex) + " names no resource");
+std::vector<std::span<const std::uint8_t>> SplitOverSlots(std::span<const std::uint8_t> content, bool twoSlots) {
+    if (!twoSlots) {
+        return {content};
     }
-    const std::size_t split = second.empty() ? content.size() : std::min(kFirstSlotBytes, content.size());
-    const std::span<const std::uint8_t> whole(content);
+    const std::size_t split = std::min(kFirstSlotBytes, content.size());
+    return {content.first(split), content.subspan(split)};
+}
+
+std::vector<PackedResource> PackFileResources(std::span<const std::uint8_t> content,
+                                              ByteStringView firstName,
+                                              ByteStringView secondName,
+                                              packer::ParseMethod method) {
+    if (firstName.empty()) {
+        throw std::invalid_argument("the row names no resource in slot 1");
+    }
+    const std::vector<std::span<const std::uint8_t>> parts = SplitOverSlots(content, !secondName.empty());
     std::vector<PackedResource> resources;
     DecoderState decoder;
-    for (const auto& [name, part] : {std::pair{first, whole.first(split)}, std::pair{second, whole.subspan(split)}}) {
-        if (name.empty()) {
-            continue;
-        }
-        PackedResource resource{ByteString(name),
-                                packer::Pack(part, greedy ? packer::ParseMethod::Greedy : packer::ParseMethod::Optimal),
+    for (std::size_t slot = 0; slot < parts.size(); ++slot) {
+        const std::span<const std::uint8_t> part = parts[slot];
+        PackedResource resource{ByteString(slot == 0 ? firstName : secondName), packer::Pack(part, method),
                                 part.size()};
         const auto unpacked = Unpack(decoder, resource.Packed);
         if (!std::equal(unpacked.begin(), unpacked.end(), part.begin(), part.end())) {

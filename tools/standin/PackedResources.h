@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstddef>
-#include <utility>
+#include <cstdint>
+#include <span>
 #include <vector>
 
 #include "common/ByteString.h"
-#include "tools/standin/StandinGenerator.h"
+#include "tools/packer/Packer.h"
 
 namespace patcher::standin {
 
@@ -15,13 +16,21 @@ inline constexpr std::size_t kFirstSlotBytes = 1'000'000;
 
 struct PackedResource {
     ByteString Name;
-    Bytes Packed;
+    std::vector<std::uint8_t> Packed;
     std::size_t UnpackedSize;
 };
 
-// The packed resources of the row of fileIndex: its new content (the newest stand-in build), split over the
-// row's slots, each packed and checked to unpack to exactly its part. Throws when a part cannot be packed.
-// `greedy` trades size for packing time (for tests).
-std::vector<PackedResource> PackFileResources(StandinBuilds& builds, int fileIndex, bool greedy = false);
+// The parts of a file's new content that the slots of its row take: the whole content for a row with one
+// name (slot 1), the first kFirstSlotBytes and the rest for a row with two.
+std::vector<std::span<const std::uint8_t>> SplitOverSlots(std::span<const std::uint8_t> content, bool twoSlots);
+
+// The packed resources of a row whose slots hold these names (the second may be empty): the content split
+// over them, each part packed and checked to unpack to exactly its bytes. Throws std::invalid_argument for a
+// row without a first name, packer::PackError for a part that no stream can hold (empty, or more than
+// UnpackCapacity), std::logic_error for a part that does not unpack to its bytes.
+std::vector<PackedResource> PackFileResources(std::span<const std::uint8_t> content,
+                                              ByteStringView firstName,
+                                              ByteStringView secondName,
+                                              packer::ParseMethod method = packer::ParseMethod::Optimal);
 
 }  // namespace patcher::standin

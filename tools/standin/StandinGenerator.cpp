@@ -8,13 +8,40 @@
 #include <string>
 
 #include "profile/ProductProfile.h"
-#include "engine/VersionTables.h"
 #include "tools/standin/PeImage.h"
 
 namespace patcher::standin {
 namespace {
 
 constexpr std::uint64_t kFamilySeed = 0x566F6B6172696F6EULL;  // "Vokarion"
+
+constexpr int kFiles = 12;
+constexpr int kVersions = 11;
+
+// The sizes of the family's published builds, which the stand-ins take on: row i - 1 holds file index i,
+// column v - 1 version v, 0 where the file has no such version. The patcher's own tables are derived from
+// the files (`patchkit build`), not from this list.
+constexpr std::array<std::array<std::int32_t, kVersions>, kFiles> kPublishedSizes = {{
+    {1929728, 1971200, 2038272, 2031616, 2031616, 2075648, 2075648, 2123776, 2249728, 2300928, 2288640},
+    {991232, 0, 0, 1187328},  // VokarInt.exe knows versions 1 and 4 only
+    {979968, 977920, 1107968},
+    {1183232, 1205248},
+    {1072640, 1094656},
+    {710656, 713216},
+    {710656, 713216},
+    {2050048, 2143744, 2155008},
+    {407686},
+    {17567},
+    {724992, 601088},
+    {1434624, 1486848},
+}};
+
+std::int32_t PublishedSize(int fileIndex, int version) {
+    if (fileIndex < 1 || fileIndex > kFiles || version < 1 || version > kVersions) {
+        return 0;
+    }
+    return kPublishedSizes[static_cast<std::size_t>(fileIndex - 1)][static_cast<std::size_t>(version - 1)];
+}
 
 // Bytes that the product's published samples of the real builds fix. The stand-ins carry the same bytes at
 // the same places, so that the tables we derive from them keep those samples.
@@ -166,7 +193,7 @@ StandinBuilds::StandinBuilds() = default;
 StandinBuilds::~StandinBuilds() = default;
 
 const Bytes& StandinBuilds::Get(int fileIndex, int version) {
-    const std::int32_t size = VersionSize(fileIndex, version);
+    const std::int32_t size = PublishedSize(fileIndex, version);
     if (size <= 0) {
         throw std::invalid_argument("no known version " + std::to_string(version) + " of file " +
                                     std::to_string(fileIndex));
@@ -189,7 +216,7 @@ const Bytes& StandinBuilds::Get(int fileIndex, int version) {
         if (next <= history->LatestVersion) {
             continue;
         }
-        const auto nextSize = static_cast<std::uint32_t>(VersionSize(fileIndex, next));
+        const auto nextSize = static_cast<std::uint32_t>(PublishedSize(fileIndex, next));
         Random random(Random::Mix(FileSeed(fileIndex), static_cast<std::uint64_t>(next)));
         history->Latest = history->Latest
                               ? Evolve(*history->Latest, nextSize, PlanFor(fileIndex, next), random, history->Writer)
@@ -212,8 +239,8 @@ Bytes GenerateStandin(int fileIndex, int version) {
 
 std::vector<int> KnownVersions(int fileIndex) {
     std::vector<int> versions;
-    for (int version = 1; version <= kMaxVersions; ++version) {
-        if (VersionSize(fileIndex, version) != 0) {
+    for (int version = 1; version <= kVersions; ++version) {
+        if (PublishedSize(fileIndex, version) != 0) {
             versions.push_back(version);
         }
     }
@@ -223,7 +250,7 @@ std::vector<int> KnownVersions(int fileIndex) {
 int WriteStandins(const std::filesystem::path& dir) {
     StandinBuilds builds;
     int written = 0;
-    for (int fileIndex = 1; fileIndex <= kFileCount; ++fileIndex) {
+    for (int fileIndex = 1; fileIndex <= kFiles; ++fileIndex) {
         for (const int version : KnownVersions(fileIndex)) {
             const auto folder = dir / std::to_string(fileIndex) / std::to_string(version);
             std::filesystem::create_directories(folder);

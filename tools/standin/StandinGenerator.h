@@ -11,10 +11,10 @@
 
 namespace patcher::standin {
 
-// Stand-ins for the known builds of the product files: files of the exact sizes of the version tables,
-// shaped like the real things (a Delphi-style PE program: header, code, data, imports, relocations and
-// resources; a compiled help file: its header, directory and packed content), with consecutive versions of
-// one file sharing most of their bytes as real builds do. Deterministic: the same bytes everywhere.
+// Stand-ins for the published builds of the product files: files of their exact sizes, shaped like the real
+// things (a Delphi-style PE program: header, code, data, imports, relocations and resources; a compiled help
+// file: its header, directory and packed content), with consecutive versions of one file sharing most of
+// their bytes as real builds do. Deterministic: the same bytes everywhere.
 class StandinBuilds {
   public:
     StandinBuilds();
@@ -23,7 +23,7 @@ class StandinBuilds {
     StandinBuilds& operator=(const StandinBuilds&) = delete;
 
     // The content of version `version` of file `fileIndex`; throws std::invalid_argument for a pair that
-    // the version tables do not know. Versions of a file derive from each other, so asking for one makes and
+    // the family has not published. Versions of a file derive from each other, so asking for one makes and
     // keeps the lower ones too.
     const Bytes& Get(int fileIndex, int version);
 

@@ -1,0 +1,507 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/Crc32.h"
+#include "engine/UDer.h"
+#include "tests/support/TempDir.h"
+#include "tools/patchkit/OutputFolder.h"
+#include "tools/patchkit/PatchBuild.h"
+#include "tools/patchkit/PatchSources.h"
+#include "tools/standin/StandinGenerator.h"
+
+namespace patcher::patchkit {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// Bytes that differ from place to place, as a program's do; the same for the same seed.
+Bytes Noise(std::size_t size, std::uint32_t seed) {
+    Bytes bytes(size);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (std::uint8_t& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+Bytes ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string ReadText(const fs::path& path) {
+    const Bytes bytes = ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::set<std::string> Listing(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+// Every file of two build folders alike; the .rc script differs only in the folder it names.
+void ExpectSameOutput(const fs::path& a, const fs::path& b) {
+    ASSERT_EQ(Listing(a), Listing(b));
+    for (const std::string& name : Listing(a)) {
+        if (name == "PackedResources.rc") {
+            std::string script = ReadText(b / name);
+            for (std::size_t at; (at = script.find(b.string())) != std::string::npos;) {
+                script.replace(at, b.string().size(), a.string());
+            }
+            EXPECT_EQ(ReadText(a / name), script);
+        } else {
+            EXPECT_TRUE(ReadBytes(a / name) == ReadBytes(b / name)) << name;
+        }
+    }
+}
+
+BuildOptions Greedy() {
+    BuildOptions options;
+    options.Method = packer::ParseMethod::Greedy;
+    return options;
+}
+
+// A small release of file 10 (a row with one slot), two builds of a few kilobytes, and a description of it
+// whose versions are on lines 8 and 9.
+const std::string kTinyDescription =
+    "ProductIndex = 2\n"
+    "ProductLanguage = 1\n"
+    "ProductKind = 1\n"
+    "UpdateIndex = 10\n"
+    "SelectedFiles = [10]\n"
+    "[File.10]\n"
+    "Versions = [\n"
+    "    \"10/1/help.chm\",\n"
+    "    \"10/2/help.chm\",\n"
+    "]\n";
+
+class TinyRelease {
+  public:
+    TinyRelease() {
+        Add("10/1/help.chm", Noise(3000, 1));
+        Add("10/2/help.chm", Noise(3100, 2));
+    }
+
+    fs::path Release() const { return dir_.Path() / "release"; }
+    fs::path Out() const { return dir_.Path() / "out"; }
+    const testing::TempDir& Dir() const { return dir_; }
+
+    void Add(const std::string& name, const Bytes& bytes) const { WriteBytes(Release() / name, bytes); }
+
+    std::string Describe(const std::string& text) const {
+        return dir_.Write("patch.toml", Bytes(text.begin(), text.end()));
+    }
+
+    // The message of a refused build into Out(), with the description's path shortened to "patch.toml".
+    std::string Refusal(const std::string& text, const BuildOptions& options = Greedy()) const {
+        const std::string path = Describe(text);
+        try {
+            BuildPatch(path, Release(), Out(), options);
+        } catch (const std::exception& error) {
+            std::string message = error.what();
+            if (message.rfind(path, 0) == 0) {
+                message.replace(0, path.size(), "patch.toml");
+            }
+            return message;
+        }
+        return "(built)";
+    }
+
+  private:
+    testing::TempDir dir_;
+};
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+}
+
+TEST(PatchBuild, RefusesReleaseFilesThatCannotBeRead) {
+    TinyRelease release;
+    fs::remove(release.Release() / "10/2/help.chm");
+    EXPECT_EQ(release.Refusal(kTinyDescription),
+              "patch.toml:9: file 10 version 2: \"10/2/help.chm\" cannot be read (No such file or directory)");
+    fs::create_directory(release.Release() / "10/2/help.chm");
+    EXPECT_EQ(release.Refusal(kTinyDescription),
+              "patch.toml:9: file 10 version 2: \"10/2/help.chm\" cannot be read (Is a directory)");
+    fs::remove(release.Release() / "10/2/help.chm");
+    release.Add("10/2/help.chm", {});
+    EXPECT_EQ(release.Refusal(kTinyDescription),
+              "patch.toml:9: file 10 version 2: \"10/2/help.chm\" is empty, and an empty file is never recognised");
+    EXPECT_FALSE(fs::exists(release.Out()));
+}
+
+TEST(PatchBuild, RefusesNewContentThatItsSlotsCannotHold) {
+    TinyRelease release;
+    release.Add("10/2/help.chm", Noise(UnpackCapacity + 1, 2));
+    EXPECT_EQ(release.Refusal(kTinyDescription),
+              "patch.toml:9: file 10 version 2: \"10/2/help.chm\" has 2097153 bytes, too many for its row's one "
+              "slot: slot 1 (PVOKARDE2HS) would hold 2097153, more than the 2097152 bytes that a slot unpacks to");
+
+    // File 8's row has two slots: the first takes 1,000,000 bytes, the second the rest.
+    const std::string program = Replaced(Replaced(kTinyDescription, "[10]", "[8]"), "[File.10]", "[File.8]");
+    release.Add("10/2/help.chm", Noise(1000000 + UnpackCapacity + 1, 2));
+    EXPECT_EQ(release.Refusal(program),
+              "patch.toml:9: file 8 version 2: \"10/2/help.chm\" has 3097153 bytes, too many for its row's two "
+              "slots: slot 2 (PVOKARDE2B) would hold 2097153, more than the 2097152 bytes that a slot unpacks to");
+    release.Add("10/2/help.chm", Noise(1000000, 2));
+    EXPECT_EQ(release.Refusal(program),
+              "patch.toml:9: file 8 version 2: \"10/2/help.chm\" has 1000000 bytes, too few for its row's two "
+              "slots: slot 2 (PVOKARDE2B) would be empty");
+
+    // A selected file whose row names no resource could never be rewritten.
+    release.Add("10/2/help.chm", Noise(3100, 2));
+    std::array<ByteStringView, 24> names{};
+    std::copy(ResourceNameTable.begin(), ResourceNameTable.end(), names.begin());
+    names[2 * (10 - 1)] = "";
+    BuildOptions options = Greedy();
+    options.ResourceNames = names;
+    EXPECT_EQ(release.Refusal(kTinyDescription, options),
+              "patch.toml:5: file 10 is selected, but its row of the resource table names no resource");
+    names[2 * (10 - 1) + 1] = "PVOKARDE2HS";
+    EXPECT_EQ(release.Refusal(kTinyDescription, options),
+              "patch.toml:5: file 10 is selected, but its row of the resource table names no resource in slot 1");
+    EXPECT_FALSE(fs::exists(release.Out()));
+}
+
+TEST(PatchBuild, RefusesBuildsThatNoSamplesTellApartAndLeadingSamplesOutOfPlace) {
+    TinyRelease release;
+    release.Add("10/2/help.chm", Noise(3000, 1));
+    EXPECT_EQ(release.Refusal(kTinyDescription),
+              "patch.toml:9: file 10 version 2: \"10/2/help.chm\" has the same size and bytes as version 1: no "
+              "samples can tell them apart");
+
+    release.Add("10/2/help.chm", Noise(3100, 2));
+    EXPECT_EQ(release.Refusal(Replaced(kTinyDescription, "\"10/2/help.chm\"",
+                                       "{ Path = \"10/2/help.chm\", Leading = [0,\n 3100] }")),
+              "patch.toml:10: file 10 version 2: leading sample 3100 lies beyond the 3100 bytes of \"10/2/help.chm\"");
+
+    release.Add("10/2/help.chm", Noise(3000, 2));
+    EXPECT_EQ(
+        release.Refusal(Replaced(kTinyDescription, "\"10/2/help.chm\"", "{ Path = \"10/2/help.chm\", Leading = [5] }")),
+        "patch.toml:9: file 10 version 2: it has the size of version 1, whose samples it shares, and must "
+        "lead with the same ones");
+
+    release.Add("10/1/help.chm", Noise(30, 1));
+    EXPECT_EQ(release.Refusal(kTinyDescription),
+              "patch.toml:8: file 10 version 1: too few bytes to take 50 distinct samples from");
+    EXPECT_FALSE(fs::exists(release.Out()));
+}
+
+// Builds of equal size that differ in one byte only: the tables tell them apart by that one sample, so
+// that a change of it turns one into the other, which the verification does not let pass; and leading
+// samples that leave that byte out cannot tell them apart at all.
+TEST(PatchBuild, RefusesTablesThatAChangeOfOneSampledByteWouldFool) {
+    TinyRelease release;
+    Bytes second = Noise(3000, 1);
+    second[1234] ^= 0x5A;
+    release.Add("10/2/help.chm", second);
+    const std::string refusal = release.Refusal(kTinyDescription);
+    char changed[96];
+    std::snprintf(changed, sizeof changed, "patch.toml:8: file 10 version 1: with 0x%02X at offset 1234 (sample ",
+                  second[1234]);
+    EXPECT_EQ(refusal.rfind(changed, 0), 0u) << refusal;
+    EXPECT_TRUE(refusal.ends_with(") it is still recognised as version 2")) << refusal;
+
+    std::string fifty = "Leading = [";
+    for (int i = 1; i <= 50; ++i) {
+        fifty += (i == 1 ? "" : ", ") + std::to_string(i * 20);
+    }
+    EXPECT_EQ(release.Refusal(Replaced(kTinyDescription, "Versions", fifty + "]\nVersions")),
+              "patch.toml:10: file 10 version 2: its samples cannot tell it from version 1");
+}
+
+TEST(PatchBuild, ARefusedBuildLeavesAnEarlierOutputAsItWas) {
+    TinyRelease release;
+    ASSERT_NO_THROW(BuildPatch(release.Describe(kTinyDescription), release.Release(), release.Out(), Greedy()));
+    const std::set<std::string> built = Listing(release.Out());
+    const Bytes script = ReadBytes(release.Out() / "SignatureTables.cpp");
+    fs::remove(release.Release() / "10/1/help.chm");
+    EXPECT_NE(release.Refusal(kTinyDescription).find("cannot be read"), std::string::npos);
+    EXPECT_EQ(Listing(release.Out()), built);
+    EXPECT_TRUE(ReadBytes(release.Out() / "SignatureTables.cpp") == script);
+    EXPECT_EQ(Listing(release.Dir().Path()), (std::set<std::string>{"out", "patch.toml", "release"}));
+
+    // The output folder is replaced as a whole, so it may not hold what the build reads.
+    EXPECT_THROW(BuildPatch(release.Describe(kTinyDescription), release.Release(), release.Dir().Path(), Greedy()),
+                 std::runtime_error);
+    EXPECT_TRUE(fs::exists(release.Release()));
+}
+
+// File 10 as in the tiny release, and file 8, whose row has two slots, with a build of 1,000,100 bytes.
+TEST(PatchBuild, WritesEveryOutputAndTheSameBytesForTheSameInput) {
+    TinyRelease release;
+    const Bytes program = Noise(1000100, 8);
+    release.Add("8/1/program.exe", program);
+    const std::string description = release.Describe(Replaced(kTinyDescription, "[10]", "[10, 8]") +
+                                                     "[File.8]\nVersions = [\"8/1/program.exe\"]\n");
+    const fs::path other = release.Dir().Path() / "other";
+    const BuildFigures figures = BuildPatch(description, release.Release(), release.Out(), Greedy());
+    BuildPatch(description, release.Release(), other, Greedy());
+    EXPECT_EQ(Listing(release.Out()),
+              (std::set<std::string>{"BuildProfile.cpp", "ContentDigests.cpp", "PVOKARDE2A.packed", "PVOKARDE2B.packed",
+                                     "PVOKARDE2HS.packed", "PackedResources.rc", "Patch.cmake", "SignatureTables.cpp",
+                                     "VersionTables.cpp"}));
+    ExpectSameOutput(release.Out(), other);
+
+    // Built again into the same place: byte for byte what was there, and nothing left beside it.
+    const fs::path first = release.Dir().Path() / "first";
+    fs::copy(release.Out(), first);
+    BuildPatch(description, release.Release(), release.Out(), Greedy());
+    ASSERT_EQ(Listing(first), Listing(release.Out()));
+    for (const std::string& name : Listing(first)) {
+        EXPECT_TRUE(ReadBytes(first / name) == ReadBytes(release.Out() / name)) << name;
+    }
+    EXPECT_EQ(Listing(release.Dir().Path()), (std::set<std::string>{"first", "other", "out", "patch.toml", "release"}));
+
+    // Each slot holds its part of the newest build, and the script names each where it lies, in file order.
+    const Bytes help = Noise(3100, 2);
+    const std::map<std::string, std::pair<const Bytes*, std::pair<std::size_t, std::size_t>>> parts = {
+        {"PVOKARDE2A", {&program, {0, 1000000}}},
+        {"PVOKARDE2B", {&program, {1000000, 1000100}}},
+        {"PVOKARDE2HS", {&help, {0, 3100}}},
+    };
+    DecoderState decoder;
+    std::string script;
+    for (const auto& [name, part] : parts) {
+        const auto unpacked = Unpack(decoder, ReadBytes(release.Out() / (name + ".packed")));
+        const auto from = part.first->begin() + static_cast<std::ptrdiff_t>(part.second.first);
+        const auto to = part.first->begin() + static_cast<std::ptrdiff_t>(part.second.second);
+        EXPECT_TRUE(std::equal(unpacked.begin(), unpacked.end(), from, to)) << name;
+        script += name + " RCDATA \"" + (release.Out() / (name + ".packed")).string() + "\"\n";
+    }
+    EXPECT_TRUE(ReadText(release.Out() / "PackedResources.rc").ends_with(script));
+    ASSERT_EQ(figures.Slots.size(), 3u);
+    EXPECT_EQ(figures.Slots[0].Name, "PVOKARDE2A");
+    EXPECT_EQ(figures.Slots[1].Size, 100u);
+    EXPECT_EQ(figures.Slots[2].PackedSize, ReadBytes(release.Out() / "PVOKARDE2HS.packed").size());
+    EXPECT_EQ(figures.FilesRead, 3);
+    EXPECT_EQ(figures.TablesPicked, 3);
+    EXPECT_EQ(figures.ChangedSamplesRefused, 3u * 50 * 255);
+
+    // The files left out are unknown: no sizes, no tables, no digest.
+    const std::string sizes = ReadText(release.Out() / "VersionTables.cpp");
+    EXPECT_NE(sizes.find("    {3000, 3100},  // 10 Sl_ZewD.chm\n"), std::string::npos) << sizes;
+    EXPECT_NE(sizes.find("    {},  // 1 VokarEn.exe\n"), std::string::npos) << sizes;
+    char digest[40];
+    std::snprintf(digest, sizeof digest, "    {3100, 0x%08X},\n", static_cast<unsigned>(Crc32(help)));
+    EXPECT_NE(ReadText(release.Out() / "ContentDigests.cpp").find(digest), std::string::npos);
+    EXPECT_NE(ReadText(release.Out() / "ContentDigests.cpp").find("    {0, 0x00000000},\n"), std::string::npos);
+}
+
+// The values of the generated BuildProfile.cpp, in order: the numbers, and the bytes of the selection.
+std::vector<std::string> ProfileValues(const std::string& source) {
+    const std::size_t start = source.find("kBuildProfile = {");
+    const std::size_t end = source.find("\n};", start);
+    std::istringstream body(source.substr(start, end - start));
+    std::string line;
+    std::getline(body, line);
+    std::vector<std::string> values;
+    while (std::getline(body, line)) {
+        line = line.substr(0, line.find("//"));
+        line.erase(std::remove(line.begin(), line.end(), ' '), line.end());
+        values.push_back(line);
+    }
+    return values;
+}
+
+std::vector<int> SelectedBits(const std::string& map) {
+    std::vector<int> selected;
+    std::istringstream bytes(map.substr(1));
+    std::string byte;
+    for (int index = 0; std::getline(bytes, byte, ','); ++index) {
+        const unsigned value = static_cast<unsigned>(std::stoul(byte, nullptr, 16));
+        for (int bit = 0; bit < 8; ++bit) {
+            if ((value >> bit & 1) != 0) {
+                selected.push_back(index * 8 + bit);
+            }
+        }
+    }
+    return selected;
+}
+
+#ifdef PATCHER_SOURCE_DIR
+// The stand-ins as a release folder, written once for the tests below.
+class StandinRelease : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new testing::TempDir;
+        standin::WriteStandins(dir_->Path() / "standins");
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+
+    static fs::path Standins() { return dir_->Path() / "standins"; }
+    static fs::path Folder(const std::string& name) { return dir_->Path() / name; }
+
+  private:
+    static testing::TempDir* dir_;
+};
+testing::TempDir* StandinRelease::dir_ = nullptr;
+
+std::string Description(const char* name) {
+    return std::string(PATCHER_SOURCE_DIR) + "/descriptions/" + name;
+}
+
+// The committed sources are exactly what the English description gives over the stand-ins (and what the
+// native-release patchkit gave when they were committed): a change to the picker, the stand-ins or the
+// description that would silently change them fails here.
+TEST_F(StandinRelease, TheEnglishBuildGivesTheCommittedSources) {
+    BuildPatch(Description("VokarEn-1.5.3.toml"), Standins(), Folder("english"), Greedy());
+    for (const char* source : {"engine/VersionTables.cpp", "engine/SignatureTables.cpp", "engine/ContentDigests.cpp",
+                               "profile/BuildProfile.cpp"}) {
+        const fs::path committed = fs::path(PATCHER_SOURCE_DIR) / source;
+        EXPECT_TRUE(ReadBytes(committed) == ReadBytes(Folder("english") / committed.filename()))
+            << source << " is out of date: run `./run patchkit standin DIR` and `./run patchkit build "
+            << "descriptions/VokarEn-1.5.3.toml DIR OUT`, and copy it from OUT";
+    }
+    const std::string names = ReadText(Folder("english") / "Patch.cmake");
+    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_FILE_STEM \"VokarEn\")\n"), std::string::npos) << names;
+    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_VERSION \"1.5.3\")\n"), std::string::npos) << names;
+    EXPECT_NE(names.find("\nset(PATCHER_PRODUCT_NAME_RC \"Vokarion J\\\\x0119zyka Angielskiego\")\n"),
+              std::string::npos)
+        << names;
+}
+
+TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
+    const BuildFigures figures = BuildPatch(Description("VokarDe-2.1.toml"), Standins(), Folder("german"), Greedy());
+    const std::vector<std::string> values = ProfileValues(ReadText(Folder("german") / "BuildProfile.cpp"));
+    ASSERT_EQ(values.size(), 5u);
+    EXPECT_EQ(values[0], "4,");  // ProductIndex
+    EXPECT_EQ(values[1], "3,");  // ProductLanguage: German
+    EXPECT_EQ(values[2], "6,");  // ProductKind
+    EXPECT_EQ(SelectedBits(values[3]), (std::vector<int>{8, 9, 10, 11, 12}));
+    EXPECT_EQ(values[4], "8,");  // UpdateIndex
+
+    const std::string names = ReadText(Folder("german") / "Patch.cmake");
+    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_FILE_STEM \"VokarDe\")\n"), std::string::npos) << names;
+    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_VERSION \"2.1\")\n"), std::string::npos) << names;
+    EXPECT_NE(names.find("\nset(PATCHER_PRODUCT_NAME_RC \"Vokarion J\\\\x0119zyka Niemieckiego\")\n"),
+              std::string::npos)
+        << names;
+
+    // Each selected file's newest build, split over its row's slots; the tables are the family's, as in the
+    // English build.
+    const std::map<std::string, std::pair<std::string, std::size_t>> slots = {
+        {"PVOKARDE2A", {"8/3/VokarDe.exe", 0}},        {"PVOKARDE2B", {"8/3/VokarDe.exe", 1000000}},
+        {"PVOKARDE2HT", {"9/1/VokarD.chm", 0}},        {"PVOKARDE2HS", {"10/1/Sl_ZewD.chm", 0}},
+        {"PVOKARDE2DI", {"11/2/DeInstalator.exe", 0}}, {"PVOKARDE2IT", {"12/2/VkIntDe.exe", 0}},
+    };
+    ASSERT_EQ(figures.Slots.size(), slots.size());
+    DecoderState decoder;
+    for (const SlotFigures& slot : figures.Slots) {
+        const auto& [path, from] = slots.at(slot.Name);
+        const Bytes content = ReadBytes(Standins() / path);
+        const std::size_t to = slot.Name == "PVOKARDE2A" ? 1000000 : content.size();
+        const auto unpacked = Unpack(decoder, ReadBytes(Folder("german") / (slot.Name + ".packed")));
+        EXPECT_TRUE(std::equal(unpacked.begin(), unpacked.end(), content.begin() + static_cast<std::ptrdiff_t>(from),
+                               content.begin() + static_cast<std::ptrdiff_t>(to)))
+            << slot.Name;
+    }
+    const auto body = [](const std::string& source) { return source.substr(source.find('\n')); };
+    EXPECT_EQ(body(ReadText(Folder("german") / "SignatureTables.cpp")),
+              body(ReadText(fs::path(PATCHER_SOURCE_DIR) / "engine/SignatureTables.cpp")));
+}
+#endif
+
+TEST(ReplaceFolder, PutsExactlyTheNewFilesInPlaceOrLeavesTheOldOnes) {
+    testing::TempDir dir;
+    const fs::path folder = dir.Path() / "out";
+    WriteBytes(folder / "stale.txt", {1, 2, 3});
+    ReplaceFolder(folder, {{"a.txt", {4}}, {"b.txt", {5, 6}}});
+    EXPECT_EQ(Listing(folder), (std::set<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(ReadBytes(folder / "b.txt"), (Bytes{5, 6}));
+
+    // A file that cannot be written: the folder stays as it was, and no scratch copy stays beside it.
+    EXPECT_THROW(ReplaceFolder(folder, {{"c.txt", {7}}, {"missing/d.txt", {8}}}), std::exception);
+    EXPECT_EQ(Listing(folder), (std::set<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"out"});
+
+    ReplaceFile(dir.Path() / "names.cmake", {9});
+    ReplaceFile(dir.Path() / "names.cmake", {10});
+    EXPECT_EQ(ReadBytes(dir.Path() / "names.cmake"), Bytes{10});
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"names.cmake", "out"}));
+}
+
+TEST(ResourceWideText, EscapesWhatIsNotPrintableAsciiAsTheResourceCompilerReadsIt) {
+    EXPECT_EQ(ResourceWideText("Vokarion J\xEAzyka Angielskiego"), "Vokarion J\\x0119zyka Angielskiego");
+    EXPECT_EQ(ResourceWideText("Deutsch-Polnisch \xDF\xFC \x8C\x9F\xA3"),
+              "Deutsch-Polnisch \\x00df\\x00fc \\x015a\\x017a\\x0141");
+    EXPECT_EQ(ResourceWideText("say \"\\x\"\t"), "say \"\"\\\\x\"\"\\x0009");
+    EXPECT_THROW(ResourceWideText("\x81"), std::invalid_argument);
+}
+
+#ifdef PATCHKIT_PATH
+struct Outcome {
+    int ExitCode = -1;
+    std::string Output;
+    std::string Errors;
+};
+
+Outcome Patchkit(const testing::TempDir& dir, const std::string& arguments) {
+    const std::string command =
+        std::string(PATCHKIT_PATH) + " " + arguments + " >" + dir.File("stdout.txt") + " 2>" + dir.File("stderr.txt");
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(dir.File("stdout.txt")),
+            ReadText(dir.File("stderr.txt"))};
+}
+
+TEST(PatchkitBuild, PrintsItsFiguresRefusesInOneLineAndDescribesQuickly) {
+    TinyRelease release;
+    const std::string description = release.Describe(kTinyDescription);
+    const std::string folders = " " + release.Release().string() + " " + release.Out().string();
+    const Outcome built = Patchkit(release.Dir(), "build --greedy " + description + folders);
+    EXPECT_EQ(built.ExitCode, 0) << built.Errors;
+    for (const char* step : {"reading", "tables", "verification", "packing", "writing", "PVOKARDE2HS"}) {
+        EXPECT_NE(built.Output.find(step), std::string::npos) << step << " in\n" << built.Output;
+    }
+
+    const std::string names = release.Dir().File("names.cmake");
+    EXPECT_EQ(Patchkit(release.Dir(), "describe " + description + " " + names).ExitCode, 0);
+    EXPECT_EQ(ReadText(names), ReadText(release.Out() / "Patch.cmake"));
+
+    fs::remove(release.Release() / "10/2/help.chm");
+    const Outcome refused = Patchkit(release.Dir(), "build --greedy " + description + folders);
+    EXPECT_EQ(refused.ExitCode, 1);
+    EXPECT_EQ(refused.Errors, "patchkit build: " + description +
+                                  ":9: file 10 version 2: \"10/2/help.chm\" cannot be read (No such file or "
+                                  "directory)\n");
+
+    const std::string broken = release.Describe(Replaced(kTinyDescription, "ProductKind = 1", "ProductKind = 9"));
+    const Outcome undescribed = Patchkit(release.Dir(), "describe " + broken + " " + names);
+    EXPECT_EQ(undescribed.ExitCode, 1);
+    EXPECT_EQ(undescribed.Errors, "patchkit describe: " + broken + ":3: ProductKind must be from 1 to 6, not 9\n");
+    EXPECT_EQ(Patchkit(release.Dir(), "build " + description).ExitCode, 2);  // usage
+}
+#endif
+
+}  // namespace
+}  // namespace patcher::patchkit

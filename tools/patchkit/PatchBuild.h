@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/ByteString.h"
+#include "engine/untPatcher.h"
+#include "tools/packer/Packer.h"
+#include "tools/patchkit/OutputFolder.h"
+#include "tools/patchkit/PatchDescription.h"
+
+namespace patcher::patchkit {
+
+struct BuildOptions {
+    packer::ParseMethod Method = packer::ParseMethod::Optimal;
+    // The family's resource names, two slots per file index; a test may pass a table of its own.
+    std::span<const ByteStringView, 24> ResourceNames = ResourceNameTable;
+};
+
+struct SlotFigures {
+    ByteString Name;
+    std::size_t Size = 0;
+    std::size_t PackedSize = 0;
+};
+
+// What a build did and how long each step took, in seconds, for the maintainers to read.
+struct BuildFigures {
+    double Reading = 0;
+    double Tables = 0;
+    double Verification = 0;
+    double Packing = 0;
+    double Writing = 0;
+    int FilesRead = 0;
+    std::uint64_t BytesRead = 0;
+    int TablesPicked = 0;
+    std::uint64_t ChangedSamplesRefused = 0;
+    std::vector<SlotFigures> Slots;
+    int FilesWritten = 0;
+};
+
+// Everything that `patchkit build` writes, made and checked in memory from the description and the files
+// of the release folder: the generated sources, the packed slots with their .rc script, and Patch.cmake.
+// `outDir` is where they are to lie (the script names the packed files there). Before anything is returned,
+// every build is recognised as its own version by the new tables through the patcher's own recognition,
+// every change of any one sampled byte makes it unrecognised, and every slot unpacks to its bytes. Throws
+// DescriptionError naming the description's line and the file concerned.
+std::vector<OutputFile> MakePatch(const PatchDescription& description,
+                                  const std::filesystem::path& releaseDir,
+                                  const std::filesystem::path& outDir,
+                                  const BuildOptions& options,
+                                  BuildFigures& figures);
+
+// The whole command: reads the description, makes the patch and puts it into outDir, which is replaced only
+// once everything is written; a refused build leaves outDir as it was. Throws DescriptionError for what the
+// description or the release is at fault for, std::runtime_error for the rest.
+BuildFigures BuildPatch(const std::string& descriptionPath,
+                        const std::filesystem::path& releaseDir,
+                        const std::filesystem::path& outDir,
+                        const BuildOptions& options = {});
+
+}  // namespace patcher::patchkit

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/LanguageCode.h"
+
+namespace patcher::patchkit {
+
+// A patch description: the hand-written TOML file that says which product and update a patcher serves and
+// where the files of every known build of the family lie (descriptions/*.toml shows the format). Lines are
+// those of the description, for messages.
+
+struct DescribedBuild {
+    int Version = 0;
+    std::string Path;                   // relative to the release folder, as written
+    std::vector<std::int32_t> Leading;  // the offsets its signature table begins with
+    std::vector<int> LeadingLines;      // where each of them is written
+    int Line = 0;                       // where the build is listed
+};
+
+struct DescribedFile {
+    int FileIndex = 0;
+    std::vector<DescribedBuild> Builds;  // oldest first; the last is the new content that the update brings
+    int Line = 0;
+};
+
+struct PatchDescription {
+    std::string Source;  // the description's path as given: messages begin with it
+    std::string Name;    // its file name, which the generated files name
+    std::int32_t ProductIndex = 0;
+    LanguageCode ProductLanguage = 0;
+    std::int32_t ProductKind = 0;
+    std::uint8_t UpdateIndex = 0;
+    std::vector<int> SelectedFiles;  // ascending
+    std::vector<int> SelectedLines;  // where each of them is written
+    // Ascending file index. A file that the description leaves out has no known build: no table recognises
+    // it and the patcher cannot rewrite it, so it may not be selected.
+    std::vector<DescribedFile> Files;
+
+    const DescribedFile* FindFile(int fileIndex) const;
+
+    // A message about a line of the description: "descriptions/x.toml:14: text" (no line number for 0).
+    std::string At(int line, std::string_view text) const;
+};
+
+// A description that cannot be used, or a build that it cannot make. The message is one line that begins
+// with the description's path and the line concerned.
+class DescriptionError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads and checks a description: its syntax, keys, types and ranges. Throws DescriptionError.
+PatchDescription ReadPatchDescription(const std::string& path);
+
+// The same for a description's text; `source` is the path that messages name.
+PatchDescription ParsePatchDescription(std::string_view text, const std::string& source);
+
+}  // namespace patcher::patchkit
