@@ -141,6 +141,7 @@ TEST_F(EndToEnd, EveryOlderVersionIsUpdatedToTheNewestAndASecondRunHasNothingToD
         EXPECT_TRUE(Installed() == Standin(kFile, newest)) << "not the newest build, byte for byte";
         EXPECT_EQ(FolderListing(installation_.Folder()), std::vector<std::string>{std::string(FileNameOfUpdate())});
     }
+    EXPECT_TRUE(installation_.Shortcuts().empty()) << "a product of kind 1 has no help shortcuts to make";
 }
 
 TEST_F(EndToEnd, ACurrentFileNeedsNoUpdate) {

@@ -247,6 +247,17 @@ void Installation::SetDpi(int dpi) {
     prefix_->Restart();
 }
 
+std::vector<fs::path> Installation::Shortcuts() const {
+    std::vector<fs::path> links;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(
+             prefix_->DriveC(), fs::directory_options::skip_permission_denied)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".lnk") {
+            links.push_back(entry.path());
+        }
+    }
+    return links;
+}
+
 DriverReport Installation::Run(const DriverScript& script) {
     const std::string name = "run" + std::to_string(++runs_);
     const fs::path scriptPath = prefix_->Root().parent_path() / (name + ".script");

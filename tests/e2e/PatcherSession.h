@@ -93,6 +93,9 @@ class Installation {
     // Sets the screen's resolution for the programs started from now on.
     void SetDpi(int dpi);
 
+    // Every shell link (.lnk) on drive C:, Start-menu groups included.
+    std::vector<std::filesystem::path> Shortcuts() const;
+
     // The patcher as the user starts it, from the Downloads folder.
     std::string Patcher() const { return patcher_; }
     DriverReport Run(const DriverScript& script);
