@@ -138,9 +138,17 @@ void TfrmMainPatcher::FormShow() {
     }
 }
 
-bool TfrmMainPatcher::FormCloseQuery() const {
-    // Closing while the run is between writing a file and swapping it in would leave that to chance.
-    return !runInProgress_;
+bool TfrmMainPatcher::FormCloseQuery() {
+    if (!runInProgress_) {
+        return true;
+    }
+    // Closing while the run is between writing a file and swapping it in would leave that to chance. Once
+    // its files are done the buttons are enabled again, and a close asked for then is only postponed until
+    // the summary is shown and the run has returned.
+    if (RunDone) {
+        closeAfterRun_ = true;
+    }
+    return false;
 }
 
 void TfrmMainPatcher::SetDisplayLanguage(LanguageCode language) {
@@ -211,8 +219,13 @@ void TfrmMainPatcher::btnUpdateClick() {
     if (runInProgress_ || !Control(C::btnUpdate).Enabled) {
         return;
     }
-    const RunInProgressMark mark(runInProgress_, view_);
-    RunUpdate(profile_, *this, system_);
+    {
+        const RunInProgressMark mark(runInProgress_, view_);
+        RunUpdate(profile_, *this, system_);
+    }
+    if (std::exchange(closeAfterRun_, false) && view_ != nullptr) {
+        view_->Close();
+    }
 }
 
 void TfrmMainPatcher::btnZamknijClick() {

@@ -73,8 +73,10 @@ class TfrmMainPatcher final : public UpdateRunWindow, public RunState {
     // Event handlers.
     void FormCreate();
     void FormShow();
-    // True when the window may close now: always, except while a run is in progress.
-    bool FormCloseQuery() const;
+    // True when the window may close now: always, except while a run is in progress. Asked while a run is
+    // finishing (its files done, RunDone set), it still answers false but closes the window once the run has
+    // returned.
+    bool FormCloseQuery();
     // The shared handler of the four flag buttons, after the group has taken the press.
     void btnPolskiClick();
     void btnUpdateClick();
@@ -116,6 +118,7 @@ class TfrmMainPatcher final : public UpdateRunWindow, public RunState {
     TfrmPytanie* dialog_ = nullptr;
     std::array<ControlState, kMainControlCount> controls_;
     bool runInProgress_ = false;
+    bool closeAfterRun_ = false;
 };
 
 }  // namespace patcher

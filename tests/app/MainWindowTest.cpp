@@ -244,10 +244,13 @@ TEST_F(MainWindowTest, WhileRunningTheButtonsAreOffTheFlagsWorkAndTheWindowWillN
     std::vector<Seen> seen;
     view_.OnMessages = [&] {
         seen.push_back({view_.Of(C::btnUpdate).Enabled, view_.Of(C::btnZamknij).Enabled,
-                        view_.Of(C::btnAngielski).Enabled, form_->FormCloseQuery(), form_->RunDone});
-        // Neither a second press nor the close button does anything meanwhile.
+                        view_.Of(C::btnAngielski).Enabled, false, form_->RunDone});
+        // Neither a second press nor the close button does anything while the files are being done.
         form_->btnUpdateClick();
-        form_->btnZamknijClick();
+        if (!form_->RunDone) {
+            seen.back().MayClose = form_->FormCloseQuery();
+            form_->btnZamknijClick();
+        }
     };
     form_->btnUpdateClick();
 
@@ -272,6 +275,26 @@ TEST_F(MainWindowTest, WhileRunningTheButtonsAreOffTheFlagsWorkAndTheWindowWillN
     view_.OnMessages = nullptr;
     form_->btnZamknijClick();
     EXPECT_TRUE(view_.Closed);
+}
+
+// Once the files are done the buttons are enabled while the run shows its summary: Finish pressed then (or
+// Alt+F4) closes the window as soon as the run has returned, not under it, and not never.
+TEST_F(MainWindowTest, AClosePressedWhileTheRunFinishesClosesTheWindowOnceTheRunHasReturned) {
+    system_.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
+    Open();
+    bool closedDuringTheRun = false;
+    view_.OnMessages = [&] {
+        closedDuringTheRun = closedDuringTheRun || view_.Closed;
+        if (form_->RunDone) {
+            EXPECT_FALSE(form_->FormCloseQuery());
+            form_->btnZamknijClick();
+        }
+    };
+    form_->btnUpdateClick();
+    EXPECT_FALSE(closedDuringTheRun);
+    EXPECT_TRUE(view_.Closed);
+    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, 272)) << "closed before the summary";
+    EXPECT_EQ(view_.Log.back(), "run ends");
 }
 
 TEST_F(MainWindowTest, ALanguageChangeDuringTheRunShowsTheIntroductionAndTheRunGoesOnInTheNewLanguage) {
