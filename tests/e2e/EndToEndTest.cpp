@@ -13,9 +13,8 @@
 #include "app/MainWindowDesign.h"
 #include "engine/SignatureTables.h"
 #include "engine/VersionTables.h"
-#include "lang/MessageCatalogue.h"
-#include "lang/MessageFormat.h"
 #include "profile/ProductProfile.h"
+#include "tests/e2e/ExpectedTexts.h"
 #include "tests/e2e/PatcherSession.h"
 
 namespace patcher::e2e {
@@ -43,35 +42,12 @@ ByteStringView FileNameOfUpdate() {
     return FileName(kFile);
 }
 
-ByteString Message(LanguageCode language, int id) {
-    return ByteString(LookupMessage(language, id));
-}
-
-ByteString Title(LanguageCode language) {
-    return ByteString(UpdateTitle(ThisBuild().UpdateIndex, language == kPolish ? 1 : 2));
-}
-
 ByteString Introduction(LanguageCode language) {
-    return FormatText(LookupMessage(language, 271), {Title(language), UpdateVersion(ThisBuild().UpdateIndex)});
+    return e2e::Introduction(language, ThisBuild().UpdateIndex);
 }
 
-ByteString ProgressLine(LanguageCode language, ByteStringView fileName) {
-    return FormatText(LookupMessage(language, 276), {fileName});
-}
-
-ByteString Formatted(LanguageCode language, int id, ByteStringView argument) {
-    return FormatText(LookupMessage(language, id), {argument});
-}
-
-// Every text of the window in a display language.
 DriverScript& ExpectTextsIn(DriverScript& script, LanguageCode language) {
-    return script.ExpectText(C::Window, FormatText(LookupMessage(language, 261), {Title(language)}))
-        .ExpectText(C::lblTytul, FormatText(LookupMessage(language, 262), {Title(language)}))
-        .ExpectText(C::lblKrok, FormatText(LookupMessage(language, 263), {UpdateVersion(ThisBuild().UpdateIndex)}))
-        .ExpectText(C::lblMain, Introduction(language))
-        .ExpectText(C::lblJezyk, "J\xEAzyk / Language / Sprache / Langue:")
-        .ExpectText(C::btnUpdate, Message(language, 264))
-        .ExpectText(C::btnZamknij, Message(language, 265));
+    return ExpectWindowTexts(script, language, ThisBuild().UpdateIndex);
 }
 
 // A known build whose last sample is changed: the size of a known version, but no version's samples.

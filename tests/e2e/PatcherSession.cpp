@@ -88,6 +88,17 @@ fs::path UserFolder(const fs::path& driveC) {
     throw std::runtime_error("the prefix has no user folder");
 }
 
+std::filesystem::path BuiltExe(const fs::path& build) {
+    std::string exe = ReadText(build / "app" / "patcher-exe-path.txt");
+    while (!exe.empty() && (exe.back() == '\n' || exe.back() == '\r')) {
+        exe.pop_back();
+    }
+    if (exe.empty() || !fs::exists(exe)) {
+        throw std::runtime_error("the Windows build in " + build.string() + " has made no patcher exe");
+    }
+    return exe;
+}
+
 }  // namespace
 
 DriverScript& DriverScript::Line(const std::string& line) {
@@ -188,17 +199,20 @@ std::vector<std::string> DriverReport::Dialogs() const {
     return texts;
 }
 
+fs::path PatcherExe(const std::string& patch) {
+    if (patch.empty()) {
+        return BuiltExe(PATCHER_WINDOWS_BUILD_DIR);
+    }
+    return BuiltExe(fs::path(PATCHER_PATCHES_DIR) / patch / "win32");
+}
+
 const WindowsPrograms& Programs() {
     static const WindowsPrograms programs = [] {
         const fs::path build = PATCHER_WINDOWS_BUILD_DIR;
-        std::string exe = ReadText(build / "app" / "patcher-exe-path.txt");
-        while (!exe.empty() && (exe.back() == '\n' || exe.back() == '\r')) {
-            exe.pop_back();
-        }
-        WindowsPrograms found{exe, build / "tests" / "e2e" / "patcher_driver.exe",
+        WindowsPrograms found{build / "tests" / "e2e" / "patcher_driver.exe",
                               build / "tests" / "shell" / "record_install_dir.exe"};
-        for (const fs::path& program : {found.Patcher, found.Driver, found.RecordWriter}) {
-            if (program.empty() || !fs::exists(program)) {
+        for (const fs::path& program : {found.Driver, found.RecordWriter}) {
+            if (!fs::exists(program)) {
                 throw std::runtime_error("the Windows build in " + build.string() + " lacks " + program.string() +
                                          ": build the win32 preset first");
             }
@@ -208,13 +222,14 @@ const WindowsPrograms& Programs() {
     return programs;
 }
 
-Installation::Installation(std::string locale) : prefix_(std::make_unique<WinePrefix>(std::move(locale))) {
+Installation::Installation(std::string locale, const fs::path& patcher)
+    : prefix_(std::make_unique<WinePrefix>(std::move(locale))) {
     fs::create_directories(Folder());
     const fs::path downloads = UserFolder(prefix_->DriveC()) / "Downloads";
     fs::create_directories(downloads);
-    const fs::path patcher = downloads / Programs().Patcher.filename();
-    fs::copy_file(Programs().Patcher, patcher);
-    patcher_ = prefix_->WindowsPath(patcher);
+    const fs::path downloaded = downloads / patcher.filename();
+    fs::copy_file(patcher, downloaded);
+    patcher_ = prefix_->WindowsPath(downloaded);
 }
 
 fs::path Installation::Folder() const {
@@ -247,10 +262,14 @@ void Installation::SetDpi(int dpi) {
     prefix_->Restart();
 }
 
+fs::path Installation::StartMenuPrograms() const {
+    return UserFolder(prefix_->DriveC()) / "AppData" / "Roaming" / "Microsoft" / "Windows" / "Start Menu" / "Programs";
+}
+
 std::vector<fs::path> Installation::Shortcuts() const {
     std::vector<fs::path> links;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(
-             prefix_->DriveC(), fs::directory_options::skip_permission_denied)) {
+    for (const fs::directory_entry& entry :
+         fs::recursive_directory_iterator(prefix_->DriveC(), fs::directory_options::skip_permission_denied)) {
         if (entry.is_regular_file() && entry.path().extension() == ".lnk") {
             links.push_back(entry.path());
         }

@@ -64,19 +64,22 @@ struct DriverReport {
     std::vector<std::string> Dialogs() const;
 };
 
-// The Windows programs of this build that the scenarios run.
+// The Windows programs that the scenarios run besides the patcher, from the win32 build.
 struct WindowsPrograms {
-    std::filesystem::path Patcher;       // the exe that users download
     std::filesystem::path Driver;        // patcher_driver.exe
     std::filesystem::path RecordWriter;  // record_install_dir.exe
 };
 const WindowsPrograms& Programs();
 
+// The patcher exe of the win32 build (the English one of this build), or with a patch name ("VokarDe-2.1")
+// the one that `./run build descriptions/<name>.toml` made in build/patches/<name>.
+std::filesystem::path PatcherExe(const std::string& patch = "");
+
 // The product installed in a throwaway prefix: its folder, its registry record, the patcher downloaded
 // into the user's Downloads folder, and the driver that runs it.
 class Installation {
   public:
-    explicit Installation(std::string locale = "C.UTF-8");
+    explicit Installation(std::string locale = "C.UTF-8", const std::filesystem::path& patcher = PatcherExe());
 
     WinePrefix& Prefix() { return *prefix_; }
 
@@ -93,6 +96,8 @@ class Installation {
     // Sets the screen's resolution for the programs started from now on.
     void SetDpi(int dpi);
 
+    // The current user's Start-menu Programs folder.
+    std::filesystem::path StartMenuPrograms() const;
     // Every shell link (.lnk) on drive C:, Start-menu groups included.
     std::vector<std::filesystem::path> Shortcuts() const;
 

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/MainWindowDesign.h"
+#include "common/ByteString.h"
+#include "common/LanguageCode.h"
+#include "lang/MessageCatalogue.h"
+#include "lang/MessageFormat.h"
+#include "profile/ProductProfile.h"
+#include "tests/e2e/PatcherSession.h"
+
+namespace patcher::e2e {
+
+// The texts a patcher shows, from the catalogue and the family's tables, for the update it brings.
+
+inline ByteString Message(LanguageCode language, int id) {
+    return ByteString(LookupMessage(language, id));
+}
+
+inline ByteString Formatted(LanguageCode language, int id, ByteStringView argument) {
+    return FormatText(LookupMessage(language, id), {argument});
+}
+
+inline ByteString Title(LanguageCode language, int updateIndex) {
+    return ByteString(UpdateTitle(updateIndex, language == kPolish ? 1 : 2));
+}
+
+inline ByteString Introduction(LanguageCode language, int updateIndex) {
+    return FormatText(LookupMessage(language, 271), {Title(language, updateIndex), UpdateVersion(updateIndex)});
+}
+
+inline ByteString ProgressLine(LanguageCode language, ByteStringView fileName) {
+    return FormatText(LookupMessage(language, 276), {fileName});
+}
+
+// Every text of the window in a display language.
+inline DriverScript& ExpectWindowTexts(DriverScript& script, LanguageCode language, int updateIndex) {
+    using C = MainControl;
+    return script.ExpectText(C::Window, Formatted(language, 261, Title(language, updateIndex)))
+        .ExpectText(C::lblTytul, Formatted(language, 262, Title(language, updateIndex)))
+        .ExpectText(C::lblKrok, Formatted(language, 263, UpdateVersion(updateIndex)))
+        .ExpectText(C::lblMain, Introduction(language, updateIndex))
+        .ExpectText(C::lblJezyk, "J\xEAzyk / Language / Sprache / Langue:")
+        .ExpectText(C::btnUpdate, Message(language, 264))
+        .ExpectText(C::btnZamknij, Message(language, 265));
+}
+
+}  // namespace patcher::e2e

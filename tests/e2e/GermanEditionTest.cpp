@@ -1,0 +1,180 @@
+// The German edition's patcher (descriptions/VokarDe-2.1.toml), built by `./run build` in a folder of its own,
+// under Wine: it starts in German under a German locale, updates its five files, creates the help files it
+// may create, and puts the help shortcuts into the product's Start-menu group.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/SignatureTables.h"
+#include "engine/VersionTables.h"
+#include "shell/HelpShortcuts.h"
+#include "tests/e2e/ExpectedTexts.h"
+#include "tests/e2e/PatcherSession.h"
+
+namespace patcher::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using C = MainControl;
+
+// What the German edition's description sets.
+constexpr char kPatch[] = "VokarDe-2.1";
+constexpr int kProductIndex = 4;
+constexpr int kUpdateIndex = 8;
+constexpr int kFirstFile = 8;
+constexpr int kLastFile = 12;
+// The help files that the patcher creates where they are missing.
+constexpr int kProgramHelp = 9;
+constexpr int kDictionaryHelp = 10;
+
+// The older single shortcut of each help topic, and the two that replace it (UTF-8, as this machine names
+// the files that Wine makes).
+const std::vector<std::string> kOlderShortcuts = {
+    "Hilfedatei des \xC3\x9C"
+    "bersetzungsprogramms.lnk",
+    "Hilfedatei des W\xC3\xB6rterbuchs.lnk"};
+const std::vector<std::string> kNewShortcuts = {
+    "Hilfedatei des W\xC3\xB6rterbuchs (Deutsch).lnk",
+    "Hilfedatei des W\xC3\xB6rterbuchs (Polnisch).lnk",
+    "Hilfedatei des \xC3\x9C"
+    "bersetzungsprogramms (Deutsch).lnk",
+    "Hilfedatei des \xC3\x9C"
+    "bersetzungsprogramms (Polnisch).lnk",
+};
+
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool Contains(const std::vector<std::uint8_t>& bytes, const std::string& text) {
+    return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
+}
+
+class GermanEdition : public ::testing::Test {
+  protected:
+    GermanEdition() : installation_("de_AT.UTF-8", PatcherExe(kPatch)) {}
+
+    // The edition installed at the oldest build of each file that it has, without the help files that the
+    // update brings, with the Polish help files of the product, and with its record.
+    void InstallOldest() {
+        for (int file = kFirstFile; file <= kLastFile; ++file) {
+            if (file != kProgramHelp && file != kDictionaryHelp) {
+                installation_.Put(FileName(file), Standin(file, 1));
+            }
+        }
+        installation_.Put("Vokar.chm", {'I', 'T', 'S', 'F'});
+        installation_.Put("Sl_Zew.chm", {'I', 'T', 'S', 'F'});
+        installation_.Record("hkcu", kProductIndex, installation_.WindowsFolder());
+    }
+
+    fs::path Group() const {
+        return installation_.StartMenuPrograms() / Utf8FromWindows1250(StartMenuGroupName(kProductIndex, kGerman));
+    }
+
+    // The product's group as its installer left it: the older shortcut of each help topic.
+    void MakeGroup() {
+        fs::create_directories(Group());
+        for (const std::string& name : kOlderShortcuts) {
+            std::ofstream(Group() / name) << "an older shortcut";
+        }
+    }
+
+    DriverScript Started() {
+        DriverScript script;
+        script.Start(installation_.Patcher()).ExpectText(C::lblMain, Introduction(kGerman, kUpdateIndex));
+        return script;
+    }
+
+    Installation installation_;
+};
+
+TEST_F(GermanEdition, StartsInGermanWithTheGermanFlagBesideThePolishOne) {
+    DriverScript script = Started();
+    ExpectWindowTexts(script, kGerman, kUpdateIndex)
+        .Expect(C::btnPolski, "visible down")
+        .Expect(C::btnNiemiecki, "visible enabled up")
+        .Expect(C::btnAngielski, "hidden disabled")
+        .Expect(C::btnFrancuski, "hidden disabled")
+        .Dump(kGerman)
+        .Click(C::btnPolski);  // the pressed Polish flag goes up: the texts stay German
+    ExpectWindowTexts(script, kGerman, kUpdateIndex).Click(C::btnNiemiecki);
+    ExpectWindowTexts(script, kGerman, kUpdateIndex).PostClick(C::btnZamknij).Exited();
+    const DriverReport report = installation_.Run(script);
+    ASSERT_TRUE(report.Completed()) << report.Text;
+    const std::map<std::string, SeenControl> seen = report.Dump();
+    EXPECT_EQ(seen.at("btnNiemiecki").Left, 238);
+    EXPECT_EQ(seen.at("btnNiemiecki").Top, 236);
+    for (const auto& [name, control] : seen) {
+        EXPECT_TRUE(control.Fits) << name << ": \"" << control.Text << "\" is cut";
+    }
+}
+
+TEST_F(GermanEdition, UpdatesEveryFileCreatesTheHelpFilesAndReplacesTheHelpShortcuts) {
+    InstallOldest();
+    MakeGroup();
+    DriverScript script = Started();
+    script.PostClick(C::btnUpdate)
+        .ExpectText(C::lblMain, Message(kGerman, 272))
+        .Expect(C::btnZamknij, "focused")
+        .NoDialog()
+        .PostClick(C::btnUpdate)
+        .ExpectText(C::lblMain, Message(kGerman, 274))
+        .PostClick(C::btnZamknij)
+        .Exited();
+    const DriverReport report = installation_.Run(script);
+    ASSERT_TRUE(report.Completed()) << report.Text;
+
+    for (int file = kFirstFile; file <= kLastFile; ++file) {
+        SCOPED_TRACE(std::string(FileName(file)));
+        EXPECT_TRUE(ReadBytes(installation_.File(FileName(file))) == Standin(file, NewestVersion(file)));
+    }
+    EXPECT_EQ(Names(Group()), kNewShortcuts) << "the older shortcuts stay or a new one is missing";
+    const std::string folder = installation_.WindowsFolder();
+    const std::vector<std::pair<std::string, std::string>> targets = {
+        {kNewShortcuts[0], "Sl_ZewD.chm"},
+        {kNewShortcuts[1], "Sl_Zew.chm"},
+        {kNewShortcuts[2], "VokarD.chm"},
+        {kNewShortcuts[3], "Vokar.chm"},
+    };
+    for (const auto& [shortcut, target] : targets) {
+        EXPECT_TRUE(Contains(ReadBytes(Group() / shortcut), folder + target)) << shortcut << " leads elsewhere";
+    }
+}
+
+TEST_F(GermanEdition, AFileOfAnUnknownVersionIsLeftAloneAndTheOthersAreUpdated) {
+    InstallOldest();
+    constexpr int kUnknown = 11;
+    std::vector<std::uint8_t> unknown = Standin(kUnknown, NewestVersion(kUnknown));
+    unknown[static_cast<std::size_t>(FindSignatureTable(kUnknown, NewestVersion(kUnknown))->back().Offset)] ^= 0xFF;
+    installation_.Put(FileName(kUnknown), unknown);
+    DriverScript script = Started();
+    script.PostClick(C::btnUpdate)
+        .WaitDialog(Formatted(kGerman, 279, installation_.WindowsFile(FileName(kUnknown))))
+        .Answer()
+        .ExpectText(C::lblMain, Message(kGerman, 273))
+        .PostClick(C::btnZamknij)
+        .Exited();
+    const DriverReport report = installation_.Run(script);
+    ASSERT_TRUE(report.Completed()) << report.Text;
+    EXPECT_TRUE(ReadBytes(installation_.File(FileName(kUnknown))) == unknown);
+    for (const int file : {8, 9, 10, 12}) {
+        SCOPED_TRACE(std::string(FileName(file)));
+        EXPECT_TRUE(ReadBytes(installation_.File(FileName(file))) == Standin(file, NewestVersion(file)));
+    }
+    // The product has no Start-menu group here: the patcher makes none.
+    EXPECT_FALSE(fs::exists(Group()));
+    EXPECT_TRUE(installation_.Shortcuts().empty());
+}
+
+}  // namespace
+}  // namespace patcher::e2e

@@ -1,0 +1,70 @@
+// What the maintainers rely on when they make a patcher: the same description gives the same exe in any
+// build folder, and the exe signed as the build signs it verifies and still runs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/e2e/ExpectedTexts.h"
+#include "tests/e2e/PatcherSession.h"
+#include "tests/e2e/WinePrefix.h"
+#include "tests/support/TempDir.h"
+
+namespace patcher::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using C = MainControl;
+
+TEST(PatchBuilds, TheEnglishDescriptionGivesTheDefaultBuildsExeByteForByte) {
+    const fs::path fromPreset = PatcherExe();
+    const fs::path fromDescription = PatcherExe("VokarEn-1.5.3");
+    ASSERT_NE(fs::canonical(fromPreset).parent_path(), fs::canonical(fromDescription).parent_path());
+    EXPECT_EQ(fromPreset.filename(), fromDescription.filename());
+    const std::vector<std::uint8_t> a = ReadBytes(fromPreset);
+    EXPECT_GT(a.size(), 1'000'000U);
+    EXPECT_TRUE(a == ReadBytes(fromDescription)) << fromPreset << " and " << fromDescription << " differ";
+}
+
+TEST(PatchBuilds, TheGermanPatcherIsNamedAfterItsUpdate) {
+    EXPECT_EQ(PatcherExe("VokarDe-2.1").filename(), "VokarDe-2.1-patch.exe");
+}
+
+// A throwaway certificate made here, the exe signed with the script the build signs with.
+TEST(PatchBuilds, ASignedPatcherVerifiesAndStillUpdates) {
+    testing::TempDir dir;
+    const fs::path log = dir.Path() / "signing.log";
+    const fs::path key = dir.Path() / "key.pem";
+    const fs::path cert = dir.Path() / "cert.pem";
+    ASSERT_EQ(RunProgram({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key.string(), "-out",
+                          cert.string(), "-subj", "/CN=Vokarion test signing", "-days", "2", "-addext",
+                          "extendedKeyUsage=codeSigning"},
+                         {}, log),
+              0);
+    const fs::path signedExe = dir.Path() / PatcherExe().filename();
+    fs::copy_file(PatcherExe(), signedExe);
+    ASSERT_EQ(RunProgram({PATCHER_SOURCE_DIR "/cmake/sign-patcher", signedExe.string(), cert.string(), key.string(),
+                          "VokarEn 1.5.3"},
+                         {}, log),
+              0);
+    EXPECT_EQ(RunProgram({"osslsigncode", "verify", "-CAfile", cert.string(), "-in", signedExe.string()}, {}, log), 0);
+    EXPECT_NE(RunProgram({"osslsigncode", "verify", "-CAfile", cert.string(), "-in", PatcherExe().string()}, {}, log),
+              0)
+        << "the unsigned exe verifies";
+
+    Installation installation("C.UTF-8", signedExe);
+    installation.Put("VokarEn.exe", Standin(1, 10));
+    installation.Record("hkcu", 2, installation.WindowsFolder());
+    DriverScript script;
+    script.Start(installation.Patcher())
+        .PostClick(C::btnUpdate)
+        .ExpectText(C::lblMain, Message(kPolish, 272))
+        .PostClick(C::btnZamknij)
+        .Exited();
+    const DriverReport report = installation.Run(script);
+    EXPECT_TRUE(report.Completed()) << report.Text;
+    EXPECT_TRUE(ReadBytes(installation.File("VokarEn.exe")) == Standin(1, 11));
+}
+
+}  // namespace
+}  // namespace patcher::e2e
