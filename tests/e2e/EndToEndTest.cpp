@@ -59,15 +59,6 @@ std::vector<std::uint8_t> UnknownVersion() {
     return bytes;
 }
 
-std::vector<std::string> FolderListing(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class EndToEnd : public ::testing::Test {
   protected:
     explicit EndToEnd(std::string locale = "C.UTF-8") : installation_(std::move(locale)) {}
@@ -115,7 +106,7 @@ TEST_F(EndToEnd, EveryOlderVersionIsUpdatedToTheNewestAndASecondRunHasNothingToD
         Finished(script);
         ExpectCompleted(installation_.Run(script));
         EXPECT_TRUE(Installed() == Standin(kFile, newest)) << "not the newest build, byte for byte";
-        EXPECT_EQ(FolderListing(installation_.Folder()), std::vector<std::string>{std::string(FileNameOfUpdate())});
+        EXPECT_EQ(FileNames(installation_.Folder()), std::vector<std::string>{std::string(FileNameOfUpdate())});
     }
     EXPECT_TRUE(installation_.Shortcuts().empty()) << "a product of kind 1 has no help shortcuts to make";
 }
@@ -208,7 +199,7 @@ TEST_F(EndToEnd, AReadOnlyFileIsReportedFailedAndKeptAsItWas) {
     Finished(script);
     ExpectCompleted(installation_.Run(script));
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
-    EXPECT_EQ(FolderListing(installation_.Folder()), std::vector<std::string>{std::string(FileNameOfUpdate())})
+    EXPECT_EQ(FileNames(installation_.Folder()), std::vector<std::string>{std::string(FileNameOfUpdate())})
         << "the rewrite left a file behind";
 }
 

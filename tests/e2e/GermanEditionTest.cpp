@@ -47,15 +47,6 @@ const std::vector<std::string> kNewShortcuts = {
     "bersetzungsprogramms (Polnisch).lnk",
 };
 
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool Contains(const std::vector<std::uint8_t>& bytes, const std::string& text) {
     return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
 }
@@ -138,7 +129,7 @@ TEST_F(GermanEdition, UpdatesEveryFileCreatesTheHelpFilesAndReplacesTheHelpShort
         SCOPED_TRACE(std::string(FileName(file)));
         EXPECT_TRUE(ReadBytes(installation_.File(FileName(file))) == Standin(file, NewestVersion(file)));
     }
-    EXPECT_EQ(Names(Group()), kNewShortcuts) << "the older shortcuts stay or a new one is missing";
+    EXPECT_EQ(FileNames(Group()), kNewShortcuts) << "the older shortcuts stay or a new one is missing";
     const std::string folder = installation_.WindowsFolder();
     const std::vector<std::pair<std::string, std::string>> targets = {
         {kNewShortcuts[0], "Sl_ZewD.chm"},

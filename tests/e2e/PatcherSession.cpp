@@ -3,35 +3,19 @@
 #include <iconv.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
 
 #include "profile/ProductProfile.h"
+#include "tests/e2e/HexText.h"
 
 namespace patcher::e2e {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Hex(ByteStringView bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (const unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
-    }
-    return out;
-}
-
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    return bytes;
-}
 
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -296,6 +280,15 @@ DriverReport Installation::Run(const DriverScript& script) {
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> FileNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 const std::vector<std::uint8_t>& Standin(int fileIndex, int version) {

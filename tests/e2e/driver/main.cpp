@@ -45,10 +45,13 @@
 #include <vector>
 
 #include "platform/win32/UniqueHandle.h"
+#include "tests/e2e/HexText.h"
 #include "tests/e2e/driver/PatcherWindows.h"
 
 namespace patcher::driver {
 namespace {
+
+using e2e::Hex;
 
 using namespace std::chrono_literals;
 
@@ -80,25 +83,9 @@ std::wstring Wide(const std::string& utf8) {
     return out;
 }
 
-std::string Hex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (const unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
-    }
-    return out;
-}
-
 // TEXT of a step: hex bytes in a code page, decoded here with that code page.
 std::wstring DecodeText(const std::string& codePage, const std::string& hex) {
-    if (hex.size() % 2 != 0) {
-        throw std::invalid_argument("odd hex text");
-    }
-    std::string bytes;
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
+    const std::string bytes = e2e::FromHex(hex);
     const UINT page = static_cast<UINT>(std::stoul(codePage));
     if (bytes.empty()) {
         return {};
