@@ -1,7 +1,6 @@
 #include "tests/e2e/PatcherSession.h"
 
 #include <iconv.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -293,17 +292,9 @@ std::vector<std::string> FileNames(const fs::path& folder) {
 
 const std::vector<std::uint8_t>& Standin(int fileIndex, int version) {
     static std::map<std::pair<int, int>, std::vector<std::uint8_t>> cache;
-    static const fs::path folder = [] {
-        const fs::path made = fs::path(PATCHER_E2E_WORK_DIR) / ("standin-" + std::to_string(::getpid()));
-        fs::remove_all(made);
-        if (RunProgram({PATCHER_PATCHKIT, "standin", made.string()}, {}, made.string() + ".log") != 0) {
-            throw std::runtime_error("patchkit could not make the stand-ins");
-        }
-        return made;
-    }();
     auto& bytes = cache[{fileIndex, version}];
     if (bytes.empty()) {
-        const fs::path dir = folder / std::to_string(fileIndex) / std::to_string(version);
+        const fs::path dir = fs::path(PATCHER_STANDIN_DIR) / std::to_string(fileIndex) / std::to_string(version);
         bytes = ReadBytes(dir / std::string(FileName(fileIndex)));
         if (bytes.empty()) {
             throw std::runtime_error("no stand-in in " + dir.string());

@@ -114,7 +114,7 @@ class Installation {
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 // The names of what a folder holds, sorted.
 std::vector<std::string> FileNames(const std::filesystem::path& folder);
-// The stand-in of a known build of a product file, as the maintainers' tool makes it.
+// The stand-in of a known build of a product file: the release that the patchers under test were built from.
 const std::vector<std::uint8_t>& Standin(int fileIndex, int version);
 std::string Utf8FromWindows1250(ByteStringView bytes);
 

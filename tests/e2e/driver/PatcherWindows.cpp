@@ -6,6 +6,7 @@
 
 #include "lang/LanguageRules.h"
 #include "platform/win32/SystemFont.h"
+#include "platform/win32/SystemFunction.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace patcher::driver {
@@ -149,9 +150,7 @@ HWND FocusOf(HWND mainWindow) {
 
 int DpiOf(HWND window) {
     using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    const auto getDpiForWindow =
-        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForWindow")));
+    const auto getDpiForWindow = win32::SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
     if (getDpiForWindow != nullptr) {
         if (const UINT dpi = getDpiForWindow(window); dpi != 0) {
             return static_cast<int>(dpi);

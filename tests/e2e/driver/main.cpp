@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WideText.h"
 #include "tests/e2e/HexText.h"
 #include "tests/e2e/driver/PatcherWindows.h"
 
@@ -74,29 +75,12 @@ std::string Utf8(const std::wstring& text) {
 }
 
 std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
-    return out;
+    return win32::WideFromBytes(utf8, CP_UTF8);
 }
 
 // TEXT of a step: hex bytes in a code page, decoded here with that code page.
 std::wstring DecodeText(const std::string& codePage, const std::string& hex) {
-    const std::string bytes = e2e::FromHex(hex);
-    const UINT page = static_cast<UINT>(std::stoul(codePage));
-    if (bytes.empty()) {
-        return {};
-    }
-    const int size = ::MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    if (size <= 0) {
-        throw std::invalid_argument("unknown code page " + codePage);
-    }
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), size);
-    return out;
+    return win32::WideFromBytes(e2e::FromHex(hex), static_cast<unsigned>(std::stoul(codePage)));
 }
 
 // The message dialog breaks a long line at a space: the text it shows, with its breaks back as spaces.
