@@ -186,7 +186,7 @@ fs::path PatcherExe(const std::string& patch) {
     if (patch.empty()) {
         return BuiltExe(PATCHER_WINDOWS_BUILD_DIR);
     }
-    return BuiltExe(fs::path(PATCHER_PATCHES_DIR) / patch / "win32");
+    return BuiltExe(fs::path(PATCHER_PATCHES_DIR) / patch / PATCHER_WINDOWS_PRESET);
 }
 
 const WindowsPrograms& Programs() {
@@ -197,7 +197,7 @@ const WindowsPrograms& Programs() {
         for (const fs::path& program : {found.Driver, found.RecordWriter}) {
             if (!fs::exists(program)) {
                 throw std::runtime_error("the Windows build in " + build.string() + " lacks " + program.string() +
-                                         ": build the win32 preset first");
+                                         ": build that Windows preset first");
             }
         }
         return found;

@@ -64,15 +64,16 @@ struct DriverReport {
     std::vector<std::string> Dialogs() const;
 };
 
-// The Windows programs that the scenarios run besides the patcher, from the win32 build.
+// The Windows programs that the scenarios run besides the patcher, from the Windows build under test.
 struct WindowsPrograms {
     std::filesystem::path Driver;        // patcher_driver.exe
     std::filesystem::path RecordWriter;  // record_install_dir.exe
 };
 const WindowsPrograms& Programs();
 
-// The patcher exe of the win32 build (the English one of this build), or with a patch name ("VokarDe-2.1")
-// the one that `./run build descriptions/<name>.toml` made in build/patches/<name>.
+// The patcher exe of the Windows build under test (the English one of this build), or with a patch name
+// ("VokarDe-2.1") the one that `./run build descriptions/<name>.toml` made in build/patches/<name> with the
+// same preset.
 std::filesystem::path PatcherExe(const std::string& patch = "");
 
 // The product installed in a throwaway prefix: its folder, its registry record, the patcher downloaded
