@@ -1,6 +1,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "common/PathText.h"
 #include "engine/ContentDigests.h"
 #include "engine/Crc32.h"
 #include "engine/UDer.h"
@@ -30,20 +31,21 @@ class TemporaryFile {
     ByteString path_;
 };
 
-// The directory part of a path, without its last separator except at the root ("C:\\" or "/").
-ByteString DirectoryOf(ByteStringView path) {
-    const std::size_t separator = path.find_last_of("\\/");
-    if (separator == ByteStringView::npos) {
-        return ".";
+// A step that fails because another program holds a file for the moment (a scanner looking at the new file,
+// the product closing down) is tried again; every other failure ends the rewrite at once.
+template <typename Step>
+void RetryWhileInUse(LockWait* wait, Step step) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            step();
+            return;
+        } catch (const FileInUseError&) {
+            if (wait == nullptr || attempt >= kInUseAttempts) {
+                throw;
+            }
+        }
+        wait->Pause(kInUsePause);
     }
-    const bool root = separator == 0 || (separator == 2 && path[1] == ':');
-    return ByteString(path.substr(0, root ? separator + 1 : separator));
-}
-
-// The length of the file name at the end of a path.
-std::size_t NameLength(ByteStringView path) {
-    const std::size_t separator = path.find_last_of("\\/");
-    return separator == ByteStringView::npos ? path.size() : path.size() - separator - 1;
 }
 
 void CheckDigest(const ContentDigest* digest, std::size_t size, std::uint32_t crc) {
@@ -97,16 +99,17 @@ bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& serv
         }
         CheckDigest(digest, content.size(), Crc32Finish(crc));
 
-        // A target that could not be opened for writing now (read-only, held by another program, no access)
-        // is refused as it is, before anything is written.
-        services.Files.CheckWritable(path);
+        // A target that cannot be written (read-only, no access) is refused as it is, before anything is
+        // written; one that another program holds is waited for.
+        RetryWhileInUse(services.Wait, [&] { services.Files.CheckWritable(path); });
         TemporaryFile temporary(services.Files);
-        const auto file = services.Files.CreateUniqueFile(DirectoryOf(path), NameLength(path), temporary.Path());
+        const auto file = services.Files.CreateUniqueFile(FolderOf(path), NameOf(path).size(), temporary.Path());
         file->Write(content);
         file->Flush();
         file->Close();
         try {
-            services.Files.Replace(path, temporary.Path());
+            // Each failed attempt has left both files as they were.
+            RetryWhileInUse(services.Wait, [&] { services.Files.Replace(path, temporary.Path()); });
         } catch (const ReplacementKeptError&) {
             // The target's place stayed empty: the new file is the only copy of the new content left.
             temporary.Keep();

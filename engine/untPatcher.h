@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -63,12 +64,27 @@ ByteStringView ResourceName(int fileIndex, int slot);
 
 class DecoderState;
 
-// What a rewrite needs: the file layer, the packed data the program carries, and the program's one decoder.
+// Waits between attempts at a file that another program holds for a moment.
+class LockWait {
+  public:
+    virtual ~LockWait() = default;
+
+    // Waits about this long, keeping whatever must stay responsive meanwhile (the window) responsive.
+    virtual void Pause(std::chrono::milliseconds pause) = 0;
+};
+
+// What a rewrite needs: the file layer, the packed data the program carries, the program's one decoder, and
+// how to wait for a file that another program holds (none: such a file fails at once).
 struct RewriteServices {
     FileSystem& Files;
     ResourceStore& Resources;
     DecoderState& Decoder;
+    LockWait* Wait = nullptr;
 };
+
+// How long a rewrite goes on trying a file that another program holds: this many attempts, this far apart.
+inline constexpr int kInUseAttempts = 40;
+inline constexpr std::chrono::milliseconds kInUsePause{50};
 
 // Loads the named packed resource, unpacks it and appends the bytes to `content`. Throws on any failure:
 // a missing resource, a broken stream, no memory.
@@ -82,7 +98,9 @@ void UnpackResource(ByteStringView name,
 // The content is unpacked and checked against its recorded digest first, then written to a new file beside
 // the target, which replaces the target in one step: on false the target is byte for byte what it was (or
 // still absent), and nothing is left behind. Only where the system moved the target aside and then refused
-// to put back either file is neither deleted: the new file stays beside the old one. Never throws.
+// to put back either file is neither deleted: the new file stays beside the old one. A target or new file
+// that another program holds for the moment is tried again, with services.Wait between the attempts, for
+// kInUseAttempts attempts; a read-only target or one the user may not write fails at once. Never throws.
 bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& services);
 
 }  // namespace patcher

@@ -6,9 +6,22 @@
 namespace patcher {
 namespace {
 
+// ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, and ERROR_UNABLE_TO_REMOVE_REPLACED (the target is open in
+// another program): both files are then as they were, and the same call may succeed a moment later.
+bool IsInUse(unsigned long error) {
+    return error == 32 || error == 33 || error == 1175;
+}
+
+[[noreturn]] void Throw(unsigned long error, const char* operation) {
+    if (IsInUse(error)) {
+        throw FileInUseError(operation, error);
+    }
+    throw PlatformError(operation, error);
+}
+
 void Check(unsigned long error, const char* operation) {
     if (error != 0) {
-        throw PlatformError(operation, error);
+        Throw(error, operation);
     }
 }
 
@@ -36,7 +49,7 @@ void SwapIntoPlace(SwapCalls& calls,
         return;
     }
     if (error != kUnableToMoveReplacement2) {
-        throw PlatformError("ReplaceFileA", error);
+        Throw(error, "ReplaceFileA");
     }
     // The old file lies under the backup name and the target's name is free. It must not stay free: the next
     // run would find the product file missing. The old file goes back if it can, else the new one takes the

@@ -30,8 +30,9 @@ inline constexpr unsigned long kUnableToMoveReplacement2 = 1177;
 // Puts the closed file `replacement` in the place of `target`, through `backup`, a free name beside them.
 // Returns when the target holds the new file; the old one is then deleted, or left for deletion at the next
 // start where a running program holds it, or, failing even that, left under the backup name. Throws
-// PlatformError when the target still holds its old file (or is still absent); the replacement is then the
-// caller's to delete. Throws ReplacementKeptError when neither file could be put in the target's place.
+// PlatformError when the target still holds its old file (or is still absent), FileInUseError where that is
+// because another program holds a file for now; the replacement is then the caller's to delete. Throws
+// ReplacementKeptError when neither file could be put in the target's place.
 void SwapIntoPlace(SwapCalls& calls, const ByteString& target, const ByteString& replacement, const ByteString& backup);
 
 }  // namespace patcher

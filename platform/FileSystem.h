@@ -18,6 +18,13 @@ class ReplacementKeptError final : public PlatformError {
     using PlatformError::PlatformError;
 };
 
+// Thrown where another program holds the file for the moment (a sharing or lock violation): a virus scanner
+// or an indexer looking at a new file, a program that is closing. The same call may succeed a little later.
+class FileInUseError final : public PlatformError {
+  public:
+    using PlatformError::PlatformError;
+};
+
 // A product file opened for reading. Every operation throws PlatformError when the system call fails.
 class ReadableFile {
   public:
@@ -57,8 +64,8 @@ class FileSystem {
     virtual bool DirectoryExists(ByteStringView path) = 0;
 
     // Throws PlatformError when an existing file at path could not be opened for writing now: it is
-    // read-only, another program holds it open without letting others write, or access is denied.
-    // A missing file passes.
+    // read-only or access is denied; FileInUseError when another program holds it open without letting others
+    // write. A missing file passes.
     virtual void CheckWritable(ByteStringView path) = 0;
 
     // Creates a new, empty file under a fresh name of its own in `directory` and opens it for writing,
@@ -70,8 +77,9 @@ class FileSystem {
                                                            ByteString& path) = 0;
 
     // Puts the closed file `replacement` in the place of `target`. An existing target keeps its attributes
-    // and is either wholly replaced or left as it was. Throws PlatformError, the replacement then being
-    // the caller's to delete; or, where the system refuses to put either file back, ReplacementKeptError.
+    // and is either wholly replaced or left as it was. Throws PlatformError (FileInUseError where another
+    // program holds either file), the replacement then being the caller's to delete; or, where the system
+    // refuses to put either file back, ReplacementKeptError.
     virtual void Replace(ByteStringView target, ByteStringView replacement) = 0;
 
     // Deletes a file; false when it could not. Never throws.

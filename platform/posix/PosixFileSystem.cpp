@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "common/PathText.h"
 #include "platform/FileSystem.h"
 #include "platform/FreshName.h"
 #include "platform/PlatformError.h"
@@ -68,6 +69,10 @@ class PosixReadableFile final : public ReadableFile {
 };
 
 [[noreturn]] void ThrowErrno(const char* operation) {
+    // A program that is running from the file: it may be closing.
+    if (errno == ETXTBSY) {
+        throw FileInUseError(operation, static_cast<unsigned long>(errno));
+    }
     throw PlatformError(operation, static_cast<unsigned long>(errno));
 }
 
@@ -103,12 +108,6 @@ class PosixWritableFile final : public WritableFile {
   private:
     UniqueFd fd_;
 };
-
-// The directory part of a path, for the sync that makes a rename durable.
-ByteString DirectoryOf(const ByteString& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == ByteString::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
 
 class PosixFileSystem final : public FileSystem {
   public:
@@ -189,7 +188,8 @@ class PosixFileSystem final : public FileSystem {
             ThrowErrno("rename");
         }
         // The rename itself reaches the disk with its directory.
-        if (UniqueFd dir(::open(DirectoryOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir) {
+        const ByteString folder = FolderOf(to);
+        if (UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir) {
             ::fsync(dir.Get());
         }
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/PathText.h"
 #include "platform/FileSwap.h"
 #include "platform/FileSystem.h"
 #include "platform/FreshName.h"
@@ -19,7 +20,11 @@ static_assert(kUnableToMoveReplacement2 == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
 constexpr int kFreshNameAttempts = 16;
 
 [[noreturn]] void ThrowLastError(const char* operation) {
-    throw PlatformError(operation, ::GetLastError());
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+        throw FileInUseError(operation, error);
+    }
+    throw PlatformError(operation, error);
 }
 
 bool HoldsZero(ByteStringView path) {
@@ -32,12 +37,6 @@ ByteString Terminated(ByteStringView path) {
         throw PlatformError("a path holding a zero byte", ERROR_INVALID_NAME);
     }
     return ByteString(path);
-}
-
-// The length of the last component of a path.
-std::size_t NameLength(ByteStringView path) {
-    const std::size_t separator = path.find_last_of("\\/:");
-    return separator == ByteStringView::npos ? path.size() : path.size() - separator - 1;
 }
 
 unsigned long Outcome(BOOL succeeded) {
@@ -209,10 +208,9 @@ class Win32FileSystem final : public FileSystem {
         Win32SwapCalls calls;
         // A backup name lets a failed replacement leave both files under names we know: without one, a
         // failure can leave the target gone. As short as the replacement's, so that it fits where it fits.
-        const std::size_t separator = from.find_last_of("\\/:");
-        const ByteString folder = separator == ByteString::npos ? ByteString() : from.substr(0, separator + 1);
+        const ByteString folder = from.substr(0, NameStart(from));
         for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
-            const ByteString backup = folder + FreshFileName(NameLength(from));
+            const ByteString backup = folder + FreshFileName(NameOf(from).size());
             if (!calls.Exists(backup)) {
                 SwapIntoPlace(calls, to, from, backup);
                 return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -81,6 +82,20 @@ std::set<std::string> Listing(const std::filesystem::path& dir) {
     }
     return names;
 }
+
+// Counts the pauses between attempts; may run something at a given pause, as another program would.
+class CountingWait final : public LockWait {
+  public:
+    int Pauses = 0;
+    std::function<void()> AtFirstPause;
+
+    void Pause(std::chrono::milliseconds pause) override {
+        EXPECT_EQ(pause, kInUsePause);
+        if (++Pauses == 1 && AtFirstPause) {
+            AtFirstPause();
+        }
+    }
+};
 
 TEST(UnpackResource, AppendsTheUnpackedBytesOfTheBuildsResources) {
     DecoderState decoder;
@@ -227,6 +242,46 @@ TEST(RewriteFile, RefusesATargetThatCannotBeWrittenAndLeavesItAlone) {
     EXPECT_TRUE(Listing(dir.Path()).empty());
 }
 
+// A product file or a new file that another program holds for a moment is tried again, and only a hold that
+// outlasts every attempt fails the file, which then stays as it was.
+TEST(RewriteFile, WaitsForAFileThatAnotherProgramHoldsForAMoment) {
+    MemoryResourceStore store = FileOneResources();
+    const Bytes old = Standins().Get(1, 10);
+    struct Case {
+        int HeldChecks;
+        int HeldReplacements;
+        bool Waits;
+        bool Rewritten;
+        int Pauses;
+    };
+    for (const Case& held :
+         {Case{3, 0, true, true, 3}, Case{0, 2, true, true, 2}, Case{-1, 0, true, false, kInUseAttempts - 1},
+          Case{0, -1, true, false, kInUseAttempts - 1}, Case{0, 1, false, false, 0}}) {
+        SCOPED_TRACE(std::to_string(held.HeldChecks) + " " + std::to_string(held.HeldReplacements));
+        MemoryFileSystem files;
+        files.AddDirectory("C:\\Vokarion");
+        files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
+        files.HoldFiles(held.HeldChecks, held.HeldReplacements);
+        CountingWait wait;
+        DecoderState decoder;
+        EXPECT_EQ(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder, held.Waits ? &wait : nullptr}),
+                  held.Rewritten);
+        EXPECT_EQ(wait.Pauses, held.Pauses);
+        EXPECT_TRUE(files.Bytes("C:\\Vokarion\\VokarEn.exe") == (held.Rewritten ? NewFileOne() : old));
+        EXPECT_EQ(files.Files().size(), 1u);
+    }
+
+    // A read-only target is not waited for: it will not change by itself.
+    MemoryFileSystem files;
+    files.AddDirectory("C:\\Vokarion");
+    files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
+    files.MakeReadOnly("C:\\Vokarion\\VokarEn.exe");
+    CountingWait wait;
+    DecoderState decoder;
+    EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder, &wait}));
+    EXPECT_EQ(wait.Pauses, 0);
+}
+
 TEST(RewriteFile, ReadOnlyTargetOnDiskStaysByteIdentical) {
     testing::TempDir dir;
     const Bytes old = Standins().Get(1, 3);
@@ -274,8 +329,14 @@ TEST(RewriteFile, TargetHeldOpenWithoutSharingStaysByteIdentical) {
         EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
         dir.Write("VokarEn.exe", old);
     }
-    // Once the other program lets go, the same rewrite goes through.
-    EXPECT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+    // A rewrite that may wait goes through once the other program lets go.
+    win32::UniqueFileHandle holder(
+        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    CountingWait wait;
+    wait.AtFirstPause = [&] { holder.Reset(); };
+    EXPECT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder, &wait}));
+    EXPECT_EQ(wait.Pauses, 1);
     EXPECT_TRUE(ReadWhole(path) == NewFileOne());
 }
 #endif

@@ -38,6 +38,12 @@ class MemoryFileSystem final : public FileSystem {
     void FailWriteOperation(int number) { failWriteOperation_ = number; }
     // Replace moves an existing target to its path + "~old" and then throws ReplacementKeptError.
     void StrandReplacement() { strandReplacement_ = true; }
+    // Another program holds the files: the next `checks` checks and `replacements` replacements (-1: all of
+    // them) throw FileInUseError and change nothing.
+    void HoldFiles(int checks, int replacements) {
+        heldChecks_ = checks;
+        heldReplacements_ = replacements;
+    }
 
     const Counters& Count() const { return counters_; }
     const std::map<std::string, std::vector<std::uint8_t>>& Files() const { return files_; }
@@ -63,6 +69,7 @@ class MemoryFileSystem final : public FileSystem {
 
     void CheckWritable(ByteStringView path) override {
         WriteOperation("check");
+        ThrowWhileHeld(heldChecks_, "check");
         if (readOnly_.count(std::string(path)) != 0) {
             throw PlatformError("open for writing", 5);
         }
@@ -87,6 +94,7 @@ class MemoryFileSystem final : public FileSystem {
 
     void Replace(ByteStringView target, ByteStringView replacement) override {
         WriteOperation("replace");
+        ThrowWhileHeld(heldReplacements_, "replace");
         const auto from = files_.find(std::string(replacement));
         if (from == files_.end() || readOnly_.count(std::string(target)) != 0) {
             throw PlatformError("replace", 5);
@@ -112,6 +120,13 @@ class MemoryFileSystem final : public FileSystem {
     }
 
   private:
+    static void ThrowWhileHeld(int& held, const char* what) {
+        if (held != 0) {
+            held -= held > 0 ? 1 : 0;
+            throw FileInUseError(std::string(what) + " of a file held by another program", 32);
+        }
+    }
+
     void WriteOperation(const char* what) {
         if (++counters_.WriteOperations == failWriteOperation_) {
             throw PlatformError(std::string("injected failure of ") + what, 29);
@@ -183,6 +198,8 @@ class MemoryFileSystem final : public FileSystem {
     int failReadAfter_ = -1;
     int failWriteOperation_ = 0;
     int created_ = 0;
+    int heldChecks_ = 0;
+    int heldReplacements_ = 0;
     bool failSize_ = false;
     bool strandReplacement_ = false;
     Counters counters_;
