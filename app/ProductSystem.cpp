@@ -21,8 +21,8 @@ CheckResult ProductSystem::RecogniseFileVersion(int fileIndex, ByteStringView pa
     return patcher::RecogniseFileVersion(fileIndex, path, services_.Files);
 }
 
-bool ProductSystem::RewriteFile(int fileIndex, ByteStringView path) {
-    return patcher::RewriteFile(fileIndex, path, {services_.Files, services_.Resources, services_.Decoder});
+bool ProductSystem::RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) {
+    return patcher::RewriteFile(fileIndex, path, {services_.Files, services_.Resources, services_.Decoder, &wait});
 }
 
 void ProductSystem::CreateHelpShortcuts(ByteStringView installDir) {

@@ -28,7 +28,7 @@ class ProductSystem final : public UpdateRunSystem {
     bool DirectoryExists(ByteStringView path) override;
     bool FileExists(ByteStringView path) override;
     CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path) override;
-    bool RewriteFile(int fileIndex, ByteStringView path) override;
+    bool RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) override;
     void CreateHelpShortcuts(ByteStringView installDir) override;
 
   private:

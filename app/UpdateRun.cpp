@@ -1,5 +1,6 @@
 #include "app/UpdateRun.h"
 
+#include "common/PathText.h"
 #include "engine/VersionTables.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
@@ -20,16 +21,6 @@ constexpr std::int32_t kKindWithOpenDialog = 4;
 constexpr int kFirstFileIndex = 1;
 constexpr int kLastFileIndex = 12;
 
-bool IsPathDelimiter(char c) {
-    return c == '\\' || c == '/';
-}
-
-// The directory part of a file's full name, without its final delimiter.
-ByteString DirectoryWithoutDelimiter(ByteStringView fullName) {
-    const std::size_t delimiter = fullName.find_last_of("\\/");
-    return delimiter == ByteStringView::npos ? ByteString() : ByteString(fullName.substr(0, delimiter));
-}
-
 class Run {
   public:
     Run(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system)
@@ -38,32 +29,46 @@ class Run {
     void Perform() {
         State().RunSucceeded = true;
         State().RunDone = false;
-        window_.SetMainText(Introduction());
-        window_.EnablePushButtons(false);
-        window_.ProcessPendingMessages();
+        try {
+            window_.SetMainText(Introduction());
+            window_.EnablePushButtons(false);
+            window_.ProcessPendingMessages();
+            system_.CreateHelpShortcuts(UpdateFiles());
+        } catch (...) {
+            // Nothing is left half done by a step that failed (a rewrite leaves its file old or new), so the
+            // run ends as any failed run does, with the buttons back for another try.
+            State().RunSucceeded = false;
+        }
+        Finish();
+    }
 
+  private:
+    // Finds the installation directory and updates every selected file in it; answers the directory in the
+    // state that the help shortcuts take it.
+    ByteString UpdateFiles() {
         ByteString installDir = system_.FindInstallDir();
         if (profile_.ProductKind == kKindWithOpenDialog && !IsExistingDirectory(installDir)) {
             if (const std::optional<ByteString> chosen = window_.AskForProgramFile()) {
-                installDir = DirectoryWithoutDelimiter(*chosen);
+                installDir = FolderOf(*chosen);
             }
         }
         if (!IsExistingDirectory(installDir)) {
             State().RunSucceeded = false;
             window_.ShowError(Message(kMessageNoDirectory));
-        } else {
-            if (!IsPathDelimiter(installDir.back())) {
-                installDir += '\\';
-            }
-            for (int fileIndex = kFirstFileIndex; fileIndex <= kLastFileIndex; ++fileIndex) {
-                if (profile_.SelectedFiles.Contains(fileIndex)) {
-                    UpdateFile(fileIndex, installDir);
-                }
+            return installDir;
+        }
+        if (!IsPathDelimiter(installDir.back())) {
+            installDir += '\\';
+        }
+        for (int fileIndex = kFirstFileIndex; fileIndex <= kLastFileIndex; ++fileIndex) {
+            if (profile_.SelectedFiles.Contains(fileIndex)) {
+                UpdateFile(fileIndex, installDir);
             }
         }
+        return installDir;
+    }
 
-        system_.CreateHelpShortcuts(installDir);
-
+    void Finish() {
         // The summary is decided here, with the end of the run, so that a language change from now on
         // shows the summary this run ends with.
         State().RunDone = true;
@@ -80,7 +85,6 @@ class Run {
         window_.ProcessPendingMessages();
     }
 
-  private:
     RunState& State() { return window_.State(); }
 
     // Looked up anew every time: the user may change the language while the run goes on.
@@ -91,7 +95,8 @@ class Run {
         return FormatText(Message(kMessageIntroduction), {title, UpdateVersion(profile_.UpdateIndex)});
     }
 
-    bool IsExistingDirectory(const ByteString& path) { return !path.empty() && system_.DirectoryExists(path); }
+    // An installer records a full path; a relative one would be followed from wherever the patcher was started.
+    bool IsExistingDirectory(const ByteString& path) { return IsFullPath(path) && system_.DirectoryExists(path); }
 
     void Append(ByteStringView text) { window_.SetMainText(window_.MainText() + ByteString(text)); }
 
@@ -109,7 +114,7 @@ class Run {
                     break;
                 case CheckResult::OutOfDate:
                     filesRewritten_ = true;
-                    ok = system_.RewriteFile(fileIndex, path);
+                    ok = system_.RewriteFile(fileIndex, path, window_);
                     break;
                 case CheckResult::NotRecognised:
                     window_.ShowError(FormatText(Message(kMessageUnknownVersion), {path}));
@@ -120,7 +125,7 @@ class Run {
             }
         } else if (NewestVersion(fileIndex) == 1) {
             filesRewritten_ = true;
-            ok = system_.RewriteFile(fileIndex, path);
+            ok = system_.RewriteFile(fileIndex, path, window_);
         } else {
             window_.ShowError(FormatText(Message(kMessageFileMissing), {path}));
         }

@@ -24,8 +24,9 @@ struct RunState {
     int Summary = 0;
 };
 
-// What the run needs of the window it runs in.
-class UpdateRunWindow {
+// What the run needs of the window it runs in. Its pause (LockWait) lets the window handle input while a rewrite
+// waits for a file that another program holds.
+class UpdateRunWindow : public LockWait {
   public:
     virtual ~UpdateRunWindow() = default;
 
@@ -35,7 +36,8 @@ class UpdateRunWindow {
     virtual ByteString MainText() const = 0;
     virtual void SetMainText(ByteString text) = 0;
 
-    // Enables or disables btnUpdate and btnZamknij together.
+    // Enables or disables btnUpdate and btnZamknij together. Enabling them again gives the focus back to the
+    // control that had it when they were disabled, which disabling took it from.
     virtual void EnablePushButtons(bool enabled) = 0;
     virtual void FocusCloseButton() = 0;
 
@@ -59,7 +61,8 @@ class UpdateRunSystem {
     virtual bool DirectoryExists(ByteStringView path) = 0;
     virtual bool FileExists(ByteStringView path) = 0;
     virtual CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path) = 0;
-    virtual bool RewriteFile(int fileIndex, ByteStringView path) = 0;
+    // `wait` pauses between the attempts at a file that another program holds for a moment.
+    virtual bool RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) = 0;
     virtual void CreateHelpShortcuts(ByteStringView installDir) = 0;
 };
 
@@ -67,7 +70,9 @@ class UpdateRunSystem {
 // out-of-date ones and creates the absent ones that may be created, reports every file as a line of the main
 // text and every problem in the message dialog, and ends with a summary. Every message is taken in the
 // window's display language at the moment it is shown, so a language change during the run carries on in
-// the new language.
+// the new language. Whatever escapes one of its steps (no memory, say) ends it as a failed run: summary 273,
+// the buttons enabled again. Only an installation directory given as a full path counts: one relative to the
+// current folder ("Vokarion", "C:Vokarion") is damaged data, as if none were recorded.
 void RunUpdate(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system);
 
 }  // namespace patcher

@@ -1,5 +1,6 @@
 #include "app/untMainPatcher.h"
 
+#include <thread>
 #include <utility>
 
 #include "lang/LanguageRules.h"
@@ -107,8 +108,8 @@ void TfrmMainPatcher::Show() {
 }
 
 void TfrmMainPatcher::FormCreate() {
-    RunSucceeded = false;
-    RunDone = false;
+    state_.RunSucceeded = false;
+    state_.RunDone = false;
 }
 
 void TfrmMainPatcher::FormShow() {
@@ -127,32 +128,35 @@ void TfrmMainPatcher::FormShow() {
     }
 
     // The window starts in the product's language only under a locale of that language.
-    DisplayLanguage = detectLanguage_ ? detectLanguage_() : kPolish;
-    if (DisplayLanguage != productLanguage) {
-        DisplayLanguage = kPolish;
-    }
-    SetDisplayLanguage(DisplayLanguage);
+    const LanguageCode detected = detectLanguage_ ? detectLanguage_() : kPolish;
+    SetDisplayLanguage(detected == productLanguage ? detected : kPolish);
 
     if (profile_.ProductKind == 4 || profile_.ProductKind == 5) {
         ShowFlag(C::btnAngielski, false);
     }
 }
 
-bool TfrmMainPatcher::FormCloseQuery() {
-    if (!runInProgress_) {
-        return true;
+bool TfrmMainPatcher::FormCloseQuery() const {
+    return !runInProgress_;
+}
+
+void TfrmMainPatcher::RequestClose() {
+    if (FormCloseQuery()) {
+        if (view_ != nullptr) {
+            view_->Close();
+        }
+        return;
     }
     // Closing while the run is between writing a file and swapping it in would leave that to chance. Once
     // its files are done the buttons are enabled again, and a close asked for then is only postponed until
     // the summary is shown and the run has returned.
-    if (RunDone) {
+    if (state_.RunDone) {
         closeAfterRun_ = true;
     }
-    return false;
 }
 
 void TfrmMainPatcher::SetDisplayLanguage(LanguageCode language) {
-    DisplayLanguage = language;
+    state_.DisplayLanguage = language;
     profile_.TitleColumn = language == kPolish ? 1 : 2;
     if (dialog_ != nullptr) {
         SetDialogLanguage(*dialog_, language);
@@ -176,9 +180,11 @@ void TfrmMainPatcher::SetDisplayLanguage(LanguageCode language) {
     SetCaption(C::btnZamknij, ByteString(LookupMessage(language, kMessageCloseButton)));
     dlgOtworz.Title = LookupMessage(language, kMessageOpenDialogTitle);
 
-    if (RunDone) {
+    if (state_.RunDone) {
         // The summary the run ended with: "nothing needed updating" must not turn into "updated".
-        const int summary = Summary != 0 ? Summary : RunSucceeded ? kSummaryUpdated : kSummaryFailed;
+        const int summary = state_.Summary != 0   ? state_.Summary
+                            : state_.RunSucceeded ? kSummaryUpdated
+                                                  : kSummaryFailed;
         SetCaption(C::lblMain, ByteString(LookupMessage(language, summary)));
     } else {
         SetCaption(C::lblMain, FormatText(LookupMessage(language, kMessageIntroduction), {title, version}));
@@ -229,9 +235,7 @@ void TfrmMainPatcher::btnUpdateClick() {
 }
 
 void TfrmMainPatcher::btnZamknijClick() {
-    if (FormCloseQuery() && view_ != nullptr) {
-        view_->Close();
-    }
+    RequestClose();
 }
 
 const ControlState& TfrmMainPatcher::Control(MainControl control) const {
@@ -248,9 +252,17 @@ void TfrmMainPatcher::SetMainText(ByteString text) {
 }
 
 void TfrmMainPatcher::EnablePushButtons(bool enabled) {
+    // Disabling the focused button leaves no control with the focus, and Enter and Tab with nothing to act
+    // on: the focus goes back where it was when the buttons come back.
+    if (!enabled && view_ != nullptr) {
+        focusBeforeRun_ = view_->FocusedControl().value_or(C::btnUpdate);
+    }
     for (const MainControl button : {C::btnUpdate, C::btnZamknij}) {
         Mutable(button).Enabled = enabled;
         Refresh(button);
+    }
+    if (enabled && view_ != nullptr) {
+        view_->Focus(focusBeforeRun_);
     }
 }
 
@@ -274,6 +286,12 @@ void TfrmMainPatcher::ShowError(ByteStringView text) {
     if (dialog_ != nullptr) {
         ShowMessageDialog(*dialog_, view_ != nullptr ? view_->Handle() : NativeWindow{}, text, kDialogOk);
     }
+}
+
+void TfrmMainPatcher::Pause(std::chrono::milliseconds pause) {
+    ProcessPendingMessages();
+    std::this_thread::sleep_for(pause);
+    ProcessPendingMessages();
 }
 
 ControlState& TfrmMainPatcher::Mutable(MainControl control) {

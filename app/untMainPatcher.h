@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -39,7 +40,10 @@ class MainWindowView {
     // Puts the component's state on screen: caption (decoded in the code page of its font's character set),
     // font, place, visibility, enabled state and pressed state.
     virtual void Refresh(MainControl control, const ControlState& state) = 0;
+    // Gives the control the keyboard focus; while the window is inactive, the focus it gets back on activation.
     virtual void Focus(MainControl control) = 0;
+    // The control that has the keyboard focus (or gets it back on activation); nothing when none does.
+    virtual std::optional<MainControl> FocusedControl() const = 0;
     // Makes the window visible, centred on the screen.
     virtual void ShowCentred() = 0;
     // Lets the window repaint and handle input; returns when nothing is pending.
@@ -55,8 +59,8 @@ class MainWindowView {
 
 // The patcher's main window: the update's title and version, an explanation, the language flags and the two
 // push buttons. It keeps every component's state, which its view shows, and runs the update run when
-// btnUpdate is pressed. Its fields RunDone, RunSucceeded and DisplayLanguage are those of RunState.
-class TfrmMainPatcher final : public UpdateRunWindow, public RunState {
+// btnUpdate is pressed. Its fields RunDone, RunSucceeded and DisplayLanguage are those of its RunState.
+class TfrmMainPatcher final : public UpdateRunWindow {
   public:
     using LanguageDetector = std::function<LanguageCode()>;
 
@@ -73,14 +77,17 @@ class TfrmMainPatcher final : public UpdateRunWindow, public RunState {
     // Event handlers.
     void FormCreate();
     void FormShow();
-    // True when the window may close now: always, except while a run is in progress. Asked while a run is
-    // finishing (its files done, RunDone set), it still answers false but closes the window once the run has
-    // returned.
-    bool FormCloseQuery();
+    // True when the window may close now: always, except while a run is in progress.
+    bool FormCloseQuery() const;
     // The shared handler of the four flag buttons, after the group has taken the press.
     void btnPolskiClick();
     void btnUpdateClick();
     void btnZamknijClick();
+
+    // A request to close the window (btnZamknij, Alt+F4): closes it now where FormCloseQuery allows that. A
+    // request while a run is finishing (its files done, RunDone set) closes it once the run has returned;
+    // one while the run is still at its files is refused.
+    void RequestClose();
 
     // A press of a flag button: a raised button goes down and raises the others; the pressed one goes up,
     // so that none is pressed. Then btnPolskiClick.
@@ -95,7 +102,8 @@ class TfrmMainPatcher final : public UpdateRunWindow, public RunState {
     OpenDialogSettings dlgOtworz;
 
     // UpdateRunWindow
-    RunState& State() override { return *this; }
+    RunState& State() override { return state_; }
+    const RunState& State() const { return state_; }
     ByteString MainText() const override;
     void SetMainText(ByteString text) override;
     void EnablePushButtons(bool enabled) override;
@@ -103,6 +111,7 @@ class TfrmMainPatcher final : public UpdateRunWindow, public RunState {
     void ProcessPendingMessages() override;
     std::optional<ByteString> AskForProgramFile() override;
     void ShowError(ByteStringView text) override;
+    void Pause(std::chrono::milliseconds pause) override;
 
   private:
     ControlState& Mutable(MainControl control);
@@ -117,6 +126,9 @@ class TfrmMainPatcher final : public UpdateRunWindow, public RunState {
     MainWindowView* view_ = nullptr;
     TfrmPytanie* dialog_ = nullptr;
     std::array<ControlState, kMainControlCount> controls_;
+    RunState state_;
+    // The control that had the focus when the run disabled the push buttons.
+    MainControl focusBeforeRun_ = MainControl::btnUpdate;
     bool runInProgress_ = false;
     bool closeAfterRun_ = false;
 };

@@ -98,7 +98,7 @@ void BenchUpdate() {
     for (int i = 0; i < kRuns; ++i) {
         WriteWhole(target, installed);
         bestUpdate = std::min(bestUpdate, BestSeconds(1, [&] { form.btnUpdateClick(); }));
-        updated = updated && form.Summary == kSummaryUpdated;
+        updated = updated && form.State().Summary == kSummaryUpdated;
 
         WriteWhole(target, installed);
         bestRewrite =

@@ -1,29 +1,30 @@
 // The main window in plain Win32. Every component is a real child window, so that screen readers and test
-// drivers see every text: the panels are windows of a small class of ours, the labels and the bevel are
-// static controls, the push buttons and the flags are buttons. Captions are decoded with the code page of
-// the character set of each component's font and set through the W functions, so the window looks the same
-// under any system code page. The whole layout comes from the 96-DPI design through one step, LayOut, which
-// creation and a change of DPI both run.
+// drivers see every text. Captions are decoded with the code page of the character set of each component's
+// font and set through the W functions, so the window looks the same under any system code page. The whole
+// layout comes from the 96-DPI design through one step, LayOut, which creation and a change of DPI both run.
 #include "app/win32/Win32MainWindow.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
-#include <commdlg.h>
 
-#include <algorithm>
 #include <array>
-#include <cstdint>
 #include <exception>
 #include <optional>
 #include <string>
 
 #include "app/FlagGlyph.h"
+#include "app/win32/ChildControls.h"
+#include "app/win32/ControlPainting.h"
+#include "app/win32/FlagBitmaps.h"
+#include "app/win32/KeyboardFocus.h"
+#include "app/win32/MessageLoop.h"
+#include "app/win32/OpenProgramDialog.h"
+#include "app/win32/WindowDpi.h"
 #include "lang/LanguageRules.h"
 #include "platform/PlatformError.h"
 #include "platform/win32/NativeWindowWin32.h"
 #include "platform/win32/SystemFont.h"
-#include "platform/win32/SystemFunction.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 
@@ -40,15 +41,11 @@ namespace {
 
 using C = MainControl;
 using K = ControlKind;
-using win32::SystemFunction;
 using win32::UniqueBitmap;
 using win32::UniqueFont;
-using win32::UniqueMemoryDc;
-using win32::UniqueResourceHandle;
 using win32::UniqueWindow;
 using win32::WideFromBytes;
 
-constexpr wchar_t kPanelClassName[] = L"VokarionPanel";
 // A caption and a fixed single border; without a system menu the caption has no buttons.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
@@ -69,195 +66,9 @@ bool ShowsText(ControlKind kind) {
     return kind == K::Label || kind == K::PushButton || kind == K::FlagButton;
 }
 
-int SystemColourIndex(DesignColour colour) {
-    return colour == DesignColour::HighlightText ? COLOR_HIGHLIGHTTEXT : COLOR_BTNFACE;
-}
-
-// 0xRRGGBB, as the pictures hold their colours.
-std::uint32_t SystemColourRgb(int index) {
-    const COLORREF colour = ::GetSysColor(index);
-    return static_cast<std::uint32_t>(GetRValue(colour)) << 16 | static_cast<std::uint32_t>(GetGValue(colour)) << 8 |
-           GetBValue(colour);
-}
-
-// ------------------------------------------------------------------ DPI
-
-int SystemDpi() {
-    // A memory device context of the screen has the screen's logical resolution.
-    const UniqueMemoryDc screen(::CreateCompatibleDC(nullptr));
-    const int dpi = screen ? ::GetDeviceCaps(screen.Get(), LOGPIXELSX) : 0;
-    return dpi > 0 ? dpi : kDesignDpi;
-}
-
-int WindowDpi(HWND window) {
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
-    if (getDpiForWindow != nullptr) {
-        const UINT dpi = getDpiForWindow(window);
-        if (dpi != 0) {
-            return static_cast<int>(dpi);
-        }
-    }
-    return SystemDpi();
-}
-
-// The outer size of a window whose client area is width x height at the DPI.
-SIZE OuterSize(int clientWidth, int clientHeight, int dpi) {
-    using AdjustForDpiFunction = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = SystemFunction<AdjustForDpiFunction>(L"user32.dll", "AdjustWindowRectExForDpi");
-    RECT outer{0, 0, clientWidth, clientHeight};
-    const BOOL adjusted = adjustForDpi != nullptr
-                              ? adjustForDpi(&outer, kWindowStyle, FALSE, kWindowExStyle, static_cast<UINT>(dpi))
-                              : ::AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
-    if (!adjusted) {
-        throw PlatformError("AdjustWindowRectEx", ::GetLastError());
-    }
-    return SIZE{outer.right - outer.left, outer.bottom - outer.top};
-}
-
-// ------------------------------------------------------------------ fonts and pictures
-
-// Selects a GDI object into a device context for the object's life, and puts the previous one back.
-class Selection {
-  public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-    ~Selection() { ::SelectObject(dc_, previous_); }
-
-  private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
-// The size of one line of text as a static control draws it in the font.
-SIZE MeasureLine(HFONT font, const std::wstring& text) {
-    const UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
-    if (!dc) {
-        throw PlatformError("CreateCompatibleDC", ::GetLastError());
-    }
-    const Selection selection(dc.Get(), font);
-    RECT bounds{0, 0, 0, 0};
-    ::DrawTextW(dc.Get(), text.data(), static_cast<int>(text.size()), &bounds,
-                DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);
-    if (text.empty()) {
-        TEXTMETRICW metrics{};
-        ::GetTextMetricsW(dc.Get(), &metrics);
-        return SIZE{0, metrics.tmHeight};
-    }
-    return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
-}
-
-// A flag's picture from the program's BITMAP resources, or nothing when the program carries none.
-std::optional<GlyphImage> LoadGlyph(MainControl flagButton) {
-    const HMODULE module = ::GetModuleHandleW(nullptr);
-    const ByteString name(FlagGlyphResourceName(flagButton));
-    const HRSRC found = ::FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(2));  // RT_BITMAP
-    if (found == nullptr) {
-        return std::nullopt;
-    }
-    const DWORD size = ::SizeofResource(module, found);
-    const UniqueResourceHandle loaded(::LoadResource(module, found));
-    const void* bytes = loaded ? ::LockResource(loaded.Get()) : nullptr;
-    if (bytes == nullptr || size == 0) {
-        return std::nullopt;
-    }
-    try {
-        return ReadGlyph(std::span(static_cast<const std::uint8_t*>(bytes), size));
-    } catch (const std::invalid_argument&) {
-        return std::nullopt;
-    }
-}
-
-UniqueBitmap CreateBitmap(const GlyphImage& image) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = image.Width;
-    info.bmiHeader.biHeight = -image.Height;  // rows from the top, as the image holds them
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;  // no alpha channel for the button to interpret
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    UniqueBitmap bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap || bits == nullptr) {
-        throw PlatformError("CreateDIBSection", ::GetLastError());
-    }
-    const std::size_t stride = (static_cast<std::size_t>(image.Width) * 3 + 3) / 4 * 4;
-    auto* rows = static_cast<std::uint8_t*>(bits);
-    for (int y = 0; y < image.Height; ++y) {
-        std::uint8_t* pixel = rows + stride * static_cast<std::size_t>(y);
-        for (int x = 0; x < image.Width; ++x) {
-            const std::uint32_t rgb = image.At(x, y);
-            *pixel++ = static_cast<std::uint8_t>(rgb);
-            *pixel++ = static_cast<std::uint8_t>(rgb >> 8);
-            *pixel++ = static_cast<std::uint8_t>(rgb >> 16);
-        }
-    }
-    return bitmap;
-}
-
-// ------------------------------------------------------------------ the panel class
-
-// A panel hands everything its children report to the top-level window, which owns the logic and the
-// colours; it paints its own background in its design colour (kept in GWLP_USERDATA as a system colour).
-LRESULT CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    switch (message) {
-        case WM_COMMAND:
-        case WM_NOTIFY:
-        case WM_DRAWITEM:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN: {
-            const HWND root = ::GetAncestor(panel, GA_ROOT);
-            if (root != nullptr && root != panel) {
-                return ::SendMessageW(root, message, wParam, lParam);
-            }
-            break;
-        }
-        case WM_ERASEBKGND: {
-            RECT client{};
-            ::GetClientRect(panel, &client);
-            const auto colour = static_cast<int>(::GetWindowLongPtrW(panel, GWLP_USERDATA));
-            ::FillRect(reinterpret_cast<HDC>(wParam), &client, ::GetSysColorBrush(colour));
-            return 1;
-        }
-        default:
-            break;
-    }
-    return ::DefWindowProcW(panel, message, wParam, lParam);
-}
-
-// A flag button takes no focus, as a speed button takes none: it hands the focus straight back to the
-// control that had it, so that a click on a flag leaves Enter and the focus where they were. The button's
-// own procedure is kept in its GWLP_USERDATA.
-LRESULT CALLBACK FlagButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    const auto buttonProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(button, GWLP_USERDATA));
-    if (message == WM_SETFOCUS) {
-        const auto previous = reinterpret_cast<HWND>(wParam);
-        const HWND root = ::GetAncestor(button, GA_ROOT);
-        ::SetFocus(previous != nullptr && previous != button && ::IsChild(root, previous) ? previous : root);
-        return 0;
-    }
-    return ::CallWindowProcW(buttonProc, button, message, wParam, lParam);
-}
-
 std::wstring MainClassName() {
     return std::wstring(std::begin(kMainWindowClassName), std::end(kMainWindowClassName) - 1);
 }
-
-void RegisterWindowClass(const wchar_t* name, WNDPROC procedure, int background) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.hbrBackground = ::GetSysColorBrush(background);
-    windowClass.lpszClassName = name;
-    if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        throw PlatformError("RegisterClassExW", ::GetLastError());
-    }
-}
-
-// ------------------------------------------------------------------ the window
 
 class Win32MainWindow final : public MainWindowView {
   public:
@@ -268,11 +79,12 @@ class Win32MainWindow final : public MainWindowView {
 
     void Refresh(MainControl control, const ControlState& state) override;
     void Focus(MainControl control) override;
+    std::optional<MainControl> FocusedControl() const override;
     void ShowCentred() override;
-    void ProcessPendingMessages() override;
+    void ProcessPendingMessages() override { ProcessPendingWindowMessages(window_.Get()); }
     std::optional<ByteString> ShowOpenDialog(const OpenDialogSettings& settings) override;
     NativeWindow Handle() const override { return win32::FromHwnd(window_.Get()); }
-    void Close() override;
+    void Close() override { window_.Reset(); }
     void SetRunInProgress(bool inProgress) override;
 
   private:
@@ -280,9 +92,7 @@ class Win32MainWindow final : public MainWindowView {
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id);
     LRESULT OnControlColour(HDC dc, HWND control) const;
-    bool OnDrawItem(const DRAWITEMSTRUCT& item) const;
     LRESULT OnCustomDraw(const NMCUSTOMDRAW& draw) const;
-    void OnActivate(bool active);
     void OnDpiChanged(int dpi, const RECT& suggested);
     void OnNcDestroy();
 
@@ -303,19 +113,18 @@ class Win32MainWindow final : public MainWindowView {
     std::array<UniqueFont, kMainControlCount> fonts_;
     std::array<UniqueBitmap, kMainControlCount> glyphs_;
     std::array<HWND, kMainControlCount> controls_{};  // [Window] is the window itself; the children die with it
-    HWND focusBeforeDeactivation_ = nullptr;
+    FocusMemory focus_{nullptr};
     bool runInProgress_ = false;
     bool quitOnDestroy_ = true;
     UniqueWindow window_;
 };
 
 Win32MainWindow::Win32MainWindow(TfrmMainPatcher& form) : form_(form) {
-    RegisterWindowClass(kPanelClassName, PanelProc, COLOR_BTNFACE);
     const std::wstring className = MainClassName();
-    RegisterWindowClass(className.c_str(), WindowProc, COLOR_BTNFACE);
+    RegisterMainWindowClasses(className.c_str(), WindowProc);
     for (const ControlDesign& design : MainWindowDesign) {
         if (design.Kind == K::FlagButton) {
-            glyphImages_[Index(design.Control)] = LoadGlyph(design.Control);
+            glyphImages_[Index(design.Control)] = LoadFlagGlyph(design.Control);
         }
     }
 
@@ -327,6 +136,7 @@ Win32MainWindow::Win32MainWindow(TfrmMainPatcher& form) : form_(form) {
     }
     try {
         controls_[Index(C::Window)] = window_.Get();
+        focus_ = FocusMemory(window_.Get());
         CreateChildren();
         LayOut(WindowDpi(window_.Get()));
         FitClientArea();
@@ -345,61 +155,11 @@ Win32MainWindow::~Win32MainWindow() {
 }
 
 void Win32MainWindow::CreateChildren() {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     for (const ControlDesign& design : MainWindowDesign) {
-        if (design.Kind == K::Window) {
-            continue;
+        if (design.Kind != K::Window) {
+            controls_[Index(design.Control)] = CreateChildControl(design, controls_[Index(design.Parent)],
+                                                                  glyphImages_[Index(design.Control)].has_value());
         }
-        DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-        DWORD extendedStyle = 0;
-        const wchar_t* windowClass = L"BUTTON";
-        switch (design.Kind) {
-            case K::Panel:
-                windowClass = kPanelClassName;
-                style |= WS_CLIPCHILDREN;
-                extendedStyle = WS_EX_CONTROLPARENT;  // Tab walks into the panel
-                break;
-            case K::Label:
-                // SS_NOPREFIX: a "&" in a path is shown, not taken for a mnemonic. A label without word wrap
-                // keeps its text on one line, cut at its right edge.
-                windowClass = L"STATIC";
-                style |= SS_NOPREFIX | (design.WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
-                break;
-            case K::Bevel:
-                windowClass = L"STATIC";
-                style |= SS_OWNERDRAW;
-                break;
-            case K::PushButton:
-                style |= design.DefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-                break;
-            case K::FlagButton:
-                // A toggle that only shows its state: the form decides what a press does. The language's name
-                // stays its window text, for screen readers, while it shows only its picture.
-                style |= BS_CHECKBOX | BS_PUSHLIKE | BS_FLAT;
-                if (glyphImages_[Index(design.Control)]) {
-                    style |= BS_BITMAP;
-                }
-                break;
-            case K::Window:
-                break;
-        }
-        if (design.TabStop) {
-            style |= WS_TABSTOP;
-        }
-        const HWND child = ::CreateWindowExW(
-            extendedStyle, windowClass, L"", style, 0, 0, 0, 0, controls_[Index(design.Parent)],
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(MainControlId(design.Control))), instance, nullptr);
-        if (child == nullptr) {
-            throw PlatformError("CreateWindowExW", ::GetLastError());
-        }
-        if (design.Kind == K::Panel) {
-            ::SetWindowLongPtrW(child, GWLP_USERDATA, SystemColourIndex(design.Colour));
-        } else if (design.Kind == K::FlagButton) {
-            const LONG_PTR buttonProc = ::GetWindowLongPtrW(child, GWLP_WNDPROC);
-            ::SetWindowLongPtrW(child, GWLP_USERDATA, buttonProc);
-            ::SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FlagButtonProc));
-        }
-        controls_[Index(design.Control)] = child;
     }
 }
 
@@ -446,8 +206,13 @@ void Win32MainWindow::Show(MainControl control, const ControlState& state) {
 
 void Win32MainWindow::Focus(MainControl control) {
     if (const HWND window = Child(control); window != nullptr) {
-        ::SetFocus(window);
+        focus_.Give(window);
     }
+}
+
+std::optional<MainControl> Win32MainWindow::FocusedControl() const {
+    const HWND focus = window_ ? focus_.Current() : nullptr;
+    return focus != nullptr ? ControlOfId(::GetDlgCtrlID(focus)) : std::nullopt;
 }
 
 void Win32MainWindow::ShowCentred() {
@@ -472,45 +237,11 @@ void Win32MainWindow::ShowCentred() {
     }
 }
 
-void Win32MainWindow::ProcessPendingMessages() {
-    MSG message{};
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            // For the program's own loop, which ends on it.
-            ::PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
-        if (!window_ || !::IsDialogMessageW(window_.Get(), &message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
-    }
-}
-
 std::optional<ByteString> Win32MainWindow::ShowOpenDialog(const OpenDialogSettings& settings) {
-    // "description|pattern|..." becomes "description\0pattern\0...\0\0".
-    ByteString filter = settings.Filter;
-    std::replace(filter.begin(), filter.end(), '|', '\0');
-    filter.push_back('\0');  // c_str() adds the second
-    ByteString file(32768, '\0');
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = window_.Get();
-    dialog.lpstrFilter = filter.c_str();
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrTitle = settings.Title.empty() ? nullptr : settings.Title.c_str();  // empty: the system's title
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | (settings.Resizable ? OFN_ENABLESIZING : 0);
-    if (!::GetOpenFileNameA(&dialog)) {
-        return std::nullopt;  // cancelled, or the dialog could not open
-    }
-    file.resize(file.find('\0'));
-    return file;
-}
-
-void Win32MainWindow::Close() {
-    window_.Reset();
+    // The dialog's texts are decoded as the window's own are.
+    const std::optional<ControlState>& window = shown_[Index(C::Window)];
+    const unsigned codePage = window ? CharsetCodePage(window->Font.Charset()) : win32::kCodePageCentralEurope;
+    return ShowOpenProgramDialog(window_.Get(), settings, codePage);
 }
 
 void Win32MainWindow::SetRunInProgress(bool inProgress) {
@@ -576,9 +307,7 @@ void Win32MainWindow::ApplyGlyph(MainControl flagButton) {
     if (!image) {
         return;  // the button shows its text instead
     }
-    const GlyphImage composed = ComposeGlyph(*image, SystemColourRgb(COLOR_BTNFACE), ScaleToDpi(kGlyphWidth, dpi_),
-                                             ScaleToDpi(kGlyphHeight, dpi_));
-    UniqueBitmap bitmap = CreateBitmap(composed);
+    UniqueBitmap bitmap = CreateFlagBitmap(*image, dpi_);
     ::SendMessageW(Child(flagButton), BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.Get()));
     glyphs_[Index(flagButton)] = std::move(bitmap);
 }
@@ -628,27 +357,32 @@ LRESULT Win32MainWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPA
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
             return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-        case WM_DRAWITEM:
-            if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {
+        case WM_DRAWITEM: {
+            const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item.CtlID == static_cast<UINT>(MainControlId(C::Bevel1))) {
+                DrawBevel(item);
                 return TRUE;
             }
             break;
+        }
         case WM_NOTIFY:
             if (reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW) {
                 return OnCustomDraw(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam));
             }
             break;
         case WM_ACTIVATE:
-            OnActivate(LOWORD(wParam) != WA_INACTIVE);
-            if (LOWORD(wParam) != WA_INACTIVE && ::GetFocus() != nullptr && ::IsChild(window, ::GetFocus())) {
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                focus_.OnDeactivate();
+                break;
+            }
+            focus_.OnActivate();
+            if (::GetFocus() != nullptr && ::IsChild(window, ::GetFocus())) {
                 return 0;  // the focus went back to its control
             }
             break;
         case WM_CLOSE:
             // Alt+F4 or the taskbar: not while a run is between its steps.
-            if (form_.FormCloseQuery()) {
-                Close();
-            }
+            form_.RequestClose();
             return 0;
         case WM_QUERYENDSESSION:
             return runInProgress_ ? FALSE : TRUE;
@@ -659,9 +393,9 @@ LRESULT Win32MainWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPA
             break;
         case WM_GETDPISCALEDSIZE: {
             // The size for the new DPI: the design's client area at that DPI, not the outer size scaled.
-            const SIZE outer = OuterSize(ScaleToDpi(kClientWidth, static_cast<int>(wParam)),
-                                         ScaleToDpi(kClientHeight, static_cast<int>(wParam)), static_cast<int>(wParam));
-            *reinterpret_cast<SIZE*>(lParam) = outer;
+            const int dpi = static_cast<int>(wParam);
+            *reinterpret_cast<SIZE*>(lParam) = OuterSizeAtDpi(
+                ScaleToDpi(kClientWidth, dpi), ScaleToDpi(kClientHeight, dpi), dpi, kWindowStyle, kWindowExStyle);
             return TRUE;
         }
         case WM_DPICHANGED:
@@ -706,69 +440,16 @@ void Win32MainWindow::OnCommand(int id) {
 
 LRESULT Win32MainWindow::OnControlColour(HDC dc, HWND control) const {
     // A label shows its parent's colour: the title band's or the window's.
-    const int colour =
-        ::GetParent(control) == Child(C::pnlTop) ? SystemColourIndex(DesignOf(C::pnlTop).Colour) : COLOR_BTNFACE;
-    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-    ::SetBkColor(dc, ::GetSysColor(colour));
-    return reinterpret_cast<LRESULT>(::GetSysColorBrush(colour));
+    const bool inTitleBand = ::GetParent(control) == Child(C::pnlTop);
+    return PaintLabelColours(dc, inTitleBand ? SystemColourOf(DesignOf(C::pnlTop).Colour) : COLOR_BTNFACE);
 }
 
-bool Win32MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) const {
-    if (item.CtlID != static_cast<UINT>(MainControlId(C::Bevel1))) {
-        return false;
-    }
-    // Bevel1: an etched line along its top edge.
-    RECT bounds = item.rcItem;
-    ::FillRect(item.hDC, &bounds, ::GetSysColorBrush(COLOR_BTNFACE));
-    ::DrawEdge(item.hDC, &bounds, EDGE_ETCHED, BF_TOP);
-    return true;
-}
-
-// The flag buttons drawn flat, as speed buttons are: the face with the picture, a thin raised edge under
-// the mouse, a thin sunken edge and the picture a pixel lower right while pressed. Buttons in the system's
-// visual style ignore BS_FLAT, and without the visual style nothing asks here: BS_FLAT then does it.
 LRESULT Win32MainWindow::OnCustomDraw(const NMCUSTOMDRAW& draw) const {
     const std::optional<MainControl> control = ControlOfId(static_cast<int>(draw.hdr.idFrom));
-    if (!control || DesignOf(*control).Kind != K::FlagButton || draw.dwDrawStage != CDDS_PREPAINT) {
+    if (!control || DesignOf(*control).Kind != K::FlagButton) {
         return CDRF_DODEFAULT;
     }
-    const HBITMAP glyph = glyphs_[Index(*control)].Get();
-    if (glyph == nullptr) {
-        return CDRF_DODEFAULT;  // the button shows its text
-    }
-    RECT bounds = draw.rc;
-    ::FillRect(draw.hdc, &bounds, ::GetSysColorBrush(COLOR_BTNFACE));
-    const bool down =
-        ::SendMessageW(draw.hdr.hwndFrom, BM_GETCHECK, 0, 0) == BST_CHECKED || (draw.uItemState & CDIS_SELECTED) != 0;
-    if (down) {
-        ::DrawEdge(draw.hdc, &bounds, BDR_SUNKENOUTER, BF_RECT);
-    } else if ((draw.uItemState & CDIS_HOT) != 0) {
-        ::DrawEdge(draw.hdc, &bounds, BDR_RAISEDINNER, BF_RECT);
-    }
-    BITMAP picture{};
-    ::GetObjectW(glyph, sizeof(picture), &picture);
-    const UniqueMemoryDc source(::CreateCompatibleDC(draw.hdc));
-    if (source) {
-        const Selection selection(source.Get(), glyph);
-        const int shift = down ? 1 : 0;
-        ::BitBlt(draw.hdc, (draw.rc.left + draw.rc.right - picture.bmWidth) / 2 + shift,
-                 (draw.rc.top + draw.rc.bottom - picture.bmHeight) / 2 + shift, picture.bmWidth, picture.bmHeight,
-                 source.Get(), 0, 0, SRCCOPY);
-    }
-    return CDRF_SKIPDEFAULT;
-}
-
-// As a dialog does: the control that had the focus gets it back when the window is active again.
-void Win32MainWindow::OnActivate(bool active) {
-    if (!active) {
-        const HWND focus = ::GetFocus();
-        focusBeforeDeactivation_ = focus != nullptr && ::IsChild(window_.Get(), focus) ? focus : nullptr;
-        return;
-    }
-    const HWND focus = focusBeforeDeactivation_;
-    if (focus != nullptr && ::IsChild(window_.Get(), focus) && ::IsWindowEnabled(focus) && ::IsWindowVisible(focus)) {
-        ::SetFocus(focus);
-    }
+    return DrawFlatFlagButton(draw, glyphs_[Index(*control)].Get());
 }
 
 void Win32MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
@@ -782,50 +463,13 @@ void Win32MainWindow::OnNcDestroy() {
     ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
     window_.Release();  // gone already
     controls_.fill(nullptr);
-    focusBeforeDeactivation_ = nullptr;
+    focus_.Forget();
 }
 
 }  // namespace
 
-// ------------------------------------------------------------------ the program's side
-
-void BecomeDpiAware() noexcept {
-    using SetContextFunction = BOOL(WINAPI*)(HANDLE);
-    static const auto kPerMonitorAwareV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
-    const auto setContext = SystemFunction<SetContextFunction>(L"user32.dll", "SetProcessDpiAwarenessContext");
-    if (setContext != nullptr) {
-        if (setContext(kPerMonitorAwareV2)) {
-            return;
-        }
-        // Refused because the manifest has set the awareness already: it stays as the manifest says.
-        if (::GetLastError() == ERROR_ACCESS_DENIED) {
-            return;
-        }
-    }
-    // Older systems, and Wine, which refuses every awareness context but takes this.
-    ::SetProcessDPIAware();
-}
-
 std::unique_ptr<MainWindowView> CreateWin32MainWindow(TfrmMainPatcher& form) {
     return std::make_unique<Win32MainWindow>(form);
-}
-
-int RunWin32MessageLoop(NativeWindow mainWindow) {
-    const HWND window = win32::ToHwnd(mainWindow);
-    MSG message{};
-    for (;;) {
-        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
-        if (got == 0) {
-            return static_cast<int>(message.wParam);
-        }
-        if (got == -1) {
-            return 1;
-        }
-        if (window == nullptr || !::IsDialogMessageW(window, &message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
-    }
 }
 
 }  // namespace patcher

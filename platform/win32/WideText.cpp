@@ -29,4 +29,33 @@ std::wstring WideFromBytes(ByteStringView bytes, unsigned codePage) {
     return wide;
 }
 
+ByteString BytesFromWide(std::wstring_view text, unsigned codePage) {
+    if (text.empty()) {
+        return {};
+    }
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 4)) {
+        throw PlatformError("WideCharToMultiByte", ERROR_INVALID_PARAMETER);
+    }
+    const int length = static_cast<int>(text.size());
+    // UTF-8 has an equivalent for every character (an unpaired surrogate excepted, which the flag refuses);
+    // the other code pages say when they had to stand one in.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL defaultUsed = FALSE;
+    BOOL* const defaultUsedOut = utf8 ? nullptr : &defaultUsed;
+    const int needed = ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, defaultUsedOut);
+    if (needed <= 0) {
+        throw PlatformError("WideCharToMultiByte", ::GetLastError());
+    }
+    ByteString bytes(static_cast<std::size_t>(needed), '\0');
+    if (::WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), needed, nullptr, defaultUsedOut) !=
+        needed) {
+        throw PlatformError("WideCharToMultiByte", ::GetLastError());
+    }
+    if (defaultUsed) {
+        throw PlatformError("WideCharToMultiByte of a character the code page lacks", ERROR_NO_UNICODE_TRANSLATION);
+    }
+    return bytes;
+}
+
 }  // namespace patcher::win32

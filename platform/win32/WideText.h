@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "common/ByteString.h"
 
@@ -12,5 +13,10 @@ inline constexpr unsigned kCodePageCentralEurope = 1250;
 // Decodes single-byte text in the given code page into UTF-16 for the W functions at the window edge.
 // Every byte becomes a character, zero bytes included. Throws PlatformError when the code page is unknown.
 std::wstring WideFromBytes(ByteStringView bytes, unsigned codePage);
+
+// Encodes UTF-16 text from a W function in the given code page (CP_ACP for a path that the A functions are to
+// reach, CP_UTF8 for a file read by people). Throws PlatformError when a character has no exact equivalent in
+// the code page: a near one would name another file.
+ByteString BytesFromWide(std::wstring_view text, unsigned codePage);
 
 }  // namespace patcher::win32

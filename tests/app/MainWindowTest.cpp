@@ -27,13 +27,18 @@ class ScreenView final : public MainWindowView {
     std::map<MainControl, ControlState> Shown;
     std::vector<std::string> Log;
     std::optional<ByteString> ChosenFile;
+    std::optional<MainControl> Focused;
     std::function<void()> OnMessages;
     int MessagePoints = 0;
     bool Visible = false;
     bool Closed = false;
 
     void Refresh(MainControl control, const ControlState& state) override { Shown.insert_or_assign(control, state); }
-    void Focus(MainControl control) override { Log.push_back("focus " + std::to_string(static_cast<int>(control))); }
+    void Focus(MainControl control) override {
+        Focused = control;
+        Log.push_back("focus " + std::to_string(static_cast<int>(control)));
+    }
+    std::optional<MainControl> FocusedControl() const override { return Focused; }
     void ShowCentred() override { Visible = true; }
     void ProcessPendingMessages() override {
         ++MessagePoints;
@@ -106,7 +111,7 @@ class MainWindowTest : public ::testing::Test {
     // Every text of the window in one language, as the window must show it.
     void ExpectTextsIn(LanguageCode language, int column) const {
         SCOPED_TRACE("language " + std::to_string(language));
-        EXPECT_EQ(form_->DisplayLanguage, language);
+        EXPECT_EQ(form_->State().DisplayLanguage, language);
         EXPECT_EQ(profile_.TitleColumn, column);
         EXPECT_EQ(view_.Of(C::Window).Caption, FormatText(LookupMessage(language, 261), {Title(column)}));
         EXPECT_EQ(view_.Of(C::lblTytul).Caption, FormatText(LookupMessage(language, 262), {Title(column)}));
@@ -162,8 +167,8 @@ TEST_F(MainWindowTest, TheEnglishEditionStartsInPolishUnderEveryLocale) {
         EXPECT_FALSE(view_.Of(C::btnNiemiecki).Visible || view_.Of(C::btnNiemiecki).Enabled);
         EXPECT_FALSE(view_.Of(C::btnFrancuski).Visible || view_.Of(C::btnFrancuski).Enabled);
         EXPECT_EQ(PressedFlags(), std::vector<MainControl>{C::btnPolski});
-        EXPECT_FALSE(form_->RunDone);
-        EXPECT_FALSE(form_->RunSucceeded);
+        EXPECT_FALSE(form_->State().RunDone);
+        EXPECT_FALSE(form_->State().RunSucceeded);
         EXPECT_TRUE(view_.Of(C::btnUpdate).Enabled && view_.Of(C::btnZamknij).Enabled);
     }
 }
@@ -244,10 +249,10 @@ TEST_F(MainWindowTest, WhileRunningTheButtonsAreOffTheFlagsWorkAndTheWindowWillN
     std::vector<Seen> seen;
     view_.OnMessages = [&] {
         seen.push_back({view_.Of(C::btnUpdate).Enabled, view_.Of(C::btnZamknij).Enabled,
-                        view_.Of(C::btnAngielski).Enabled, false, form_->RunDone});
+                        view_.Of(C::btnAngielski).Enabled, false, form_->State().RunDone});
         // Neither a second press nor the close button does anything while the files are being done.
         form_->btnUpdateClick();
-        if (!form_->RunDone) {
+        if (!form_->State().RunDone) {
             seen.back().MayClose = form_->FormCloseQuery();
             form_->btnZamknijClick();
         }
@@ -285,7 +290,7 @@ TEST_F(MainWindowTest, AClosePressedWhileTheRunFinishesClosesTheWindowOnceTheRun
     bool closedDuringTheRun = false;
     view_.OnMessages = [&] {
         closedDuringTheRun = closedDuringTheRun || view_.Closed;
-        if (form_->RunDone) {
+        if (form_->State().RunDone) {
             EXPECT_FALSE(form_->FormCloseQuery());
             form_->btnZamknijClick();
         }

@@ -31,7 +31,7 @@ class ScriptedSystem final : public UpdateRunSystem {
         Calls.push_back("recognise " + std::to_string(fileIndex) + " " + std::string(path));
         return Files.at(std::string(path));
     }
-    bool RewriteFile(int fileIndex, ByteStringView path) override {
+    bool RewriteFile(int fileIndex, ByteStringView path, LockWait&) override {
         Calls.push_back("rewrite " + std::to_string(fileIndex) + " " + std::string(path));
         if (DuringRewrite) {
             DuringRewrite(fileIndex);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -49,6 +52,7 @@ class RecordingWindow final : public UpdateRunWindow {
         Log.push_back("dialog");
         Dialogs.emplace_back(text);
     }
+    void Pause(std::chrono::milliseconds) override { Log.push_back("pause"); }
 };
 
 ByteString Message(LanguageCode language, int id) {
@@ -258,6 +262,66 @@ TEST_F(UpdateRunTest, KindFourAsksForTheProgramFileWhenTheDirectoryIsNotFound) {
     installed.Install({{"VokarEn.exe", CheckResult::Current}});
     RunUpdate(profile_, found, installed);
     EXPECT_EQ(std::count(found.Log.begin(), found.Log.end(), "open dialog"), 0);
+}
+
+// A program file picked at a drive's root lies in the root itself ("C:\\"), not in whatever folder is current on
+// that drive ("C:").
+TEST_F(UpdateRunTest, AProgramFilePickedAtADriveRootGivesTheRoot) {
+    profile_.ProductKind = 4;
+    system_.Directories.insert("C:\\");
+    system_.Files["C:\\VokarEn.exe"] = CheckResult::Current;
+    window_.ChosenFile = "C:\\VokarEn.exe";
+    Run();
+
+    EXPECT_EQ(system_.Calls, (Events{"lookup", "recognise 1 C:\\VokarEn.exe", "shortcuts C:\\"}));
+    EXPECT_EQ(window_.Text, Message(kEnglish, 274));
+}
+
+// An installer records a full path. One relative to the current folder or drive is damaged data: followed, it
+// would lead to wherever the patcher happens to be started, so it counts as no directory at all.
+TEST_F(UpdateRunTest, OnlyAFullPathInTheRecordCountsAsTheDirectory) {
+    for (const char* recorded : {"Vokarion", ".\\Vokarion", "C:Vokarion", "\\Vokarion", "..\\Vokarion"}) {
+        SCOPED_TRACE(recorded);
+        RecordingWindow window;
+        window.Flags.DisplayLanguage = kEnglish;
+        ScriptedSystem system;
+        system.RecordedDirectory = recorded;
+        system.Directories.insert(recorded);
+        system.Files[std::string(recorded) + "\\VokarEn.exe"] = CheckResult::OutOfDate;
+        RunUpdate(profile_, window, system);
+        EXPECT_EQ(window.Dialogs, (std::vector<ByteString>{Message(kEnglish, 277)}));
+        EXPECT_EQ(system.Calls, (Events{"lookup", "shortcuts " + std::string(recorded)}));
+        EXPECT_EQ(window.Text, Message(kEnglish, 273));
+    }
+    for (const char* recorded : {"D:/Vokarion", "\\\\serwer\\programy\\Vokarion"}) {
+        SCOPED_TRACE(recorded);
+        RecordingWindow window;
+        ScriptedSystem system;
+        system.RecordedDirectory = recorded;
+        system.Directories.insert(recorded);
+        system.Files[std::string(recorded) + "\\VokarEn.exe"] = CheckResult::Current;
+        RunUpdate(profile_, window, system);
+        EXPECT_TRUE(window.Dialogs.empty());
+        EXPECT_EQ(window.Flags.Summary, kSummaryNothingToDo);
+    }
+}
+
+// Whatever escapes a step (here a table without the row asked for, inside a rewrite) ends the run as a failed
+// run: the window is never left with its buttons off.
+TEST_F(UpdateRunTest, AFailureThatEscapesAStepEndsTheRunAsAFailedRun) {
+    Select({1, 9});
+    system_.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
+    system_.DuringRewrite = [](int) { throw std::out_of_range("no such row"); };
+    Run();
+
+    EXPECT_TRUE(window_.Flags.RunDone);
+    EXPECT_FALSE(window_.Flags.RunSucceeded);
+    EXPECT_EQ(window_.Flags.Summary, kSummaryFailed);
+    EXPECT_EQ(window_.Text, Message(kEnglish, 273));
+    EXPECT_TRUE(window_.PushButtonsEnabled);
+    EXPECT_EQ(std::count(window_.Log.begin(), window_.Log.end(), "focus close"), 0);
+    EXPECT_EQ(system_.Calls,
+              (Events{"lookup", "recognise 1 C:\\Vokarion\\VokarEn.exe", "rewrite 1 C:\\Vokarion\\VokarEn.exe"}));
 }
 
 TEST_F(UpdateRunTest, OtherKindsNeverAskForTheProgramFile) {

@@ -20,6 +20,7 @@
 #include "app/MainWindowDesign.h"
 #include "app/untMainPatcher.h"
 #include "app/win32/Win32MainWindow.h"
+#include "app/win32/WindowDpi.h"
 #include "lang/LanguageRules.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/untPytanie.h"
@@ -49,11 +50,12 @@ class FakeSystem final : public UpdateRunSystem {
     bool DirectoryExists(ByteStringView) override { return true; }
     bool FileExists(ByteStringView) override { return true; }
     CheckResult RecogniseFileVersion(int, ByteStringView) override { return Result; }
-    bool RewriteFile(int, ByteStringView) override { return true; }
+    bool RewriteFile(int, ByteStringView, LockWait&) override { return Rewrites; }
     void CreateHelpShortcuts(ByteStringView) override {}
 
     int Runs = 0;
     CheckResult Result = CheckResult::Current;
+    bool Rewrites = true;
     std::function<void()> DuringRun;
 };
 
@@ -334,7 +336,7 @@ TEST_F(MainWindowTest, FlagsShowTheirPressedStateAndTakeClicks) {
     ::SendMessageW(english, BM_CLICK, 0, 0);
     EXPECT_EQ(::SendMessageW(english, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(::SendMessageW(polski, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    EXPECT_EQ(form_->DisplayLanguage, kEnglish);
+    EXPECT_EQ(form_->State().DisplayLanguage, kEnglish);
     EXPECT_EQ(TextOf(Control(C::btnUpdate)), L"Update");
     EXPECT_EQ(TextOf(window_), L"Vokarion Języka Angielskiego - Update");
     // A flag takes no focus: it goes back to the button that had it.
@@ -394,13 +396,27 @@ TEST_F(MainWindowTest, TheUpdateButtonRunsAnUpdateToItsSummary) {
 TEST_F(MainWindowTest, EnterPressesUpdateAndAfterASuccessfulRunFinish) {
     ASSERT_TRUE(Activate(C::btnUpdate));
     PressKey(VK_RETURN);
-    ASSERT_TRUE(PumpUntil([&] { return system_.Runs == 1 && form_->RunDone; }));
+    ASSERT_TRUE(PumpUntil([&] { return system_.Runs == 1 && form_->State().RunDone; }));
     EXPECT_EQ(TextOf(Control(C::lblMain)), win32::WideFromBytes(LookupMessage(kPolish, 274), 1250));
     // The run ends with the focus on btnZamknij, where Enter now finishes.
     ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == Control(C::btnZamknij); }));
     PressKey(VK_RETURN);
     EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(window_); }));
     EXPECT_EQ(system_.Runs, 1);
+}
+
+// Disabling the focused Update button for the run takes the focus away; after a run that fails without a dialog
+// it must be back on Update, where Enter tries again (the real focus: no key goes to the window itself).
+TEST_F(MainWindowTest, AfterAFailedRunTheFocusIsBackOnUpdateWhereEnterTriesAgain) {
+    system_.Result = CheckResult::OutOfDate;
+    system_.Rewrites = false;
+    ASSERT_TRUE(Activate(C::btnUpdate));
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return system_.Runs == 1 && form_->State().RunDone; }));
+    EXPECT_EQ(TextOf(Control(C::lblMain)), win32::WideFromBytes(LookupMessage(kPolish, 273), 1250));
+    ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == Control(C::btnUpdate); }));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(PumpUntil([&] { return system_.Runs == 2; }));
 }
 
 TEST_F(MainWindowTest, TabWalksFromUpdateToFinishAndBack) {

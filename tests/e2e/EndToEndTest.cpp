@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -190,17 +191,43 @@ TEST_F(EndToEnd, ARecordNamingADirectoryThatDoesNotExistCountsAsNotFound) {
     ExpectCompleted(installation_.Run(script));
 }
 
-TEST_F(EndToEnd, AReadOnlyFileIsReportedFailedAndKeptAsItWas) {
+// A failed run gives the focus back to Update, where Enter tries again: once the file may be written, it is.
+TEST_F(EndToEnd, AReadOnlyFileFailsAndEnterTriesAgainOnceItIsWritable) {
     InstallVersion(1);
     fs::permissions(installation_.File(FileNameOfUpdate()),
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     DriverScript script = Started();
-    script.PostClick(C::btnUpdate).ExpectText(C::lblMain, Message(kPolish, 273)).NoDialog();
+    script.PostClick(C::btnUpdate)
+        .ExpectText(C::lblMain, Message(kPolish, 273))
+        .NoDialog()
+        .Expect(C::btnUpdate, "focused")
+        .Writable(InstalledPath())
+        .Key("return")
+        .ExpectText(C::lblMain, Message(kPolish, 272));
     Finished(script);
     ExpectCompleted(installation_.Run(script));
-    EXPECT_TRUE(Installed() == Standin(kFile, 1));
+    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
     EXPECT_EQ(FileNames(installation_.Folder()), std::vector<std::string>{std::string(FileNameOfUpdate())})
-        << "the rewrite left a file behind";
+        << "a rewrite left a file behind";
+}
+
+// An installer records a full path. Followed, the relative "Vokarion" would lead into the folder the patcher
+// was started from, its Downloads folder, and update whatever lies there.
+TEST_F(EndToEnd, ARecordOfARelativeFolderCountsAsNotFound) {
+    const fs::path besideThePatcher = installation_.Downloads() / "Vokarion";
+    fs::create_directories(besideThePatcher);
+    const std::vector<std::uint8_t> old = Standin(kFile, 1);
+    std::ofstream(besideThePatcher / std::string(FileNameOfUpdate()), std::ios::binary)
+        .write(reinterpret_cast<const char*>(old.data()), static_cast<std::streamsize>(old.size()));
+    installation_.Record("hkcu", ThisBuild().ProductIndex, "Vokarion");
+    DriverScript script = Started();
+    script.PostClick(C::btnUpdate)
+        .WaitDialog(Message(kPolish, 277))
+        .Answer()
+        .ExpectText(C::lblMain, Message(kPolish, 273));
+    Finished(script);
+    ExpectCompleted(installation_.Run(script));
+    EXPECT_TRUE(ReadBytes(besideThePatcher / std::string(FileNameOfUpdate())) == old);
 }
 
 TEST_F(EndToEnd, AFileHeldOpenByAnotherProgramIsReportedUnreadable) {

@@ -95,6 +95,9 @@ DriverScript& DriverScript::Start(const std::string& exe) {
 DriverScript& DriverScript::Hold(const std::string& file) {
     return Line("hold " + file);
 }
+DriverScript& DriverScript::Writable(const std::string& file) {
+    return Line("writable " + file);
+}
 DriverScript& DriverScript::Click(MainControl button) {
     return Line(std::string("click ") + MainControlName(button));
 }
@@ -208,11 +211,14 @@ const WindowsPrograms& Programs() {
 Installation::Installation(std::string locale, const fs::path& patcher)
     : prefix_(std::make_unique<WinePrefix>(std::move(locale))) {
     fs::create_directories(Folder());
-    const fs::path downloads = UserFolder(prefix_->DriveC()) / "Downloads";
-    fs::create_directories(downloads);
-    const fs::path downloaded = downloads / patcher.filename();
+    fs::create_directories(Downloads());
+    const fs::path downloaded = Downloads() / patcher.filename();
     fs::copy_file(patcher, downloaded);
     patcher_ = prefix_->WindowsPath(downloaded);
+}
+
+fs::path Installation::Downloads() const {
+    return UserFolder(prefix_->DriveC()) / "Downloads";
 }
 
 fs::path Installation::Folder() const {

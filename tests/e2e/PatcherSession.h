@@ -19,6 +19,7 @@ class DriverScript {
   public:
     DriverScript& Start(const std::string& exe);
     DriverScript& Hold(const std::string& file);
+    DriverScript& Writable(const std::string& file);
     DriverScript& Click(MainControl button);
     DriverScript& PostClick(MainControl button);
     DriverScript& Key(const std::string& key);
@@ -102,8 +103,9 @@ class Installation {
     // Every shell link (.lnk) on drive C:, Start-menu groups included.
     std::vector<std::filesystem::path> Shortcuts() const;
 
-    // The patcher as the user starts it, from the Downloads folder.
+    // The patcher as the user starts it, from the Downloads folder, and that folder.
     std::string Patcher() const { return patcher_; }
+    std::filesystem::path Downloads() const;
     DriverReport Run(const DriverScript& script);
 
   private:

@@ -9,6 +9,7 @@
 // Steps (CONTROL is a component's name, as lblMain or btnUpdate; TEXT is given as hex bytes in code page CP,
 // so that no letter depends on how a command line is converted):
 //   hold PATH                     opens the file without sharing and keeps it open until the script ends
+//   writable PATH                 takes the file's read-only attribute away
 //   start EXE                     starts the patcher and waits for its main window
 //   click CONTROL                 BM_CLICK, returning when the button has handled it
 //   post-click CONTROL            BM_CLICK, returning at once (for a button that starts a run)
@@ -124,6 +125,11 @@ class Session {
         const std::string& verb = words.at(0);
         if (verb == "hold") {
             Hold(Rest(words, 1));
+        } else if (verb == "writable") {
+            if (!::SetFileAttributesW(Wide(Rest(words, 1)).c_str(), FILE_ATTRIBUTE_NORMAL)) {
+                throw StepFailed("cannot make " + Rest(words, 1) + " writable (error " +
+                                 std::to_string(::GetLastError()) + ")");
+            }
         } else if (verb == "start") {
             Start(Rest(words, 1));
         } else if (verb == "click") {
