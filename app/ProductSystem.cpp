@@ -6,6 +6,9 @@
 namespace patcher {
 
 ByteString ProductSystem::FindInstallDir() {
+    if (installDir_) {
+        return *installDir_;
+    }
     return patcher::FindInstallDir(profile_, services_.Records);
 }
 

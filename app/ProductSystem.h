@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <utility>
+
 #include "app/UpdateRun.h"
 #include "engine/UDer.h"
 #include "platform/FileSystem.h"
@@ -22,7 +25,12 @@ class ProductSystem final : public UpdateRunSystem {
         DecoderState& Decoder;  // the program's one decoder, kept for its whole life
     };
 
-    ProductSystem(const ProductProfile& profile, const Services& services) : profile_(profile), services_(services) {}
+    // With `installDir`, the directory is that one, whatever the registry records (the /DIR= of the command
+    // line).
+    ProductSystem(const ProductProfile& profile,
+                  const Services& services,
+                  std::optional<ByteString> installDir = std::nullopt)
+        : profile_(profile), services_(services), installDir_(std::move(installDir)) {}
 
     ByteString FindInstallDir() override;
     bool DirectoryExists(ByteStringView path) override;
@@ -34,6 +42,7 @@ class ProductSystem final : public UpdateRunSystem {
   private:
     const ProductProfile& profile_;
     Services services_;
+    std::optional<ByteString> installDir_;
 };
 
 }  // namespace patcher

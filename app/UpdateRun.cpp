@@ -29,6 +29,7 @@ class Run {
     void Perform() {
         State().RunSucceeded = true;
         State().RunDone = false;
+        State().InstallDirFound = false;
         try {
             window_.SetMainText(Introduction());
             window_.EnablePushButtons(false);
@@ -57,6 +58,7 @@ class Run {
             window_.ShowError(Message(kMessageNoDirectory));
             return installDir;
         }
+        State().InstallDirFound = true;
         if (!IsPathDelimiter(installDir.back())) {
             installDir += '\\';
         }

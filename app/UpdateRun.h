@@ -22,6 +22,8 @@ struct RunState {
     // The summary that the last run ended with (0 before the first run): a later language change shows
     // this message again, in the new language.
     int Summary = 0;
+    // The last run found the installation directory (and so looked at the files).
+    bool InstallDirFound = false;
 };
 
 // What the run needs of the window it runs in. Its pause (LockWait) lets the window handle input while a rewrite

@@ -3,6 +3,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/WindowLanguages.h"
 #include "lang/LanguageRules.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
@@ -100,6 +101,10 @@ void TfrmMainPatcher::AttachDialog(TfrmPytanie& dialog) {
     dialog_ = &dialog;
 }
 
+void TfrmMainPatcher::AttachLog(RunLog& log) {
+    log_ = &log;
+}
+
 void TfrmMainPatcher::Show() {
     FormShow();
     if (view_ != nullptr) {
@@ -128,8 +133,7 @@ void TfrmMainPatcher::FormShow() {
     }
 
     // The window starts in the product's language only under a locale of that language.
-    const LanguageCode detected = detectLanguage_ ? detectLanguage_() : kPolish;
-    SetDisplayLanguage(detected == productLanguage ? detected : kPolish);
+    SetDisplayLanguage(StartingDisplayLanguage(profile_, detectLanguage_ ? detectLanguage_() : kPolish));
 
     if (profile_.ProductKind == 4 || profile_.ProductKind == 5) {
         ShowFlag(C::btnAngielski, false);
@@ -247,6 +251,9 @@ ByteString TfrmMainPatcher::MainText() const {
 }
 
 void TfrmMainPatcher::SetMainText(ByteString text) {
+    if (log_ != nullptr) {
+        log_->MainText(text, state_.DisplayLanguage);
+    }
     SetCaption(C::lblMain, std::move(text));
     Refresh(C::lblMain);
 }
@@ -283,6 +290,9 @@ std::optional<ByteString> TfrmMainPatcher::AskForProgramFile() {
 }
 
 void TfrmMainPatcher::ShowError(ByteStringView text) {
+    if (log_ != nullptr) {
+        log_->Dialog(text, state_.DisplayLanguage);
+    }
     if (dialog_ != nullptr) {
         ShowMessageDialog(*dialog_, view_ != nullptr ? view_->Handle() : NativeWindow{}, text, kDialogOk);
     }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/MainWindowDesign.h"
+#include "app/RunLog.h"
 #include "app/UpdateRun.h"
 #include "common/LanguageCode.h"
 #include "lang/untPytanie.h"
@@ -70,6 +71,8 @@ class TfrmMainPatcher final : public UpdateRunWindow {
 
     void AttachView(MainWindowView& view);
     void AttachDialog(TfrmPytanie& dialog);
+    // The log of /LOG=: the run's lines and messages go there too, in the language shown.
+    void AttachLog(RunLog& log);
 
     // Runs FormShow and makes the window visible.
     void Show();
@@ -125,6 +128,7 @@ class TfrmMainPatcher final : public UpdateRunWindow {
     LanguageDetector detectLanguage_;
     MainWindowView* view_ = nullptr;
     TfrmPytanie* dialog_ = nullptr;
+    RunLog* log_ = nullptr;
     std::array<ControlState, kMainControlCount> controls_;
     RunState state_;
     // The control that had the focus when the run disabled the push buttons.

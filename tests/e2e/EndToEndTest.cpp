@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ExitCodes.h"
 #include "app/MainWindowDesign.h"
 #include "engine/SignatureTables.h"
 #include "engine/VersionTables.h"
@@ -88,8 +89,10 @@ class EndToEnd : public ::testing::Test {
             .Expect(C::btnZamknij, "enabled");
     }
 
-    // Finish ends the program, cleanly.
-    static DriverScript& Finished(DriverScript& script) { return script.PostClick(C::btnZamknij).Exited(); }
+    // Finish ends the program, with the exit code of the last run (or of no run at all).
+    static DriverScript& Finished(DriverScript& script, int exitCode = kExitAllCurrent) {
+        return script.PostClick(C::btnZamknij).Exited(exitCode);
+    }
 
     void ExpectCompleted(const DriverReport& report) { EXPECT_TRUE(report.Completed()) << report.Text; }
 
@@ -135,7 +138,7 @@ TEST_F(EndToEnd, AnUnknownVersionIsNamedWithItsFullPathAndLeftAlone) {
         .Answer()
         .ExpectText(C::lblMain, Message(kPolish, 273))
         .Expect(C::btnUpdate, "enabled");
-    Finished(script);
+    Finished(script, kExitSomeFileFailed);
     const DriverReport report = installation_.Run(script);
     ExpectCompleted(report);
     ASSERT_EQ(report.Dialogs().size(), 1U);
@@ -151,7 +154,7 @@ TEST_F(EndToEnd, AMissingFileIsNamedWithItsFullPath) {
         .WaitDialog(Formatted(kPolish, 278, InstalledPath()))
         .Answer()
         .ExpectText(C::lblMain, Message(kPolish, 273));
-    Finished(script);
+    Finished(script, kExitSomeFileFailed);
     ExpectCompleted(installation_.Run(script));
     EXPECT_FALSE(fs::exists(installation_.File(FileNameOfUpdate()))) << "a file it cannot make was made";
 }
@@ -165,7 +168,7 @@ TEST_F(EndToEnd, WithoutARecordTheDirectoryIsNotFoundAndNoFileIsLookedAt) {
         .Answer()
         .ExpectText(C::lblMain, Message(kPolish, 273))
         .Expect(C::btnUpdate, "enabled");
-    Finished(script);
+    Finished(script, kExitNoInstallDir);
     ExpectCompleted(installation_.Run(script));
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
 }
@@ -187,7 +190,7 @@ TEST_F(EndToEnd, ARecordNamingADirectoryThatDoesNotExistCountsAsNotFound) {
         .WaitDialog(Message(kPolish, 277))
         .Answer()
         .ExpectText(C::lblMain, Message(kPolish, 273));
-    Finished(script);
+    Finished(script, kExitNoInstallDir);
     ExpectCompleted(installation_.Run(script));
 }
 
@@ -225,7 +228,7 @@ TEST_F(EndToEnd, ARecordOfARelativeFolderCountsAsNotFound) {
         .WaitDialog(Message(kPolish, 277))
         .Answer()
         .ExpectText(C::lblMain, Message(kPolish, 273));
-    Finished(script);
+    Finished(script, kExitNoInstallDir);
     ExpectCompleted(installation_.Run(script));
     EXPECT_TRUE(ReadBytes(besideThePatcher / std::string(FileNameOfUpdate())) == old);
 }
@@ -238,7 +241,7 @@ TEST_F(EndToEnd, AFileHeldOpenByAnotherProgramIsReportedUnreadable) {
         .WaitDialog(Formatted(kPolish, 280, InstalledPath()))
         .Answer()
         .ExpectText(C::lblMain, Message(kPolish, 273));
-    Finished(script);
+    Finished(script, kExitSomeFileFailed);
     ExpectCompleted(installation_.Run(script));
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
 }
@@ -254,7 +257,7 @@ TEST_F(EndToEnd, ClosingIsRefusedWhileTheRunWaitsAndAllowedOnceItHasEnded) {
         .Answer()
         .ExpectText(C::lblMain, Message(kPolish, 273))
         .SendClose()
-        .Exited();
+        .Exited(kExitSomeFileFailed);
     ExpectCompleted(installation_.Run(script));
 }
 
@@ -316,7 +319,7 @@ TEST_F(EndToEnd, TheEnglishFlagSwitchesEveryTextAndThePolishOneBack) {
     // The pressed flag goes up and nothing else changes.
     script.Click(C::btnPolski).Expect(C::btnPolski, "up").Expect(C::btnAngielski, "up");
     ExpectTextsIn(script, kPolish);
-    Finished(script);
+    Finished(script, kExitClosedBeforeRun);
     const DriverReport report = installation_.Run(script);
     ExpectCompleted(report);
     ExpectLaidOutAt(report, 0, 96);
@@ -327,7 +330,7 @@ TEST_F(EndToEnd, AtOneAndAHalfTimesTheResolutionEverythingIsOneAndAHalfTimesAsLa
     installation_.SetDpi(144);
     DriverScript script = Started();
     script.Dump(kPolish).Click(C::btnAngielski).Dump(kEnglish);
-    Finished(script);
+    Finished(script, kExitClosedBeforeRun);
     const DriverReport report = installation_.Run(script);
     ExpectCompleted(report);
     ExpectLaidOutAt(report, 0, 144);
@@ -346,7 +349,7 @@ class EndToEndUnderLocale : public EndToEnd, public ::testing::WithParamInterfac
 TEST_P(EndToEndUnderLocale, StartsInPolish) {
     DriverScript script = Started();
     ExpectTextsIn(script, kPolish).Expect(C::btnPolski, "down");
-    Finished(script);
+    Finished(script, kExitClosedBeforeRun);
     ExpectCompleted(installation_.Run(script));
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ExitCodes.h"
 #include "engine/SignatureTables.h"
 #include "engine/VersionTables.h"
 #include "shell/HelpShortcuts.h"
@@ -99,7 +100,7 @@ TEST_F(GermanEdition, StartsInGermanWithTheGermanFlagBesideThePolishOne) {
         .Dump(kGerman)
         .Click(C::btnPolski);  // the pressed Polish flag goes up: the texts stay German
     ExpectWindowTexts(script, kGerman, kUpdateIndex).Click(C::btnNiemiecki);
-    ExpectWindowTexts(script, kGerman, kUpdateIndex).PostClick(C::btnZamknij).Exited();
+    ExpectWindowTexts(script, kGerman, kUpdateIndex).PostClick(C::btnZamknij).Exited(kExitClosedBeforeRun);
     const DriverReport report = installation_.Run(script);
     ASSERT_TRUE(report.Completed()) << report.Text;
     const std::map<std::string, SeenControl> seen = report.Dump();
@@ -154,7 +155,7 @@ TEST_F(GermanEdition, AFileOfAnUnknownVersionIsLeftAloneAndTheOthersAreUpdated) 
         .Answer()
         .ExpectText(C::lblMain, Message(kGerman, 273))
         .PostClick(C::btnZamknij)
-        .Exited();
+        .Exited(kExitSomeFileFailed);
     const DriverReport report = installation_.Run(script);
     ASSERT_TRUE(report.Completed()) << report.Text;
     EXPECT_TRUE(ReadBytes(installation_.File(FileName(kUnknown))) == unknown);

@@ -129,8 +129,8 @@ DriverScript& DriverScript::NoDialog() {
 DriverScript& DriverScript::Dump(LanguageCode language) {
     return Line("dump " + std::to_string(language));
 }
-DriverScript& DriverScript::Exited() {
-    return Line("exited");
+DriverScript& DriverScript::Exited(int exitCode) {
+    return Line("exited " + std::to_string(exitCode));
 }
 
 std::map<std::string, SeenControl> DriverReport::Dump(std::size_t n) const {
@@ -280,6 +280,10 @@ DriverReport Installation::Run(const DriverScript& script) {
                        "--- Wine:\n" + prefix_->Log();
     }
     return report;
+}
+
+int Installation::RunPatcher(const std::vector<std::string>& arguments) {
+    return prefix_->Wine(Downloads() / fs::path(patcher_.substr(patcher_.find_last_of('\\') + 1)), arguments);
 }
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {

@@ -30,7 +30,8 @@ class DriverScript {
     DriverScript& Answer();
     DriverScript& NoDialog();
     DriverScript& Dump(LanguageCode language);
-    DriverScript& Exited();
+    // The patcher has ended with this exit code.
+    DriverScript& Exited(int exitCode = 0);
 
     const std::string& Text() const { return text_; }
 
@@ -107,6 +108,9 @@ class Installation {
     std::string Patcher() const { return patcher_; }
     std::filesystem::path Downloads() const;
     DriverReport Run(const DriverScript& script);
+    // Starts the patcher with these arguments, as a deployment tool would, and waits for it; returns its exit
+    // code.
+    int RunPatcher(const std::vector<std::string>& arguments);
 
   private:
     std::unique_ptr<WinePrefix> prefix_;

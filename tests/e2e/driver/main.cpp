@@ -28,7 +28,8 @@
 //   screenshot PATH               asks whoever runs the driver for a picture of the screen: writes
 //                                 PATH.wanted with the main window's place on the screen ("left top width
 //                                 height") and waits until PATH.taken exists
-//   exited                        waits until the patcher has ended; fails if it has not or ended with an error
+//   exited [CODE]                 waits until the patcher has ended; fails if it has not or ended with another
+//                                 exit code than CODE (0 when not given)
 //
 // Every wait has a deadline. The first step that fails ends the script: the report says which and what was
 // seen instead, and the exit code is 1 (2 for a script that cannot be read).
@@ -164,7 +165,7 @@ class Session {
         } else if (verb == "screenshot") {
             Screenshot(Rest(words, 1));
         } else if (verb == "exited") {
-            Exited();
+            Exited(words.size() > 1 ? static_cast<DWORD>(std::stoul(words[1])) : 0);
         } else {
             throw std::invalid_argument("unknown step " + verb);
         }
@@ -355,14 +356,15 @@ class Session {
         WaitFor([&] { return std::filesystem::exists(taken); }, [] { return std::string("no picture taken"); });
     }
 
-    void Exited() {
+    void Exited(DWORD expected) {
         WaitFor([&] { return ::WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0; },
                 [] { return std::string("the patcher still running"); });
         DWORD code = 0;
         ::GetExitCodeProcess(process_.Get(), &code);
         report_ << "exit code=" << code << '\n';
-        if (code != 0) {
-            throw StepFailed("the patcher ended with exit code " + std::to_string(code));
+        if (code != expected) {
+            throw StepFailed("the patcher ended with exit code " + std::to_string(code) + ", not " +
+                             std::to_string(expected));
         }
     }
 

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/UpdateRun.h"
+
+namespace patcher {
+
+// What the patcher's process tells whoever started it (a deployment tool, a logon script).
+inline constexpr int kExitAllCurrent = 0;       // every selected file is now current (summary 272 or 274)
+inline constexpr int kExitSomeFileFailed = 1;   // the product folder was found, but some file was not updated
+inline constexpr int kExitNoInstallDir = 2;     // the product folder was not found; nothing was written
+inline constexpr int kExitBadCommandLine = 3;   // the command line was not understood, or the log cannot be
+                                                // written; nothing was done
+inline constexpr int kExitClosedBeforeRun = 4;  // the window was closed before any run
+
+// The exit code of the last run as the state tells it.
+inline int ExitCodeOf(const RunState& state) {
+    if (!state.RunDone) {
+        return kExitClosedBeforeRun;
+    }
+    if (state.RunSucceeded) {
+        return kExitAllCurrent;
+    }
+    return state.InstallDirFound ? kExitSomeFileFailed : kExitNoInstallDir;
+}
+
+}  // namespace patcher

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <memory>
+
+#include "common/ByteString.h"
+#include "platform/LogFile.h"
+
+namespace patcher {
+
+// Opens the file at path (created when absent) to append lines to, while other programs may read it and
+// append too. Throws PlatformError when it cannot be opened so.
+std::unique_ptr<LogFile> OpenLogFile(ByteStringView path);
+
+}  // namespace patcher
