@@ -94,6 +94,15 @@ class EndToEnd : public ::testing::Test {
         return script.PostClick(C::btnZamknij).Exited(exitCode);
     }
 
+    // Update finds no directory: the dialog says so, the run fails, and Finish ends the program with 2.
+    static DriverScript& DirectoryNotFound(DriverScript& script) {
+        script.PostClick(C::btnUpdate)
+            .WaitDialog(Message(kPolish, 277))
+            .Answer()
+            .ExpectText(C::lblMain, Message(kPolish, 273));
+        return Finished(script, kExitNoInstallDir);
+    }
+
     void ExpectCompleted(const DriverReport& report) { EXPECT_TRUE(report.Completed()) << report.Text; }
 
     Installation installation_;
@@ -186,11 +195,7 @@ TEST_F(EndToEnd, ARecordInTheLocalMachineHiveOnlyIsFound) {
 TEST_F(EndToEnd, ARecordNamingADirectoryThatDoesNotExistCountsAsNotFound) {
     installation_.Record("hkcu", ThisBuild().ProductIndex, "C:\\Program Files (x86)\\Vokarion Uninstalled\\");
     DriverScript script = Started();
-    script.PostClick(C::btnUpdate)
-        .WaitDialog(Message(kPolish, 277))
-        .Answer()
-        .ExpectText(C::lblMain, Message(kPolish, 273));
-    Finished(script, kExitNoInstallDir);
+    DirectoryNotFound(script);
     ExpectCompleted(installation_.Run(script));
 }
 
@@ -224,11 +229,7 @@ TEST_F(EndToEnd, ARecordOfARelativeFolderCountsAsNotFound) {
         .write(reinterpret_cast<const char*>(old.data()), static_cast<std::streamsize>(old.size()));
     installation_.Record("hkcu", ThisBuild().ProductIndex, "Vokarion");
     DriverScript script = Started();
-    script.PostClick(C::btnUpdate)
-        .WaitDialog(Message(kPolish, 277))
-        .Answer()
-        .ExpectText(C::lblMain, Message(kPolish, 273));
-    Finished(script, kExitNoInstallDir);
+    DirectoryNotFound(script);
     ExpectCompleted(installation_.Run(script));
     EXPECT_TRUE(ReadBytes(besideThePatcher / std::string(FileNameOfUpdate())) == old);
 }
