@@ -445,8 +445,8 @@ TEST(ReplaceFolder, PutsExactlyTheNewFilesInPlaceOrLeavesTheOldOnes) {
     EXPECT_EQ(Listing(folder), (std::set<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"out"});
 
-    ReplaceFile(dir.Path() / "names.cmake", {9});
-    ReplaceFile(dir.Path() / "names.cmake", {10});
+    ReplaceFile(dir.Path() / "names.cmake", Bytes{9});
+    ReplaceFile(dir.Path() / "names.cmake", Bytes{10});
     EXPECT_EQ(ReadBytes(dir.Path() / "names.cmake"), Bytes{10});
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"names.cmake", "out"}));
 }

@@ -1,9 +1,13 @@
 #include <cstdint>
 #include <cstdio>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/InputFiles.h"
+#include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchBuild.h"
 #include "tools/patchkit/PatchSources.h"
@@ -46,7 +50,10 @@ int RunDescribe(const Arguments& arguments) {
         throw UsageError{"takes a description and the file to write"};
     }
     const std::string text = RenderPatchCmake(ReadPatchDescription(arguments[0]));
-    ReplaceFile(arguments[1], std::vector<std::uint8_t>(text.begin(), text.end()));
+    if (SameFile(arguments[0], arguments[1])) {
+        throw std::runtime_error(Quoted(arguments[1]) + " is the description itself, which writing it would destroy");
+    }
+    ReplaceFile(arguments[1], std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     return 0;
 }
 
