@@ -210,7 +210,8 @@ TEST(PatchBuild, RefusesBuildsThatNoSamplesTellApartAndLeadingSamplesOutOfPlace)
 
     release.Add("10/1/help.chm", Noise(30, 1));
     EXPECT_EQ(release.Refusal(kTinyDescription),
-              "patch.toml:8: file 10 version 1: too few bytes to take 50 distinct samples from");
+              "patch.toml:8: file 10 version 1: \"10/1/help.chm\" (30 bytes): too few bytes to take 50 distinct "
+              "samples from");
     EXPECT_FALSE(fs::exists(release.Out()));
 }
 
@@ -234,7 +235,27 @@ TEST(PatchBuild, RefusesTablesThatAChangeOfOneSampledByteWouldFool) {
         fifty += (i == 1 ? "" : ", ") + std::to_string(i * 20);
     }
     EXPECT_EQ(release.Refusal(Replaced(kTinyDescription, "Versions", fifty + "]\nVersions")),
-              "patch.toml:10: file 10 version 2: its samples cannot tell it from version 1");
+              "patch.toml:10: file 10 version 2: \"10/2/help.chm\" (3000 bytes): its samples cannot tell it from "
+              "version 1");
+}
+
+// A resource table that names one resource for two files (only a test can give one) makes the packed data of
+// file 8 that of file 10: the check of tables against packed data refuses what would be a broken patcher.
+TEST(PatchBuild, RefusesABuildWhoseTablesAndPackedDataDisagree) {
+    TinyRelease release;
+    release.Add("8/1/program.exe", Noise(5000, 8));
+    const std::string description =
+        Replaced(kTinyDescription, "[10]", "[8, 10]") + "[File.8]\nVersions = [\"8/1/program.exe\"]\n";
+    std::array<ByteStringView, 24> names{};
+    std::copy(ResourceNameTable.begin(), ResourceNameTable.end(), names.begin());
+    names[2 * (8 - 1)] = names[2 * (10 - 1)];
+    names[2 * (8 - 1) + 1] = "";
+    BuildOptions options = Greedy();
+    options.ResourceNames = names;
+    EXPECT_EQ(release.Refusal(description, options),
+              "patch.toml:12: the generated tables and the packed data disagree: the slots of file 8 unpack to 3100 "
+              "bytes that are not \"8/1/program.exe\"; nothing was written");
+    EXPECT_FALSE(fs::exists(release.Out()));
 }
 
 TEST(PatchBuild, ARefusedBuildLeavesAnEarlierOutputAsItWas) {

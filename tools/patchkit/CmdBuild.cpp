@@ -34,7 +34,13 @@ int RunBuild(const Arguments& arguments) {
                 figures.Verification, static_cast<unsigned long long>(figures.ChangedSamplesRefused));
     std::printf("%-13s %7.2f s  %zu slots, %s parse\n", "packing", figures.Packing, figures.Slots.size(),
                 options.Method == packer::ParseMethod::Greedy ? "greedy" : "optimal");
-    std::printf("%-13s %7.2f s  %d files into %s\n", "writing", figures.Writing, figures.FilesWritten, rest[2].c_str());
+    std::printf("%-13s %7.2f s  tables, digests and packed data agree: each slot pair gives its newest build\n",
+                "checking", figures.Checking);
+    std::printf("%-13s %7.2f s  %d files into %s\n", "writing", figures.Writing, figures.FilesWritten,
+                Shown(rest[2]).c_str());
+    std::printf(
+        "%-13s %7.2f s\n", "total",
+        figures.Reading + figures.Tables + figures.Verification + figures.Packing + figures.Checking + figures.Writing);
     std::printf("%-13s %10s %10s %7s\n", "slot", "bytes", "packed", "ratio");
     for (const SlotFigures& slot : figures.Slots) {
         std::printf("%-13s %10zu %10zu %6.1f%%\n", slot.Name.c_str(), slot.Size, slot.PackedSize,

@@ -9,6 +9,7 @@
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/OutputFolder.h"
+#include "tools/patchkit/PatchSources.h"
 
 namespace patcher::patchkit {
 
@@ -19,6 +20,11 @@ int RunGlyphs(const Arguments& arguments) {
         throw UsageError{"takes the directory to write into"};
     }
     const std::filesystem::path dir = FolderPath(arguments[0]);
+    try {
+        CheckScriptPath(dir.generic_string());
+    } catch (const std::invalid_argument& refusal) {
+        throw std::runtime_error("the folder " + Quoted(arguments[0]) + " " + refusal.what());
+    }
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (error) {
