@@ -73,9 +73,14 @@ TEST(PatchDescription, ReadsTheProfileTheBuildsAndTheirLeadingSamples) {
     EXPECT_EQ(program.Builds[2].Line, 9);
     EXPECT_EQ(description.FindFile(10)->Builds.at(0).Leading, std::vector<std::int32_t>{});
     EXPECT_EQ(description.FindFile(9), nullptr);
+    EXPECT_FALSE(program.FirstSlotBytes.has_value());
 
-    // A header that writes the index with leading zeros: the number counts.
-    EXPECT_EQ(ParsePatchDescription(WithLine(6, "[File.008]"), "d/x.toml").Files.at(0).FileIndex, 8);
+    // A split of its own, and a header that writes the index with leading zeros: the number counts.
+    const PatchDescription split =
+        ParsePatchDescription(WithLine(6, "[File.008]\nFirstSlotBytes = 1_500_000"), "d/x.toml");
+    EXPECT_EQ(split.Files.at(0).FileIndex, 8);
+    EXPECT_EQ(split.Files.at(0).FirstSlotBytes, 1500000);
+    EXPECT_EQ(split.Files.at(0).FirstSlotLine, 7);
 }
 
 TEST(PatchDescription, RefusesWrongKeysTypesAndRangesNamingTheLine) {
@@ -102,7 +107,12 @@ TEST(PatchDescription, RefusesWrongKeysTypesAndRangesNamingTheLine) {
         {WithLine(10, "[File.13]"), "d/x.toml:10: File.13: file indices go from 1 to 12"},
         {WithLine(10, "[File.x]"), "d/x.toml:10: File.x: file indices go from 1 to 12"},
         {WithLine(7, "Leading = [0]\nColour = 2"),
-         "d/x.toml:8: file 8: unknown key \"Colour\" (a file holds Leading and Versions)"},
+         "d/x.toml:8: file 8: unknown key \"Colour\" (a file holds Leading, Versions and FirstSlotBytes)"},
+        {WithLine(7, "FirstSlotBytes = 0"), "d/x.toml:7: file 8: FirstSlotBytes must be from 1 to 2097152, not 0"},
+        {WithLine(7, "FirstSlotBytes = 2097153"),
+         "d/x.toml:7: file 8: FirstSlotBytes must be from 1 to 2097152, not 2097153"},
+        {WithLine(7, "FirstSlotBytes = \"1000000\""),
+         "d/x.toml:7: file 8: FirstSlotBytes must be a whole number from 1 to 2097152, not a string"},
         {WithLine(11, "Version = [\"10/1/b.chm\"]"), "d/x.toml:11: file 10: unknown key \"Version\""},
         {WithLine(11, "Versions = []"), "d/x.toml:11: file 10: Versions lists no build"},
         {WithLine(11,

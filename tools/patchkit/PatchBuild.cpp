@@ -157,10 +157,55 @@ const LoadedFile& FileOf(const std::vector<LoadedFile>& files, int fileIndex) {
                          [&](const LoadedFile& f) { return f.Described->FileIndex == fileIndex; });
 }
 
+// A split that a description gives fits its file: its row has two slots, and slot 2 keeps 1 to UnpackCapacity
+// bytes of the newest build.
+void CheckGivenSplits(const PatchDescription& description,
+                      const std::vector<LoadedFile>& files,
+                      const BuildOptions& options) {
+    for (const LoadedFile& file : files) {
+        const DescribedFile& described = *file.Described;
+        if (!described.FirstSlotBytes) {
+            continue;
+        }
+        const auto [first, second] = SlotNames(options, described.FileIndex);
+        const std::string given = "file " + std::to_string(described.FileIndex) +
+                                  ": FirstSlotBytes = " + std::to_string(*described.FirstSlotBytes);
+        if (second.empty()) {
+            Refuse(description, described.FirstSlotLine,
+                   given + " splits the file over two slots, but its row has one" +
+                       (first.empty() ? std::string() : " (" + ByteString(first) + ")"));
+        }
+        const LoadedBuild& newest = file.Newest();
+        const std::size_t size = newest.Bytes.size();
+        const auto split = static_cast<std::size_t>(*described.FirstSlotBytes);
+        const std::string slot2 = "slot 2 (" + ByteString(second) + ")";
+        if (split >= size) {
+            Refuse(description, described.FirstSlotLine,
+                   given + " leaves nothing for " + slot2 + " of the " + std::to_string(size) + " bytes of " +
+                       PathOf(newest) + ", the newest build");
+        }
+        if (size - split > static_cast<std::size_t>(UnpackCapacity)) {
+            Refuse(description, described.FirstSlotLine,
+                   given + " leaves " + std::to_string(size - split) + " bytes of the " + std::to_string(size) +
+                       " of " + PathOf(newest) + " for " + slot2 + ", more than the " + std::to_string(UnpackCapacity) +
+                       " bytes that a slot unpacks to");
+        }
+    }
+}
+
+// How slot 1 of a file's row is filled: as the description says, else by the default split.
+std::optional<std::size_t> GivenSplit(const LoadedFile& file) {
+    if (!file.Described->FirstSlotBytes) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(*file.Described->FirstSlotBytes);
+}
+
 // Every selected file has a name in slot 1 of its row, and its new content fits the row's slots.
 void CheckSlots(const PatchDescription& description,
                 const std::vector<LoadedFile>& files,
                 const BuildOptions& options) {
+    CheckGivenSplits(description, files, options);
     for (std::size_t s = 0; s < description.SelectedFiles.size(); ++s) {
         const int fileIndex = description.SelectedFiles[s];
         const auto [first, second] = SlotNames(options, fileIndex);
@@ -171,7 +216,7 @@ void CheckSlots(const PatchDescription& description,
         }
         const LoadedFile& file = FileOf(files, fileIndex);
         const LoadedBuild& newest = file.Newest();
-        const auto parts = standin::SplitOverSlots(newest.Bytes, !second.empty());
+        const auto parts = standin::SplitOverSlots(newest.Bytes, !second.empty(), GivenSplit(file));
         const std::string has =
             Label(file, newest) + PathOf(newest) + " has " + std::to_string(newest.Bytes.size()) + " bytes, ";
         for (std::size_t slot = 0; slot < parts.size(); ++slot) {
@@ -350,7 +395,7 @@ std::vector<standin::PackedResource> PackSlots(const PatchDescription& descripti
         const auto [first, second] = SlotNames(options, fileIndex);
         try {
             for (standin::PackedResource& slot :
-                 standin::PackFileResources(file.Newest().Bytes, first, second, options.Method)) {
+                 standin::PackFileResources(file.Newest().Bytes, first, second, options.Method, GivenSplit(file))) {
                 figures.Slots.push_back({slot.Name, slot.UnpackedSize, slot.Packed.size()});
                 slots.push_back(std::move(slot));
             }

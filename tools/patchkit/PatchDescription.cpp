@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "engine/SignatureTables.h"
+#include "engine/UDer.h"
 #include "engine/VersionTables.h"
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
@@ -428,7 +429,8 @@ class Reader {
         if (table == nullptr) {
             Fail(LineOf(node), prefix + "must be a table, not " + TypeName(node.type()));
         }
-        OnlyKeys(*table, {"Leading", "Versions"}, prefix, "a file holds Leading and Versions");
+        OnlyKeys(*table, {"Leading", "Versions", "FirstSlotBytes"}, prefix,
+                 "a file holds Leading, Versions and FirstSlotBytes");
         DescribedBuild defaults;
         if (const toml::node* leading = table->get("Leading")) {
             ReadLeading(*leading, prefix, defaults);
@@ -445,7 +447,12 @@ class Reader {
             Fail(LineOf(*versionsNode), prefix + "Versions lists " + std::to_string(versions.size()) +
                                             " builds; a file has at most 11 versions");
         }
-        DescribedFile file{fileIndex, {}, line};
+        DescribedFile file{fileIndex, {}, line, std::nullopt, 0};
+        if (const toml::node* split = table->get("FirstSlotBytes")) {
+            file.FirstSlotBytes =
+                static_cast<std::int32_t>(Integer(*split, prefix + "FirstSlotBytes", 1, UnpackCapacity));
+            file.FirstSlotLine = LineOf(*split);
+        }
         for (const toml::node& element : versions) {
             const int previous = file.Builds.empty() ? 0 : file.Builds.back().Version;
             file.Builds.push_back(ReadBuild(fileIndex, element, previous, defaults));

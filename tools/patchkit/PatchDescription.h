@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -27,6 +28,10 @@ struct DescribedFile {
     int FileIndex = 0;
     std::vector<DescribedBuild> Builds;  // oldest first; the last is the new content that the update brings
     int Line = 0;
+    // On a row of two slots: how many bytes of the new content slot 1 takes (slot 2 the rest). Without it
+    // the build chooses (see standin::DefaultFirstSlotBytes).
+    std::optional<std::int32_t> FirstSlotBytes;
+    int FirstSlotLine = 0;
 };
 
 struct PatchDescription {
