@@ -13,7 +13,10 @@ namespace patcher::patchkit {
 namespace {
 
 constexpr Command kCommands[] = {
-    {"standin", "standin DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>", RunStandin},
+    {"standin",
+     "standin [--grown] DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>; "
+     "--grown: VokarDe.exe grown to 11 builds of 3.5 to 4 MiB",
+     RunStandin},
     {"build",
      "build [--greedy] DESCRIPTION RELEASE-DIR OUTDIR  - the tables, profile, packed data and Patch.cmake of "
      "a patcher, verified",
