@@ -202,6 +202,14 @@ TEST(PatchDescription, RefusesTooDeepNotAsciiAndTooLargeTextBeforeReadingIt) {
     EXPECT_EQ(shapeRefusal("a = 1\nb\xD1\x9E = 2\n"),
               "d/x.toml:2: the byte 0xD1 stands outside a string and a comment, where a description holds ASCII "
               "alone");
+    // A quote after a value starts no string; nor may a letter that is not ASCII follow a backslash, also past
+    // the blanks of a line-ending backslash.
+    EXPECT_EQ(shapeRefusal("a = 2'\xC3\xBC'\n").rfind("d/x.toml:1: the byte 0xC3 stands outside a string", 0), 0u);
+    // A bare value reaches to the next blank, bracket, brace, comma or comment, over quotes and brackets.
+    EXPECT_EQ(shapeRefusal("a = 5[\"\xC3\xBC\"]\n").rfind("d/x.toml:1: the byte 0xC3 stands outside", 0), 0u);
+    EXPECT_EQ(shapeRefusal("a = [1,\"\xC3\xBC\"] # \xC3\xBC\nb = { c = true, d = '\xC3\xBC' }\n"), "(accepted)");
+    EXPECT_EQ(shapeRefusal("a = \"\"\"x\\ \n \xC3\xBC\"\"\"\n"),
+              "d/x.toml:2: the byte 0xC3 follows a backslash in a string, where TOML allows only an escape");
 
     std::string large = "a = 1\n#";
     large.resize(kMaxDescriptionBytes, 'x');

@@ -56,10 +56,14 @@ int LineOf(const toml::key& key) {
 // key and each array or inline table. Text that is not TOML is measured as far as it goes; the reader
 // refuses it afterwards.
 //
-// It also finds the first byte outside a string or a comment that is not ASCII: TOML allows none there, and
-// the TOML reader, looking for whitespace among such characters, reaches a place that its authors marked as
+// It also finds the first byte that is not ASCII outside a string or a comment, or right after a backslash
+// in a string (past the spaces and line breaks of a line-ending backslash): TOML allows none there, and the
+// TOML reader, looking for whitespace among such characters, reaches a place that its authors marked as
 // unreachable for some of them (U+00A1 to U+0499, say): behaviour without definition, never to be left to
-// chance on a maintainer's typo.
+// chance on a maintainer's typo. A quote starts a string only where TOML lets one start (a part of a key, a
+// value); elsewhere, as in a value 2'x', it is a stray character. And a bare value (a number, a date, true)
+// is checked as the reader scans it, up to the next blank, bracket, brace, comma or "#", over quotes and
+// brackets alike.
 class ShapeScanner {
   public:
     explicit ShapeScanner(std::string_view text) : text_(text) {}
@@ -80,9 +84,11 @@ class ShapeScanner {
         } catch (const NotAscii& found) {
             char byte[8];
             std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned>(found.Byte));
-            return Problem{line_, std::string("the byte ") + byte +
-                                      " stands outside a string and a comment, where a description holds ASCII "
-                                      "alone"};
+            return Problem{
+                line_, std::string("the byte ") + byte +
+                           (found.AfterBackslash ? " follows a backslash in a string, where TOML allows only an escape"
+                                                 : " stands outside a string and a comment, where a description holds "
+                                                   "ASCII alone")};
         }
         return std::nullopt;
     }
@@ -91,6 +97,7 @@ class ShapeScanner {
     struct TooDeep {};
     struct NotAscii {
         unsigned char Byte;
+        bool AfterBackslash;
     };
     struct Frame {
         bool Table;  // an inline table, whose keys count; else an array
@@ -105,12 +112,41 @@ class ShapeScanner {
             ++line_;
         }
     }
-    // A step over a byte outside strings and comments.
+    static bool IsAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+    static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+    // What ends a bare value for the TOML reader: whitespace, a closing bracket or brace, a comma, a comment.
+    static bool EndsBareValue(char c) {
+        return c == ' ' || (c >= '\t' && c <= '\r') || c == ']' || c == '}' || c == ',' || c == '#';
+    }
+
+    // A step over a byte outside strings and comments. Blanks keep the place one where a string may start;
+    // anything else makes it one where none may.
     void StepOutside() {
-        if (static_cast<unsigned char>(Peek()) >= 0x80) {
-            throw NotAscii{static_cast<unsigned char>(Peek())};
+        const char c = Peek();
+        if (!IsAscii(c)) {
+            throw NotAscii{static_cast<unsigned char>(c), false};
+        }
+        if (!IsBlank(c)) {
+            stringMayStart_ = false;
+        }
+        if (EndsBareValue(c)) {
+            inBareValue_ = false;
         }
         Step();
+    }
+
+    // A bare value from its first byte, as far as the TOML reader scans it.
+    void CheckBareValue() {
+        std::size_t ahead = 0;
+        while (at_ + ahead < text_.size() && !EndsBareValue(Peek(ahead))) {
+            if (!IsAscii(Peek(ahead))) {
+                at_ += ahead;  // no line break lies on the way
+                throw NotAscii{static_cast<unsigned char>(Peek()), false};
+            }
+            ++ahead;
+        }
+        inBareValue_ = true;
     }
     void Deepen(int& counter, int by) {
         counter += by;
@@ -139,6 +175,18 @@ class ShapeScanner {
             const char c = Peek();
             if (c == '\\' && quote == '"') {
                 Step();
+                // The first byte after the backslash, or after the blanks of a line-ending backslash.
+                std::size_t ahead = 0;
+                while (Peek(ahead) == ' ' || Peek(ahead) == '\t' ||
+                       (multiLine && (Peek(ahead) == '\r' || Peek(ahead) == '\n'))) {
+                    ++ahead;
+                }
+                if (at_ + ahead < text_.size() && !IsAscii(Peek(ahead))) {
+                    while (ahead-- > 0) {
+                        Step();
+                    }
+                    throw NotAscii{static_cast<unsigned char>(Peek()), true};
+                }
                 if (!AtEnd()) {
                     Step();
                 }
@@ -177,14 +225,18 @@ class ShapeScanner {
         header_ = 0;
         key_ = 0;
         Deepen(header_, 2);
+        stringMayStart_ = true;
         while (!AtEnd() && Peek() != ']' && Peek() != '\n') {
-            if (Peek() == '"' || Peek() == '\'') {
+            if ((Peek() == '"' || Peek() == '\'') && stringMayStart_) {
                 SkipString();
+                stringMayStart_ = false;
             } else {
-                if (Peek() == '.') {
+                const bool dot = Peek() == '.';
+                if (dot) {
                     Deepen(header_, 2);
                 }
                 StepOutside();
+                stringMayStart_ = stringMayStart_ || dot;
             }
         }
         // The rest of the line (the closing brackets, a comment) holds no nesting.
@@ -204,13 +256,14 @@ class ShapeScanner {
         Mode mode = Mode::Statement;
         while (!AtEnd()) {
             const char c = Peek();
-            if (c == '"' || c == '\'') {
+            if ((c == '"' || c == '\'') && (mode == Mode::Statement || stringMayStart_)) {
                 if (mode == Mode::Statement) {
                     mode = Mode::Key;
                     key_ = 0;
                     Deepen(key_, 1);
                 }
                 SkipString();
+                stringMayStart_ = false;
                 continue;
             }
             if (c == '#') {
@@ -245,6 +298,9 @@ class ShapeScanner {
                     }
                     break;
                 case Mode::Value:
+                    if (!inBareValue_ && !EndsBareValue(c) && c != '[' && c != '{') {
+                        CheckBareValue();
+                    }
                     if (c == '[') {
                         frames_.push_back({false, 0});
                         Deepen(nested_, 1);
@@ -265,6 +321,11 @@ class ShapeScanner {
                     break;
             }
             StepOutside();
+            // A part of a key starts after a dot, a value after "=", "[" or ",", a key after "{" or ",".
+            if ((c == '.' && mode == Mode::Key) ||
+                (mode != Mode::Statement && (c == '=' || c == '[' || c == '{' || c == ','))) {
+                stringMayStart_ = true;
+            }
         }
     }
 
@@ -281,6 +342,8 @@ class ShapeScanner {
     int key_ = 0;     // the key of the current top-level statement
     int nested_ = 0;  // the open arrays and inline tables, with the keys being read in them
     std::vector<Frame> frames_;
+    bool stringMayStart_ = false;  // whether a quote here starts a string (a statement's start aside)
+    bool inBareValue_ = false;     // whether the bytes from here to the bare value's end are checked
 };
 
 // A file index as a header writes it: decimal digits, leading zeros allowed, compared as a number.

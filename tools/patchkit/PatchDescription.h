@@ -69,11 +69,12 @@ class DescriptionError : public std::runtime_error {
 };
 
 // What is checked before the TOML reader sees a text: its size, how deeply it nests, and that it holds ASCII
-// alone outside strings and comments (as TOML requires; the reader's handling of other characters there
-// has no defined behaviour). The reader recurses over nested tables, and a description nested tens of
-// thousands of levels deep ("[a.a.a...]", a dotted key, arrays in arrays) would overflow its stack. The
-// count errs upwards: each part of a table header counts 2 (it may be an array of tables and a table in
-// it), each part of a key 1, and each array and inline table 1. Throws DescriptionError naming the line.
+// alone outside strings and comments and after a backslash in a string (as TOML requires; the reader's
+// handling of other characters there has no defined behaviour). The reader recurses over nested tables,
+// and a description nested tens of thousands of levels deep ("[a.a.a...]", a dotted key, arrays in
+// arrays) would overflow its stack. The count errs upwards: each part of a table header counts 2 (it may
+// be an array of tables and a table in it), each part of a key 1, and each array and inline table 1.
+// Throws DescriptionError naming the line.
 void CheckDescriptionShape(std::string_view text, const std::string& source);
 
 // Reads and checks a description: only a regular file (not a FIFO or a device) of at most
