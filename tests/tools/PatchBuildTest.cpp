@@ -164,15 +164,15 @@ TEST(PatchBuild, RefusesNewContentThatItsSlotsCannotHold) {
               "patch.toml:9: file 10 version 2: \"10/2/help.chm\" has 2097153 bytes, too many for its row's one "
               "slot: slot 1 (PVOKARDE2HS) would hold 2097153, more than the 2097152 bytes that a slot unpacks to");
 
-    // File 8's row has two slots: the first takes 1,000,000 bytes, the second the rest.
+    // File 8's row has two slots, which hold 2 * 2,097,152 bytes at most; and each must hold a byte.
     const std::string program = Replaced(Replaced(kTinyDescription, "[10]", "[8]"), "[File.10]", "[File.8]");
-    release.Add("10/2/help.chm", Noise(1000000 + UnpackCapacity + 1, 2));
+    release.Add("10/2/help.chm", Noise(2 * UnpackCapacity + 1, 2));
     EXPECT_EQ(release.Refusal(program),
-              "patch.toml:9: file 8 version 2: \"10/2/help.chm\" has 3097153 bytes, too many for its row's two "
+              "patch.toml:9: file 8 version 2: \"10/2/help.chm\" has 4194305 bytes, too many for its row's two "
               "slots: slot 2 (PVOKARDE2B) would hold 2097153, more than the 2097152 bytes that a slot unpacks to");
-    release.Add("10/2/help.chm", Noise(1000000, 2));
+    release.Add("10/2/help.chm", {0x4D});
     EXPECT_EQ(release.Refusal(program),
-              "patch.toml:9: file 8 version 2: \"10/2/help.chm\" has 1000000 bytes, too few for its row's two "
+              "patch.toml:9: file 8 version 2: \"10/2/help.chm\" has 1 bytes, too few for its row's two "
               "slots: slot 2 (PVOKARDE2B) would be empty");
 
     // A selected file whose row names no resource could never be rewritten.
@@ -210,7 +210,8 @@ TEST(PatchBuild, RefusesBuildsThatNoSamplesTellApartAndLeadingSamplesOutOfPlace)
 
     release.Add("10/1/help.chm", Noise(30, 1));
     EXPECT_EQ(release.Refusal(kTinyDescription),
-              "patch.toml:8: file 10 version 1: too few bytes to take 50 distinct samples from");
+              "patch.toml:8: file 10 version 1: \"10/1/help.chm\" (30 bytes): too few bytes to take 50 distinct "
+              "samples from");
     EXPECT_FALSE(fs::exists(release.Out()));
 }
 
@@ -234,7 +235,70 @@ TEST(PatchBuild, RefusesTablesThatAChangeOfOneSampledByteWouldFool) {
         fifty += (i == 1 ? "" : ", ") + std::to_string(i * 20);
     }
     EXPECT_EQ(release.Refusal(Replaced(kTinyDescription, "Versions", fifty + "]\nVersions")),
-              "patch.toml:10: file 10 version 2: its samples cannot tell it from version 1");
+              "patch.toml:10: file 10 version 2: \"10/2/help.chm\" (3000 bytes): its samples cannot tell it from "
+              "version 1");
+}
+
+// File 8's row has two slots. A file of more than 1,000,000 + 2,097,152 bytes is split in the middle, so that
+// both slots hold it up to 4 MiB; a description may give the split itself; a small one is halved too.
+TEST(PatchBuild, SplitsANewBuildOverTwoSlotsWhereBothHoldIt) {
+    TinyRelease release;
+    const auto described = [](const std::string& file) {
+        return Replaced(Replaced(Replaced(kTinyDescription, "[10]", "[8]"), "[File.10]", "[File.8]\n" + file),
+                        "UpdateIndex = 10", "UpdateIndex = 8");
+    };
+    // The slots of file 8 as unpacked, and their sizes as the build reports them.
+    const auto built = [&](const std::string& description, const Bytes& newest) {
+        const BuildFigures figures =
+            BuildPatch(release.Describe(description), release.Release(), release.Out(), Greedy());
+        std::vector<std::size_t> sizes;
+        Bytes content;
+        DecoderState decoder;
+        for (const SlotFigures& slot : figures.Slots) {
+            sizes.push_back(slot.Size);
+            const auto unpacked = Unpack(decoder, ReadBytes(release.Out() / (slot.Name + ".packed")));
+            content.insert(content.end(), unpacked.begin(), unpacked.end());
+        }
+        EXPECT_TRUE(content == newest);
+        return sizes;
+    };
+
+    const Bytes largest = Noise(2 * UnpackCapacity, 3);
+    release.Add("10/2/help.chm", largest);
+    EXPECT_EQ(built(described(""), largest), (std::vector<std::size_t>{2097152, 2097152}));
+    EXPECT_EQ(release.Refusal(described("FirstSlotBytes = 1000")),
+              "patch.toml:7: file 8: FirstSlotBytes = 1000 leaves 4193304 bytes of the 4194304 of \"10/2/help.chm\" "
+              "for slot 2 (PVOKARDE2B), more than the 2097152 bytes that a slot unpacks to");
+
+    const Bytes small = Noise(30000, 4);
+    release.Add("10/2/help.chm", small);
+    EXPECT_EQ(built(described(""), small), (std::vector<std::size_t>{15000, 15000}));
+    EXPECT_EQ(built(described("FirstSlotBytes = 10000"), small), (std::vector<std::size_t>{10000, 20000}));
+    EXPECT_EQ(release.Refusal(described("FirstSlotBytes = 30000")),
+              "patch.toml:7: file 8: FirstSlotBytes = 30000 leaves nothing for slot 2 (PVOKARDE2B) of the 30000 "
+              "bytes of \"10/2/help.chm\", the newest build");
+    EXPECT_EQ(release.Refusal(Replaced(kTinyDescription, "[File.10]", "[File.10]\nFirstSlotBytes = 100")),
+              "patch.toml:7: file 10: FirstSlotBytes = 100 splits the file over two slots, but its row has one "
+              "(PVOKARDE2HS)");
+}
+
+// A resource table that names one resource for two files (only a test can give one) makes the packed data of
+// file 8 that of file 10: the check of tables against packed data refuses what would be a broken patcher.
+TEST(PatchBuild, RefusesABuildWhoseTablesAndPackedDataDisagree) {
+    TinyRelease release;
+    release.Add("8/1/program.exe", Noise(5000, 8));
+    const std::string description =
+        Replaced(kTinyDescription, "[10]", "[8, 10]") + "[File.8]\nVersions = [\"8/1/program.exe\"]\n";
+    std::array<ByteStringView, 24> names{};
+    std::copy(ResourceNameTable.begin(), ResourceNameTable.end(), names.begin());
+    names[2 * (8 - 1)] = names[2 * (10 - 1)];
+    names[2 * (8 - 1) + 1] = "";
+    BuildOptions options = Greedy();
+    options.ResourceNames = names;
+    EXPECT_EQ(release.Refusal(description, options),
+              "patch.toml:12: the generated tables and the packed data disagree: the slots of file 8 unpack to 3100 "
+              "bytes that are not \"8/1/program.exe\"; nothing was written");
+    EXPECT_FALSE(fs::exists(release.Out()));
 }
 
 TEST(PatchBuild, ARefusedBuildLeavesAnEarlierOutputAsItWas) {
@@ -445,8 +509,8 @@ TEST(ReplaceFolder, PutsExactlyTheNewFilesInPlaceOrLeavesTheOldOnes) {
     EXPECT_EQ(Listing(folder), (std::set<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"out"});
 
-    ReplaceFile(dir.Path() / "names.cmake", {9});
-    ReplaceFile(dir.Path() / "names.cmake", {10});
+    ReplaceFile(dir.Path() / "names.cmake", Bytes{9});
+    ReplaceFile(dir.Path() / "names.cmake", Bytes{10});
     EXPECT_EQ(ReadBytes(dir.Path() / "names.cmake"), Bytes{10});
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"names.cmake", "out"}));
 }

@@ -73,6 +73,14 @@ TEST(PatchDescription, ReadsTheProfileTheBuildsAndTheirLeadingSamples) {
     EXPECT_EQ(program.Builds[2].Line, 9);
     EXPECT_EQ(description.FindFile(10)->Builds.at(0).Leading, std::vector<std::int32_t>{});
     EXPECT_EQ(description.FindFile(9), nullptr);
+    EXPECT_FALSE(program.FirstSlotBytes.has_value());
+
+    // A split of its own, and a header that writes the index with leading zeros: the number counts.
+    const PatchDescription split =
+        ParsePatchDescription(WithLine(6, "[File.008]\nFirstSlotBytes = 1_500_000"), "d/x.toml");
+    EXPECT_EQ(split.Files.at(0).FileIndex, 8);
+    EXPECT_EQ(split.Files.at(0).FirstSlotBytes, 1500000);
+    EXPECT_EQ(split.Files.at(0).FirstSlotLine, 7);
 }
 
 TEST(PatchDescription, RefusesWrongKeysTypesAndRangesNamingTheLine) {
@@ -99,7 +107,12 @@ TEST(PatchDescription, RefusesWrongKeysTypesAndRangesNamingTheLine) {
         {WithLine(10, "[File.13]"), "d/x.toml:10: File.13: file indices go from 1 to 12"},
         {WithLine(10, "[File.x]"), "d/x.toml:10: File.x: file indices go from 1 to 12"},
         {WithLine(7, "Leading = [0]\nColour = 2"),
-         "d/x.toml:8: file 8: unknown key \"Colour\" (a file holds Leading and Versions)"},
+         "d/x.toml:8: file 8: unknown key \"Colour\" (a file holds Leading, Versions and FirstSlotBytes)"},
+        {WithLine(7, "FirstSlotBytes = 0"), "d/x.toml:7: file 8: FirstSlotBytes must be from 1 to 2097152, not 0"},
+        {WithLine(7, "FirstSlotBytes = 2097153"),
+         "d/x.toml:7: file 8: FirstSlotBytes must be from 1 to 2097152, not 2097153"},
+        {WithLine(7, "FirstSlotBytes = \"1000000\""),
+         "d/x.toml:7: file 8: FirstSlotBytes must be a whole number from 1 to 2097152, not a string"},
         {WithLine(11, "Version = [\"10/1/b.chm\"]"), "d/x.toml:11: file 10: unknown key \"Version\""},
         {WithLine(11, "Versions = []"), "d/x.toml:11: file 10: Versions lists no build"},
         {WithLine(11,
@@ -144,6 +157,65 @@ TEST(PatchDescription, RefusesWrongKeysTypesAndRangesNamingTheLine) {
               "d/x.toml:7: file 8: Leading gives 51 samples, more than the 50 of a table");
     // Fifty are a whole table, and allowed.
     EXPECT_EQ(Refusal(WithLine(7, leading(50))), "(accepted)");
+}
+
+// What is checked before the TOML reader runs: the count of nesting that CheckDescriptionShape describes,
+// which skips strings and comments as TOML delimits them; bytes outside them that are not ASCII; the size.
+TEST(PatchDescription, RefusesTooDeepNotAsciiAndTooLargeTextBeforeReadingIt) {
+    const auto shapeRefusal = [](const std::string& text) -> std::string {
+        try {
+            CheckDescriptionShape(text, "d/x.toml");
+        } catch (const DescriptionError& error) {
+            return error.what();
+        }
+        return "(accepted)";
+    };
+    const auto joined = [](int parts) {
+        std::string key = "a";
+        for (int i = 1; i < parts; ++i) {
+            key += ".a";
+        }
+        return key;
+    };
+    const std::string tooDeep =
+        ": tables, arrays and keys nest more than 32 levels deep here, far more than a description needs";
+    // Each part of a header counts two, of a key one; each array or inline table one, with its keys.
+    EXPECT_EQ(shapeRefusal("x = 1\n[" + joined(16) + "]\n"), "(accepted)");
+    EXPECT_EQ(shapeRefusal("x = 1\n[[" + joined(17) + "]]\n"), "d/x.toml:2" + tooDeep);
+    EXPECT_EQ(shapeRefusal(joined(32) + " = 1\n"), "(accepted)");
+    EXPECT_EQ(shapeRefusal("[a]\n" + joined(31) + " = 1\n"), "d/x.toml:2" + tooDeep);
+    EXPECT_EQ(shapeRefusal("a = " + std::string(31, '[') + std::string(31, ']')), "(accepted)");
+    EXPECT_EQ(shapeRefusal("a = [\n" + std::string(31, '[') + std::string(31, ']') + "]"), "d/x.toml:2" + tooDeep);
+    EXPECT_EQ(shapeRefusal("a = { b.c = { d = [{ e.f.g = 1 }] } }"), "(accepted)");
+    EXPECT_EQ(shapeRefusal("a = { b = 1, " + joined(31) + " = 2 }"), "d/x.toml:1" + tooDeep);
+    // Dots and brackets inside strings and comments are no nesting, however many.
+    const std::string many = std::string(100, '.') + std::string(100, '[') + std::string(100, '{');
+    EXPECT_EQ(shapeRefusal("a = \"" + many + "\\\"" + many + "\"\nb = '" + many + "'\n# " + many + "\nc = \"\"\"\n" +
+                           many + "\"\"\"\"\nd = '''" + many + "\n'''\n\"" + many + "\" = 1\n"),
+              "(accepted)");
+    // A long string ends at its last three quotes: the key after it is counted, on its own line.
+    EXPECT_EQ(shapeRefusal("c = \"\"\"x\"\"\"\"\"\n\n" + joined(33) + " = 1\n"), "d/x.toml:3" + tooDeep);
+
+    EXPECT_EQ(shapeRefusal("\xEF\xBB\xBF"
+                           "a = \"\xC3\xBC\" # \xD1\x9E\n"),
+              "(accepted)");
+    EXPECT_EQ(shapeRefusal("a = 1\nb\xD1\x9E = 2\n"),
+              "d/x.toml:2: the byte 0xD1 stands outside a string and a comment, where a description holds ASCII "
+              "alone");
+    // A quote after a value starts no string; nor may a letter that is not ASCII follow a backslash, also past
+    // the blanks of a line-ending backslash.
+    EXPECT_EQ(shapeRefusal("a = 2'\xC3\xBC'\n").rfind("d/x.toml:1: the byte 0xC3 stands outside a string", 0), 0u);
+    // A bare value reaches to the next blank, bracket, brace, comma or comment, over quotes and brackets.
+    EXPECT_EQ(shapeRefusal("a = 5[\"\xC3\xBC\"]\n").rfind("d/x.toml:1: the byte 0xC3 stands outside", 0), 0u);
+    EXPECT_EQ(shapeRefusal("a = [1,\"\xC3\xBC\"] # \xC3\xBC\nb = { c = true, d = '\xC3\xBC' }\n"), "(accepted)");
+    EXPECT_EQ(shapeRefusal("a = \"\"\"x\\ \n \xC3\xBC\"\"\"\n"),
+              "d/x.toml:2: the byte 0xC3 follows a backslash in a string, where TOML allows only an escape");
+
+    std::string large = "a = 1\n#";
+    large.resize(kMaxDescriptionBytes, 'x');
+    EXPECT_EQ(shapeRefusal(large), "(accepted)");
+    large += 'x';
+    EXPECT_EQ(shapeRefusal(large), "d/x.toml: 1048577 bytes, more than the 1048576 that a description may have");
 }
 
 TEST(PatchDescription, ADescriptionThatCannotBeReadIsNamed) {

@@ -1,9 +1,13 @@
 #include <cstdint>
 #include <cstdio>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/InputFiles.h"
+#include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchBuild.h"
 #include "tools/patchkit/PatchSources.h"
@@ -30,7 +34,13 @@ int RunBuild(const Arguments& arguments) {
                 figures.Verification, static_cast<unsigned long long>(figures.ChangedSamplesRefused));
     std::printf("%-13s %7.2f s  %zu slots, %s parse\n", "packing", figures.Packing, figures.Slots.size(),
                 options.Method == packer::ParseMethod::Greedy ? "greedy" : "optimal");
-    std::printf("%-13s %7.2f s  %d files into %s\n", "writing", figures.Writing, figures.FilesWritten, rest[2].c_str());
+    std::printf("%-13s %7.2f s  tables, digests and packed data agree: each slot pair gives its newest build\n",
+                "checking", figures.Checking);
+    std::printf("%-13s %7.2f s  %d files into %s\n", "writing", figures.Writing, figures.FilesWritten,
+                Shown(rest[2]).c_str());
+    std::printf(
+        "%-13s %7.2f s\n", "total",
+        figures.Reading + figures.Tables + figures.Verification + figures.Packing + figures.Checking + figures.Writing);
     std::printf("%-13s %10s %10s %7s\n", "slot", "bytes", "packed", "ratio");
     for (const SlotFigures& slot : figures.Slots) {
         std::printf("%-13s %10zu %10zu %6.1f%%\n", slot.Name.c_str(), slot.Size, slot.PackedSize,
@@ -46,7 +56,10 @@ int RunDescribe(const Arguments& arguments) {
         throw UsageError{"takes a description and the file to write"};
     }
     const std::string text = RenderPatchCmake(ReadPatchDescription(arguments[0]));
-    ReplaceFile(arguments[1], std::vector<std::uint8_t>(text.begin(), text.end()));
+    if (SameFile(arguments[0], arguments[1])) {
+        throw std::runtime_error(Quoted(arguments[1]) + " is the description itself, which writing it would destroy");
+    }
+    ReplaceFile(arguments[1], std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     return 0;
 }
 

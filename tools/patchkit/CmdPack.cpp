@@ -1,7 +1,4 @@
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -9,29 +6,28 @@
 #include "engine/UDer.h"
 #include "tools/packer/Packer.h"
 #include "tools/patchkit/Commands.h"
-#include "tools/patchkit/OutputFiles.h"
+#include "tools/patchkit/InputFiles.h"
+#include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/OutputFolder.h"
 
 namespace patcher::patchkit {
 namespace {
 
-// Reads a whole regular file; one that is larger than `limit` bytes is refused unread.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uintmax_t limit, const char* tooLarge) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        throw std::runtime_error("cannot read " + path +
-                                 (std::filesystem::exists(path, error) ? ": not a regular file" : ": no such file"));
+// The input of a command that turns one file into another: a regular file of at most `limit` bytes, which
+// the output may not be (writing it would destroy what is read).
+std::vector<std::uint8_t> ReadInput(const std::string& in,
+                                    const std::string& out,
+                                    std::uint64_t limit,
+                                    const std::string& limitText) {
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = ReadRegularFile(in, limit, limitText);
+    } catch (const ReadError& error) {
+        throw std::runtime_error(Quoted(in) + " cannot be read (" + error.what() + ")");
     }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error && size > limit) {
-        throw std::runtime_error(path + " has " + std::to_string(size) + " bytes, " + tooLarge);
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot open " + path);
-    }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        throw std::runtime_error("cannot read " + path);
+    if (SameFile(in, out)) {
+        throw std::runtime_error(Quoted(out) + " is the input " + Quoted(in) +
+                                 " itself, which writing it would destroy");
     }
     return bytes;
 }
@@ -49,8 +45,14 @@ int RunPack(const Arguments& arguments) {
         throw UsageError{"takes an input and an output path"};
     }
     const std::vector<std::uint8_t> data =
-        ReadWholeFile(paths[0], UnpackCapacity, "more than the 2097152 that one packed stream may unpack to");
-    WriteWholeFile(paths[1], packer::Pack(data, method));
+        ReadInput(paths[0], paths[1], UnpackCapacity, "that one packed stream may unpack to");
+    std::vector<std::uint8_t> packed;
+    try {
+        packed = packer::Pack(data, method);
+    } catch (const packer::PackError& error) {
+        throw std::runtime_error(Quoted(paths[0]) + " cannot be packed: " + error.what());
+    }
+    ReplaceFile(paths[1], packed);
     return 0;
 }
 
@@ -60,9 +62,15 @@ int RunUnpack(const Arguments& arguments) {
     }
     // The codes of a token string (at most twice the capacity, at most 16 bits each) never need more.
     const std::vector<std::uint8_t> packed =
-        ReadWholeFile(arguments[0], std::uintmax_t{8} * UnpackCapacity + 4096, "more than any packed stream needs");
+        ReadInput(arguments[0], arguments[1], std::uint64_t{8} * UnpackCapacity + 4096, "that any packed stream needs");
     DecoderState state;
-    WriteWholeFile(arguments[1], Unpack(state, packed));
+    std::span<const std::uint8_t> unpacked;
+    try {
+        unpacked = Unpack(state, packed);
+    } catch (const UnpackError& error) {
+        throw std::runtime_error(Quoted(arguments[0]) + " does not unpack: " + error.what());
+    }
+    ReplaceFile(arguments[1], unpacked);
     return 0;
 }
 

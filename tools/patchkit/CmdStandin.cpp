@@ -1,16 +1,22 @@
 #include <cstdio>
+#include <string>
 
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/MessageText.h"
 #include "tools/standin/StandinGenerator.h"
 
 namespace patcher::patchkit {
 
+// The stand-ins of the published builds, or with --grown those of VokarDe.exe grown to 4 MiB (the release
+// of a patcher whose file fills both its slots).
 int RunStandin(const Arguments& arguments) {
-    if (arguments.size() != 1) {
-        throw UsageError{"takes the directory to write into"};
+    const bool grown = !arguments.empty() && arguments[0] == "--grown";
+    if (arguments.size() != (grown ? 2u : 1u)) {
+        throw UsageError{"takes --grown or nothing, and the directory to write into"};
     }
-    const int written = standin::WriteStandins(arguments[0]);
-    std::printf("%d stand-in files written under %s\n", written, arguments[0].c_str());
+    const std::string& dir = arguments.back();
+    const int written = standin::WriteStandins(dir, grown ? standin::GrownSizes() : standin::PublishedSizes());
+    std::printf("%d stand-in files written under %s\n", written, Shown(dir).c_str());
     return 0;
 }
 

@@ -34,6 +34,7 @@ struct BuildFigures {
     double Tables = 0;
     double Verification = 0;
     double Packing = 0;
+    double Checking = 0;
     double Writing = 0;
     int FilesRead = 0;
     std::uint64_t BytesRead = 0;
@@ -45,10 +46,12 @@ struct BuildFigures {
 
 // Everything that `patchkit build` writes, made and checked in memory from the description and the files
 // of the release folder: the generated sources, the packed slots with their .rc script, and Patch.cmake.
-// `outDir` is where they are to lie (the script names the packed files there). Before anything is returned,
-// every build is recognised as its own version by the new tables through the patcher's own recognition,
-// every change of any one sampled byte makes it unrecognised, and every slot unpacks to its bytes. Throws
-// DescriptionError naming the description's line and the file concerned.
+// `outDir` is where they are to lie (the script names the packed files there). Every build is read from
+// inside the release folder, links resolved. Before anything is returned, every build is recognised as its
+// own version by the new tables through the patcher's own recognition, every change of any one sampled byte
+// makes it unrecognised, every slot unpacks to its bytes, and the tables and the packed data agree: each
+// selected file's slots, put together, are its newest build, which its digest describes and the tables find
+// current. Throws DescriptionError naming the description's line and the file concerned.
 std::vector<OutputFile> MakePatch(const PatchDescription& description,
                                   const std::filesystem::path& releaseDir,
                                   const std::filesystem::path& outDir,
@@ -56,8 +59,9 @@ std::vector<OutputFile> MakePatch(const PatchDescription& description,
                                   BuildFigures& figures);
 
 // The whole command: reads the description, makes the patch and puts it into outDir, which is replaced only
-// once everything is written; a refused build leaves outDir as it was. Throws DescriptionError for what the
-// description or the release is at fault for, std::runtime_error for the rest.
+// once everything is written; a refused build leaves outDir as it was. outDir may not be the release
+// folder, hold it or the description, or lie inside the release folder, by their real paths. Throws
+// DescriptionError for what the description or the release is at fault for, std::runtime_error for the rest.
 BuildFigures BuildPatch(const std::string& descriptionPath,
                         const std::filesystem::path& releaseDir,
                         const std::filesystem::path& outDir,

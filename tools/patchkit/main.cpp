@@ -2,16 +2,21 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "engine/VersionTables.h"
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/MessageText.h"
 
 namespace patcher::patchkit {
 namespace {
 
 constexpr Command kCommands[] = {
-    {"standin", "standin DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>", RunStandin},
+    {"standin",
+     "standin [--grown] DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>; "
+     "--grown: VokarDe.exe grown to 11 builds of 3.5 to 4 MiB",
+     RunStandin},
     {"build",
      "build [--greedy] DESCRIPTION RELEASE-DIR OUTDIR  - the tables, profile, packed data and Patch.cmake of "
      "a patcher, verified",
@@ -72,14 +77,17 @@ int main(int argc, char** argv) {
         try {
             return command.Run(arguments);
         } catch (const UsageError& error) {
-            std::fprintf(stderr, "patchkit %s: %s\nusage: patchkit %s\n", command.Name, error.Message.c_str(),
+            std::fprintf(stderr, "patchkit %s: %s\nusage: patchkit %s\n", command.Name, OneLine(error.Message).c_str(),
                          command.Usage);
             return 2;
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "patchkit %s: out of memory\n", command.Name);
+            return 1;
         } catch (const std::exception& error) {
-            std::fprintf(stderr, "patchkit %s: %s\n", command.Name, error.what());
+            std::fprintf(stderr, "patchkit %s: %s\n", command.Name, OneLine(error.what()).c_str());
             return 1;
         }
     }
-    std::fprintf(stderr, "patchkit: unknown command '%s'\n", argv[1]);
+    std::fprintf(stderr, "patchkit: unknown command '%s'\n", OneLine(Shown(argv[1])).c_str());
     return PrintUsage(stderr);
 }

@@ -18,10 +18,9 @@ constexpr std::uint64_t kFamilySeed = 0x566F6B6172696F6EULL;  // "Vokarion"
 constexpr int kFiles = 12;
 constexpr int kVersions = 11;
 
-// The sizes of the family's published builds, which the stand-ins take on: row i - 1 holds file index i,
-// column v - 1 version v, 0 where the file has no such version. The patcher's own tables are derived from
-// the files (`patchkit build`), not from this list.
-constexpr std::array<std::array<std::int32_t, kVersions>, kFiles> kPublishedSizes = {{
+// The sizes of the family's published builds, which the stand-ins take on. The patcher's own tables are
+// derived from the files (`patchkit build`), not from this list.
+constexpr FamilySizes kPublishedSizes = {{
     {1929728, 1971200, 2038272, 2031616, 2031616, 2075648, 2075648, 2123776, 2249728, 2300928, 2288640},
     {991232, 0, 0, 1187328},  // VokarInt.exe knows versions 1 and 4 only
     {979968, 977920, 1107968},
@@ -36,11 +35,23 @@ constexpr std::array<std::array<std::int32_t, kVersions>, kFiles> kPublishedSize
     {1434624, 1486848},
 }};
 
-std::int32_t PublishedSize(int fileIndex, int version) {
+// VokarDe.exe grown: every size a multiple of the 512-byte file alignment, as a linker writes it.
+constexpr FamilySizes kGrownSizes = {{
+    {},
+    {},
+    {},
+    {},
+    {},
+    {},
+    {},
+    {3670016, 3712512, 3801088, 3801088, 3858432, 3927040, 3981312, 4052480, 4118016, 4118016, 4194304},
+}};
+
+std::int32_t SizeOf(const FamilySizes& sizes, int fileIndex, int version) {
     if (fileIndex < 1 || fileIndex > kFiles || version < 1 || version > kVersions) {
         return 0;
     }
-    return kPublishedSizes[static_cast<std::size_t>(fileIndex - 1)][static_cast<std::size_t>(version - 1)];
+    return sizes[static_cast<std::size_t>(fileIndex - 1)][static_cast<std::size_t>(version - 1)];
 }
 
 // Bytes that the product's published samples of the real builds fix. The stand-ins carry the same bytes at
@@ -170,7 +181,11 @@ ExeBuild Evolve(const ExeBuild& from,
     return next;
 }
 
-void Plant(int fileIndex, int version, Bytes& image) {
+// The published samples belong to the published builds alone.
+void Plant(const FamilySizes& sizes, int fileIndex, int version, Bytes& image) {
+    if (&sizes != &kPublishedSizes) {
+        return;
+    }
     for (const PlantedByte& planted : kPlantedBytes) {
         if (planted.FileIndex == fileIndex && planted.Version == version) {
             image.at(static_cast<std::size_t>(planted.Offset)) = planted.Value;
@@ -189,11 +204,19 @@ struct StandinBuilds::FileHistory {
     std::map<int, Bytes> Images;
 };
 
-StandinBuilds::StandinBuilds() = default;
+const FamilySizes& PublishedSizes() {
+    return kPublishedSizes;
+}
+
+const FamilySizes& GrownSizes() {
+    return kGrownSizes;
+}
+
+StandinBuilds::StandinBuilds(const FamilySizes& sizes) : sizes_(sizes) {}
 StandinBuilds::~StandinBuilds() = default;
 
 const Bytes& StandinBuilds::Get(int fileIndex, int version) {
-    const std::int32_t size = PublishedSize(fileIndex, version);
+    const std::int32_t size = SizeOf(sizes_, fileIndex, version);
     if (size <= 0) {
         throw std::invalid_argument("no known version " + std::to_string(version) + " of file " +
                                     std::to_string(fileIndex));
@@ -208,22 +231,22 @@ const Bytes& StandinBuilds::Get(int fileIndex, int version) {
     if (IsHelpFile(fileIndex)) {
         Random random(Random::Mix(FileSeed(fileIndex), static_cast<std::uint64_t>(version)));
         Bytes image = MakeHelpFile(fileIndex, static_cast<std::uint32_t>(size), random, history->Writer);
-        Plant(fileIndex, version, image);
+        Plant(sizes_, fileIndex, version, image);
         return history->Images[version] = std::move(image);
     }
     // Each build derives from the one before it, so make every version up to the one asked for.
-    for (const int next : KnownVersions(fileIndex)) {
+    for (const int next : KnownVersions(fileIndex, sizes_)) {
         if (next <= history->LatestVersion) {
             continue;
         }
-        const auto nextSize = static_cast<std::uint32_t>(PublishedSize(fileIndex, next));
+        const auto nextSize = static_cast<std::uint32_t>(SizeOf(sizes_, fileIndex, next));
         Random random(Random::Mix(FileSeed(fileIndex), static_cast<std::uint64_t>(next)));
         history->Latest = history->Latest
                               ? Evolve(*history->Latest, nextSize, PlanFor(fileIndex, next), random, history->Writer)
                               : FirstBuild(nextSize, random, history->Writer);
         history->LatestVersion = next;
         Bytes image = AssembleImage(*history->Latest);
-        Plant(fileIndex, next, image);
+        Plant(sizes_, fileIndex, next, image);
         history->Images[next] = std::move(image);
         if (next == version) {
             break;
@@ -237,21 +260,21 @@ Bytes GenerateStandin(int fileIndex, int version) {
     return builds.Get(fileIndex, version);
 }
 
-std::vector<int> KnownVersions(int fileIndex) {
+std::vector<int> KnownVersions(int fileIndex, const FamilySizes& sizes) {
     std::vector<int> versions;
     for (int version = 1; version <= kVersions; ++version) {
-        if (PublishedSize(fileIndex, version) != 0) {
+        if (SizeOf(sizes, fileIndex, version) != 0) {
             versions.push_back(version);
         }
     }
     return versions;
 }
 
-int WriteStandins(const std::filesystem::path& dir) {
-    StandinBuilds builds;
+int WriteStandins(const std::filesystem::path& dir, const FamilySizes& sizes) {
+    StandinBuilds builds(sizes);
     int written = 0;
     for (int fileIndex = 1; fileIndex <= kFiles; ++fileIndex) {
-        for (const int version : KnownVersions(fileIndex)) {
+        for (const int version : KnownVersions(fileIndex, sizes)) {
             const auto folder = dir / std::to_string(fileIndex) / std::to_string(version);
             std::filesystem::create_directories(folder);
             const auto path = folder / std::string(FileName(fileIndex));

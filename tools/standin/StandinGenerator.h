@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -11,13 +12,26 @@
 
 namespace patcher::standin {
 
+// The sizes of a family of builds: row i - 1 holds file index i, column v - 1 version v; 0 where the file
+// has no such version.
+using FamilySizes = std::array<std::array<std::int32_t, 11>, 12>;
+
+// The sizes of the family's published builds, which the stand-ins take on.
+const FamilySizes& PublishedSizes();
+
+// The German edition's program VokarDe.exe (file 8) as it grows past what one slot and a fixed first slot
+// of 1,000,000 bytes carry: eleven builds of 3.5 to 4 MiB, versions 3 and 4 and versions 9 and 10 of one
+// size each, the newest 4,194,304 bytes (as much as a row of two slots holds). No other file has a build.
+const FamilySizes& GrownSizes();
+
 // Stand-ins for the published builds of the product files: files of their exact sizes, shaped like the real
 // things (a Delphi-style PE program: header, code, data, imports, relocations and resources; a compiled help
 // file: its header, directory and packed content), with consecutive versions of one file sharing most of
 // their bytes as real builds do. Deterministic: the same bytes everywhere.
 class StandinBuilds {
   public:
-    StandinBuilds();
+    // The builds of a family of these sizes: the published family's stand-ins, or another family's.
+    explicit StandinBuilds(const FamilySizes& sizes = PublishedSizes());
     ~StandinBuilds();
     StandinBuilds(const StandinBuilds&) = delete;
     StandinBuilds& operator=(const StandinBuilds&) = delete;
@@ -29,6 +43,7 @@ class StandinBuilds {
 
   private:
     struct FileHistory;
+    const FamilySizes& sizes_;
     std::map<int, std::unique_ptr<FileHistory>> files_;
 };
 
@@ -36,9 +51,10 @@ class StandinBuilds {
 Bytes GenerateStandin(int fileIndex, int version);
 
 // The known versions of a file, oldest first.
-std::vector<int> KnownVersions(int fileIndex);
+std::vector<int> KnownVersions(int fileIndex, const FamilySizes& sizes = PublishedSizes());
 
-// Writes every stand-in as dir/<file index>/<version>/<file name>; returns how many files it wrote.
-int WriteStandins(const std::filesystem::path& dir);
+// Writes every stand-in of a family as dir/<file index>/<version>/<file name>; returns how many files it
+// wrote.
+int WriteStandins(const std::filesystem::path& dir, const FamilySizes& sizes = PublishedSizes());
 
 }  // namespace patcher::standin

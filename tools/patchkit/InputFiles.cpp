@@ -1,0 +1,109 @@
+#include "tools/patchkit/InputFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "platform/posix/UniqueFd.h"
+#include "tools/patchkit/MessageText.h"
+
+namespace patcher::patchkit {
+
+std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
+                                          std::uint64_t limit,
+                                          const std::string& limitText,
+                                          Links links) {
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (links == Links::Refuse) {
+        flags |= O_NOFOLLOW;
+    }
+    const UniqueFd fd(::open(path.c_str(), flags));
+    if (!fd) {
+        throw ReadError(errno == ELOOP && links == Links::Refuse ? "a symbolic link" : Reason(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0) {
+        throw ReadError(Reason(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw ReadError(Reason(EISDIR));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw ReadError("not a regular file");
+    }
+    const auto tooLarge = [&](std::uint64_t size) {
+        return ReadError(std::to_string(size) + " bytes, more than the " + std::to_string(limit) + " " + limitText);
+    };
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > limit) {
+        throw tooLarge(size);
+    }
+    // One byte more than the size, to see a file that grew meanwhile.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size) + 1);
+    std::size_t done = 0;
+    while (true) {
+        if (done == bytes.size()) {
+            if (done > limit) {
+                throw tooLarge(done);
+            }
+            bytes.resize(std::min<std::uint64_t>(limit + 1, 2 * bytes.size()));
+        }
+        const ssize_t got = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw ReadError(Reason(errno));
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    if (done > limit) {
+        throw tooLarge(done);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+std::filesystem::path RealPath(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) {
+        throw ReadError(error.message());
+    }
+    const std::filesystem::path real = std::filesystem::weakly_canonical(absolute, error);
+    if (error) {
+        throw ReadError(error.message());
+    }
+    return real;
+}
+
+bool IsWithin(const std::filesystem::path& inner, const std::filesystem::path& outer) {
+    auto o = outer.begin();
+    auto i = inner.begin();
+    for (; o != outer.end(); ++o, ++i) {
+        // A final separator ("a/b/") gives an empty last part, which anything matches.
+        if (o->empty() && std::next(o) == outer.end()) {
+            return true;
+        }
+        if (i == inner.end() || *i != *o) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace patcher::patchkit

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace patcher::patchkit {
+
+// Why an input could not be read, in the system's words or ours ("not a regular file"); the caller's message
+// names the input as the maintainer gave it.
+class ReadError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Links { Follow, Refuse };
+
+// Reads a whole regular file of at most `limit` bytes. It is opened without blocking, so that a FIFO is
+// refused rather than waited on; a device (/dev/zero), a folder or a socket is refused unread, and a file
+// that grows past the limit while it is read is refused too. The refusal of a large file reads "N bytes,
+// more than the LIMIT " followed by `limitText`. With Links::Refuse, a symbolic link in the last place of the
+// path is refused. Throws ReadError.
+std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
+                                          std::uint64_t limit,
+                                          const std::string& limitText,
+                                          Links links = Links::Follow);
+
+// Whether two paths name one existing file (one device and inode: also through links).
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// The real path of something that may not exist yet: its deepest existing folder with every link resolved,
+// and the rest of the path after it. Throws ReadError with the system's reason.
+std::filesystem::path RealPath(const std::filesystem::path& path);
+
+// Whether `inner` is `outer` or lies below it (both absolute and normal).
+bool IsWithin(const std::filesystem::path& inner, const std::filesystem::path& outer);
+
+}  // namespace patcher::patchkit
