@@ -7,7 +7,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -90,13 +89,20 @@ std::string Utf8(const std::wstring& text) noexcept {
     }
 }
 
+// "2026-12-08 14:05:31". Put together by hand: the formatted printing of the C runtime would add more to
+// the download than the rest of the log does.
 std::string LocalTime() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    char text[32] = {};
-    std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-                  now.wMinute, now.wSecond);
-    return text;
+    const auto digits = [](unsigned value, int count) {
+        std::string text(static_cast<std::size_t>(count), '0');
+        for (int i = count - 1; i >= 0; --i, value /= 10) {
+            text[static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+        }
+        return text;
+    };
+    return digits(now.wYear, 4) + "-" + digits(now.wMonth, 2) + "-" + digits(now.wDay, 2) + " " + digits(now.wHour, 2) +
+           ":" + digits(now.wMinute, 2) + ":" + digits(now.wSecond, 2);
 }
 
 std::wstring ProgramFileName() {
