@@ -41,6 +41,12 @@ TEST(PathText, AFullPathNamesADriveAndItsRootOrAShare) {
                                  "\\\\", "\\\\\\serwer", "1:\\Vokarion"}) {
         EXPECT_FALSE(IsFullPath(relative)) << relative;
     }
+    // "/Vokarion" starts at the root of the current drive on Windows, and at the root on other systems.
+#ifdef _WIN32
+    EXPECT_FALSE(IsFullPath("/Vokarion"));
+#else
+    EXPECT_TRUE(IsFullPath("/tmp/Vokarion"));
+#endif
 }
 
 }  // namespace
