@@ -226,7 +226,9 @@ class Session {
             },
             [] { return std::string("no main window"); });
         if (main_ == nullptr) {
-            throw StepFailed("the patcher ended without showing its window");
+            DWORD code = 0;
+            ::GetExitCodeProcess(process_.Get(), &code);
+            throw StepFailed("the patcher ended without showing its window (exit code " + std::to_string(code) + ")");
         }
     }
 
