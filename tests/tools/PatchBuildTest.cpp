@@ -17,6 +17,7 @@
 
 #include "engine/Crc32.h"
 #include "engine/UDer.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 #include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchBuild.h"
@@ -28,26 +29,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-// Bytes that differ from place to place, as a program's do; the same for the same seed.
-Bytes Noise(std::size_t size, std::uint32_t seed) {
-    Bytes bytes(size);
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (std::uint8_t& byte : bytes) {
-        state = state * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    return bytes;
-}
+using testing::Noise;
+using testing::ReadText;
 
 Bytes ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::string ReadText(const fs::path& path) {
-    const Bytes bytes = ReadBytes(path);
-    return {bytes.begin(), bytes.end()};
 }
 
 void WriteBytes(const fs::path& path, const Bytes& bytes) {

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 extern char** environ;
@@ -30,21 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes Noise(std::size_t size, std::uint32_t seed) {
-    Bytes bytes(size);
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (std::uint8_t& byte : bytes) {
-        state = state * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    return bytes;
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::Noise;
+using testing::ReadText;
 
 void Write(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
