@@ -17,10 +17,26 @@ namespace patcher {
 // it always was.
 struct CommandLineOptions {
     bool Silent = false;                   // /S, /SILENT: no window and no dialog, the run at once
+    bool Check = false;                    // /CHECK: no window, nothing written; the exit code tells the need
     bool Help = false;                     // /?, /HELP: the options and exit codes, nothing else done
-    std::optional<ByteString> InstallDir;  // /DIR=FOLDER: instead of the registry record (a full path)
+    std::optional<ByteString> InstallDir;  // /DIR=FOLDER: instead of the registry record (a full path, as
+                                           // Windows reads it: CanonicalFolder)
     std::optional<LanguageCode> Language;  // /LANG=PL|EN|DE|FR: one the window offers
     std::optional<ByteString> LogFile;     // /LOG=FILE: appended to, in UTF-8
+    std::optional<int> WaitSeconds;        // /WAIT=SECONDS: 0..600, for a file another program holds
+
+    // Nobody is there to answer a window or a dialog.
+    bool Unattended() const noexcept { return Silent || Check; }
+};
+
+inline constexpr int kLongestWaitSeconds = 600;
+
+// One argument of the command line in the system's ANSI code page. One that holds a character the code
+// page lacks cannot be used (it would name another file, or none); it is kept as it can be shown, with "?"
+// for every character outside ASCII, and refused.
+struct CommandLineArgument {
+    ByteString Text;
+    bool Readable = true;
 };
 
 // Why a command line was not understood, and what of it was: the options of its other arguments, so that a
@@ -34,6 +50,7 @@ class CommandLineError final : public std::runtime_error {
         UnexpectedValue,     // /S=... or /?=...
         RepeatedOption,      // the same option twice
         RelativeFolder,      // /DIR= names no full path ("X:\..." or "\\server\share\...")
+        WaitOutOfRange,      // /WAIT= is no whole number of seconds from 0 to 600
         LanguageNotOffered,  // /LANG= names no language of this product's window
         UnreadableText,      // a character that the system's code page cannot carry
         LogNotWritable,      // /LOG= names a file that cannot be opened for appending
@@ -84,7 +101,19 @@ std::vector<std::basic_string<Char>> SplitCommandLine(std::basic_string_view<Cha
 // The options of the arguments after the program's name. Options are case-insensitive, start with "/" or
 // "-", and take their value after "=". Throws CommandLineError for the first argument at fault, with the
 // options of all the others.
-CommandLineOptions ParseCommandLine(const std::vector<ByteString>& arguments, const ProductProfile& profile);
+CommandLineOptions ParseCommandLine(const std::vector<CommandLineArgument>& arguments, const ProductProfile& profile);
+
+// Whether the arguments after the program's name ask for no window (/S, /SILENT or /CHECK), looked for before
+// anything else of them is understood: such a run must never wait for a person, even to be told that the
+// rest of its command line is wrong.
+bool AsksForNoWindow(const std::vector<CommandLineArgument>& arguments);
+
+// A folder named on the command line as Windows reads it (GetFullPathNameW): "/" counts as "\", delimiters
+// in a row as one, "." and ".." segments go (never above the root), a segment's one final "." goes, and
+// unless the path ends in a delimiter, the spaces and dots that end its last segment go. Only a full path
+// counts: "X:\..." or "\\server\share..." with both a server and a share. Nothing for any other, and for
+// the "\\?\" and "\\.\" forms, which skip that reading.
+std::optional<ByteString> CanonicalFolder(ByteStringView path);
 
 // The names that /LANG= takes for the languages the window offers, joined by "|" ("PL|EN").
 ByteString OfferedLanguageNames(const ProductProfile& profile);

@@ -20,7 +20,7 @@ struct ReasonTexts {
     ByteStringView English;
 };
 
-constexpr std::array<ReasonTexts, 9> kReasonTexts = {{
+constexpr std::array<ReasonTexts, 10> kReasonTexts = {{
     {Reason::UnknownOption, "Nieznana opcja: %s", "Unknown option: %s"},
     {Reason::NotAnOption, "To nie jest opcja (opcje zaczynają się od / albo -): %s",
      "Not an option (options start with / or -): %s"},
@@ -29,6 +29,8 @@ constexpr std::array<ReasonTexts, 9> kReasonTexts = {{
     {Reason::RepeatedOption, "Opcja podana dwa razy: %s", "The option is given twice: %s"},
     {Reason::RelativeFolder, "Katalog trzeba podać pełną ścieżką (X:\\... albo \\\\serwer\\udział\\...): %s",
      "The folder must be a full path (X:\\... or \\\\server\\share\\...): %s"},
+    {Reason::WaitOutOfRange, "Czas oczekiwania to liczba sekund od 0 do 600: %s",
+     "The time to wait is a number of seconds from 0 to 600: %s"},
     {Reason::LanguageNotOffered, "Tego języka ten program nie oferuje: %s",
      "This patcher does not offer that language: %s"},
     {Reason::UnreadableText, "Znaki, których nie ma w stronie kodowej systemu: %s",
@@ -48,40 +50,55 @@ ByteString Shortened(ByteStringView argument) {
 
 ByteString CommandLineHelp(const ProductProfile& profile, ByteStringView programName) {
     const ByteString languages = OfferedLanguageNames(profile);
+    const ByteString program(programName);
     ByteString help;
-    help +=
-        "Użycie: " + ByteString(programName) + " [/S] [/DIR=KATALOG] [/LANG=" + languages + "] [/LOG=PLIK] [/?]\r\n";
+    help += "Użycie: " + program + " [/S | /CHECK] [/DIR=KATALOG] [/LANG=" + languages +
+            "] [/LOG=PLIK] [/WAIT=SEKUNDY] [/?]\r\n";
     help += "/S, /SILENT - bez okna i bez pytań: uaktualnia od razu i kończy pracę.\r\n";
+    help += "/CHECK - bez okna; niczego nie zmienia, tylko sprawdza, czy uaktualnienie jest potrzebne.\r\n";
     help += "/DIR=KATALOG - katalog programu (pełna ścieżka) zamiast zapisanego w rejestrze.\r\n";
     help += "/LANG=" + languages + " - język okna, komunikatów i dziennika.\r\n";
     help += "/LOG=PLIK - dopisuje przebieg do pliku (UTF-8).\r\n";
-    help += "/?, /HELP - ta pomoc.\r\n";
+    help += "/WAIT=SEKUNDY - jak długo czekać na plik zajęty przez inny program (0 do 600, domyślnie 2).\r\n";
+    help += "/?, /HELP - ta pomoc (kod wyjścia 0).\r\n";
     help +=
         "Kody wyjścia: 0 - wszystkie pliki są aktualne; 1 - nie każdy plik został uaktualniony;\r\n"
         "2 - nie znaleziono katalogu programu; 3 - błędny wiersz poleceń albo dziennik;\r\n"
-        "4 - okno zamknięto przed uaktualnieniem.\r\n\r\n";
-    help += "Usage: " + ByteString(programName) + " [/S] [/DIR=FOLDER] [/LANG=" + languages + "] [/LOG=FILE] [/?]\r\n";
+        "4 - okno zamknięto przed uaktualnieniem; 5 (/CHECK) - uaktualnienie jest potrzebne;\r\n"
+        "6 - nieoczekiwany błąd programu uaktualniającego.\r\n\r\n";
+    help += "Usage: " + program + " [/S | /CHECK] [/DIR=FOLDER] [/LANG=" + languages +
+            "] [/LOG=FILE] [/WAIT=SECONDS] [/?]\r\n";
     help += "/S, /SILENT - no window and no questions: updates at once and exits.\r\n";
+    help += "/CHECK - no window; changes nothing, only tells whether the update is needed.\r\n";
     help += "/DIR=FOLDER - the program's folder (a full path) instead of the one in the registry.\r\n";
     help += "/LANG=" + languages + " - the language of the window, the messages and the log.\r\n";
     help += "/LOG=FILE - appends what is done to the file (UTF-8).\r\n";
-    help += "/?, /HELP - this help.\r\n";
+    help += "/WAIT=SECONDS - how long to wait for a file that another program holds (0 to 600, 2 unless given).\r\n";
+    help += "/?, /HELP - this help (exit code 0).\r\n";
     help +=
         "Exit codes: 0 - every file is current; 1 - some file was not updated;\r\n"
         "2 - the program's folder was not found; 3 - a wrong command line or log;\r\n"
-        "4 - the window was closed before updating.";
+        "4 - the window was closed before updating; 5 (/CHECK) - the update is needed;\r\n"
+        "6 - an unexpected error of the patcher.";
     return help;
 }
 
-ByteString CommandLineErrorText(const CommandLineError& error) {
-    const ByteString argument = Shortened(error.Argument());
+ByteString CommandLineErrorPattern(CommandLineError::Reason reason) {
     for (const ReasonTexts& texts : kReasonTexts) {
-        if (texts.Why == error.Why()) {
-            return FormatText(texts.Polish, {argument}) + "\r\n" + FormatText(texts.English, {argument}) +
-                   "\r\n/? - opcje / the options";
+        if (texts.Why == reason) {
+            return ByteString(texts.Polish) + "\r\n" + ByteString(texts.English) + "\r\n/? - opcje / the options";
         }
     }
-    return argument;
+    return "%s";
+}
+
+ByteString ShownArgument(const CommandLineError& error) {
+    return Shortened(error.Argument());
+}
+
+ByteString CommandLineErrorText(const CommandLineError& error) {
+    const ByteString argument = ShownArgument(error);
+    return FormatText(CommandLineErrorPattern(error.Why()), {argument, argument});
 }
 
 }  // namespace patcher

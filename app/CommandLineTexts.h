@@ -14,4 +14,9 @@ ByteString CommandLineHelp(const ProductProfile& profile, ByteStringView program
 // told. The argument at fault is shown as given, shortened where it is long. Windows-1250 bytes.
 ByteString CommandLineErrorText(const CommandLineError& error);
 
+// The same in two parts, for a log that reads the argument in its own code page: the text, whose lines each
+// hold one "%s", and the argument as shown.
+ByteString CommandLineErrorPattern(CommandLineError::Reason reason);
+ByteString ShownArgument(const CommandLineError& error);
+
 }  // namespace patcher

@@ -5,11 +5,17 @@
 
 namespace patcher {
 
-ByteString ProductSystem::FindInstallDir() {
-    if (installDir_) {
-        return *installDir_;
+FoundFolder ProductSystem::FindInstallDir() {
+    if (settings_.InstallDir) {
+        return {*settings_.InstallDir, FolderSource::CommandLine};
     }
-    return patcher::FindInstallDir(profile_, services_.Records);
+    RecordedInstallDir recorded = LocateInstallDir(profile_, services_.Records);
+    if (recorded.Path.empty()) {
+        return {};
+    }
+    const FolderSource source =
+        recorded.Hive == RegistryHive::CurrentUser ? FolderSource::CurrentUserRecord : FolderSource::LocalMachineRecord;
+    return {std::move(recorded.Path), source};
 }
 
 bool ProductSystem::DirectoryExists(ByteStringView path) {
@@ -20,16 +26,17 @@ bool ProductSystem::FileExists(ByteStringView path) {
     return services_.Files.FileExists(path);
 }
 
-CheckResult ProductSystem::RecogniseFileVersion(int fileIndex, ByteStringView path) {
-    return patcher::RecogniseFileVersion(fileIndex, path, services_.Files);
+Recognition ProductSystem::RecogniseFileVersion(int fileIndex, ByteStringView path, LockWait& wait) {
+    return IdentifyFileVersion(fileIndex, path, services_.Files, CompiledVersionTables(), WaitWith(wait));
 }
 
-bool ProductSystem::RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) {
-    return patcher::RewriteFile(fileIndex, path, {services_.Files, services_.Resources, services_.Decoder, &wait});
+RewriteResult ProductSystem::RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) {
+    return patcher::RewriteFile(fileIndex, path,
+                                {services_.Files, services_.Resources, services_.Decoder, WaitWith(wait)});
 }
 
-void ProductSystem::CreateHelpShortcuts(ByteStringView installDir) {
-    patcher::CreateHelpShortcuts(profile_, installDir, services_.Records, services_.Files, services_.StartMenu);
+std::vector<ShortcutProblem> ProductSystem::CreateHelpShortcuts(ByteStringView installDir) {
+    return patcher::CreateHelpShortcuts(profile_, installDir, services_.Records, services_.Files, services_.StartMenu);
 }
 
 }  // namespace patcher

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "app/UpdateRun.h"
 #include "engine/UDer.h"
@@ -12,6 +14,12 @@
 #include "profile/ProductProfile.h"
 
 namespace patcher {
+
+// What the command line may set of the product's system.
+struct ProductSettings {
+    std::optional<ByteString> InstallDir;                       // the directory, whatever the registry records (/DIR=)
+    std::chrono::milliseconds LongestWait = kDefaultInUseWait;  // for a file another program holds (/WAIT=)
+};
 
 // The update run's system: the registry record, the product's files, the packed data and the Start menu,
 // reached through the platform's interfaces and the patch engine.
@@ -25,24 +33,24 @@ class ProductSystem final : public UpdateRunSystem {
         DecoderState& Decoder;  // the program's one decoder, kept for its whole life
     };
 
-    // With `installDir`, the directory is that one, whatever the registry records (the /DIR= of the command
-    // line).
-    ProductSystem(const ProductProfile& profile,
-                  const Services& services,
-                  std::optional<ByteString> installDir = std::nullopt)
-        : profile_(profile), services_(services), installDir_(std::move(installDir)) {}
+    using Settings = ProductSettings;
 
-    ByteString FindInstallDir() override;
+    ProductSystem(const ProductProfile& profile, const Services& services, Settings settings = {})
+        : profile_(profile), services_(services), settings_(std::move(settings)) {}
+
+    FoundFolder FindInstallDir() override;
     bool DirectoryExists(ByteStringView path) override;
     bool FileExists(ByteStringView path) override;
-    CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path) override;
-    bool RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) override;
-    void CreateHelpShortcuts(ByteStringView installDir) override;
+    Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, LockWait& wait) override;
+    RewriteResult RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) override;
+    std::vector<ShortcutProblem> CreateHelpShortcuts(ByteStringView installDir) override;
 
   private:
+    InUseWait WaitWith(LockWait& pauses) const { return {&pauses, settings_.LongestWait}; }
+
     const ProductProfile& profile_;
     Services services_;
-    std::optional<ByteString> installDir_;
+    Settings settings_;
 };
 
 }  // namespace patcher

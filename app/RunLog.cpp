@@ -4,80 +4,327 @@
 #include <string>
 
 #include "lang/LanguageRules.h"
+#include "lang/MessageCatalogue.h"
+#include "platform/SystemErrors.h"
+#include "platform/TextCodePages.h"
 
 namespace patcher {
 namespace {
 
 constexpr ByteStringView kLineBreak = "\r\n";
+constexpr ByteStringView kPlaceholder = "%s";
+constexpr unsigned kOwnTextsCodePage = 1250;  // the program's own texts, as the catalogue's
 
 unsigned CodePageOf(LanguageCode language) {
     return CharsetCodePage(LanguageCharset[language < kLanguageCount ? language : kPolish]);
 }
 
+std::string Digits(unsigned value, int count) {
+    std::string text(static_cast<std::size_t>(count), '0');
+    for (int i = count - 1; i >= 0; --i, value /= 10) {
+        text[static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    }
+    return text;
+}
+
+// "2 s", "1.25 s".
+std::string Seconds(std::chrono::milliseconds time) {
+    const auto ms = static_cast<unsigned>(time.count());
+    std::string text = std::to_string(ms / 1000);
+    if (ms % 1000 != 0) {
+        std::string fraction = Digits(ms % 1000, 3);
+        fraction.erase(fraction.find_last_not_of('0') + 1);
+        text += "." + fraction;
+    }
+    return text + " s";
+}
+
+// Error numbers of the shell (HRESULTs) read best in hexadecimal, as Windows writes them.
+std::string SystemErrorNumber(unsigned long code) {
+    if (code <= 0xFFFF) {
+        return std::to_string(code);
+    }
+    std::string hex = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        hex += "0123456789ABCDEF"[(code >> shift) & 0xF];
+    }
+    return hex;
+}
+
+std::string SystemErrorSuffix(unsigned long code) {
+    if (code == 0) {
+        return {};
+    }
+    std::string text = " (system error " + SystemErrorNumber(code);
+    const std::string words = SystemErrorText(code);
+    if (!words.empty()) {
+        text += ": " + words;
+    }
+    return text + ")";
+}
+
+const char* SourceText(FolderSource source) {
+    switch (source) {
+        case FolderSource::CurrentUserRecord:
+            return "the current user's registry record";
+        case FolderSource::LocalMachineRecord:
+            return "the local machine's registry record";
+        case FolderSource::CommandLine:
+            return "/DIR=";
+        case FolderSource::OpenDialog:
+            return "the program file chosen in the open-file dialog";
+        case FolderSource::None:
+            break;
+    }
+    return "nowhere";
+}
+
+const char* FaultText(FileFault fault) {
+    switch (fault) {
+        case FileFault::ReadOnly:
+            return "it is read-only";
+        case FileFault::InUse:
+            return "another program holds it";
+        case FileFault::AccessDenied:
+            return "access denied";
+        case FileFault::DiskFull:
+            return "the disk is full";
+        case FileFault::NotFound:
+            return "it or its folder is not there";
+        case FileFault::DamagedData:
+            return "the patcher's packed data is damaged";
+        case FileFault::OutOfMemory:
+            return "out of memory";
+        case FileFault::SystemError:
+            return "a system error";
+        case FileFault::Unexpected:
+            return "an unexpected error of the patcher";
+        case FileFault::None:
+            break;
+    }
+    return "no reason given";
+}
+
+// Appends one code point as UTF-8.
+void AppendEscape(std::string& out, unsigned codePoint) {
+    switch (codePoint) {
+        case '\r':
+            out += "<CR>";
+            return;
+        case '\n':
+            out += "<LF>";
+            return;
+        case '\t':
+            out += "<TAB>";
+            return;
+        default:
+            out += "<U+";
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                out += "0123456789ABCDEF"[(codePoint >> shift) & 0xF];
+            }
+            out += ">";
+    }
+}
+
 }  // namespace
 
-void RunLog::Start(ByteStringView localTime,
-                   ByteStringView programName,
+std::string EscapeControlCharacters(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            AppendEscape(out, byte);
+        } else if (byte == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            // U+0080..U+009F, NEL among them, which some readers break lines at.
+            AppendEscape(out, static_cast<unsigned char>(utf8[i + 1]));
+            ++i;
+        } else if (byte == 0xE2 && utf8.substr(i + 1, 2) == "\x80\xA8") {
+            AppendEscape(out, 0x2028);  // line separator
+            i += 2;
+        } else if (byte == 0xE2 && utf8.substr(i + 1, 2) == "\x80\xA9") {
+            AppendEscape(out, 0x2029);  // paragraph separator
+            i += 2;
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
+std::string LogTimeStamp(const LocalTime& time) {
+    const auto u = [](int value) { return static_cast<unsigned>(value < 0 ? 0 : value); };
+    return Digits(u(time.Year), 4) + "-" + Digits(u(time.Month), 2) + "-" + Digits(u(time.Day), 2) + " " +
+           Digits(u(time.Hour), 2) + ":" + Digits(u(time.Minute), 2) + ":" + Digits(u(time.Second), 2) + "." +
+           Digits(u(time.Millisecond), 3);
+}
+
+RunLog::RunLog(LogFile& file, LocalClock& clock, LogSettings settings)
+    : file_(file), clock_(clock), settings_(settings) {}
+
+void RunLog::Start(std::string_view programName,
                    ByteStringView version,
-                   ByteStringView commandLine) {
-    ByteString line(localTime);
-    line.append(" ").append(programName).append(" ").append(version).append(": ").append(commandLine);
-    Write(line, kCodePageUtf8);
+                   unsigned long processId,
+                   std::string_view commandLine) {
+    const std::string process = ", process " + std::to_string(processId) + ": ";
+    Write({{programName, kCodePageUtf8},
+           {" ", kCodePageUtf8},
+           {version, kOwnTextsCodePage},
+           {process, kCodePageUtf8},
+           {commandLine, kCodePageUtf8}});
 }
 
-void RunLog::MainText(ByteStringView text, LanguageCode language) {
-    if (!text.starts_with(ByteStringView(mainText_).substr(0, written_))) {
-        // A new text (the introduction again, the summary): what the last one left open is complete now.
-        FinishOpenLine();
-        written_ = 0;
-    }
-    mainText_ = ByteString(text);
-    language_ = language;
-    for (std::size_t end = mainText_.find(kLineBreak, written_); end != ByteString::npos;
-         end = mainText_.find(kLineBreak, written_)) {
-        WriteLines(ByteStringView(mainText_).substr(written_, end - written_), language_);
-        written_ = end + kLineBreak.size();
-    }
+void RunLog::Note(ByteStringView text, ByteStringView argument) {
+    Lines(text, kOwnTextsCodePage, argument);
 }
 
-void RunLog::Dialog(ByteStringView text, LanguageCode language) {
-    WriteLines(text, language);
+void RunLog::Failed(std::string_view what) {
+    const std::string line = "the patcher stopped on an unexpected error: ";
+    Write({{line, kCodePageUtf8}, {what, kCodePageUtf8}});
 }
 
 void RunLog::End(int exitCode) {
-    FinishOpenLine();
-    Write("exit code " + std::to_string(exitCode), kCodePageUtf8);
+    const std::string line = "exit code " + std::to_string(exitCode);
+    Write({{line, kCodePageUtf8}});
 }
 
-void RunLog::FinishOpenLine() {
-    if (written_ < mainText_.size()) {
-        WriteLines(ByteStringView(mainText_).substr(written_), language_);
+void RunLog::Introduction(ByteStringView text, LanguageCode language) {
+    Shown(settings_.Instructions ? text : WithoutInstructions(kMessageIntroduction, text), language);
+}
+
+void RunLog::Progress(ByteStringView line, LanguageCode language) {
+    Shown(line, language);
+}
+
+void RunLog::Dialog(int messageId, ByteStringView path, LanguageCode language) {
+    Shown(LookupMessage(language, messageId), language, path);
+}
+
+void RunLog::Summary(int messageId, LanguageCode language) {
+    const ByteStringView text = LookupMessage(language, messageId);
+    Shown(settings_.Instructions ? text : WithoutInstructions(messageId, text), language);
+}
+
+void RunLog::Folder(const FolderReport& folder) {
+    const std::string source = std::string(" (") + SourceText(folder.Source) + ")";
+    switch (folder.Outcome) {
+        case FolderReport::Verdict::Used:
+            Write({{"folder ", kCodePageUtf8}, {folder.Path, settings_.PathCodePage}, {source, kCodePageUtf8}});
+            return;
+        case FolderReport::Verdict::NoneFound:
+            Write({{"no folder: the registry holds no record of the product, and no /DIR= names one", kCodePageUtf8}});
+            return;
+        case FolderReport::Verdict::NotFullPath:
+            Write({{"no folder: ", kCodePageUtf8},
+                   {folder.Path, settings_.PathCodePage},
+                   {source + " is not a full path", kCodePageUtf8}});
+            return;
+        case FolderReport::Verdict::Missing:
+            Write({{"no folder: ", kCodePageUtf8},
+                   {folder.Path, settings_.PathCodePage},
+                   {source + " does not exist", kCodePageUtf8}});
+            return;
     }
-    written_ = mainText_.size();
 }
 
-// Each line of the text that holds something: the blank lines between paragraphs tell a reader of the log
-// nothing.
-void RunLog::WriteLines(ByteStringView text, LanguageCode language) {
+void RunLog::File(ByteStringView path, const FileReport& file) {
+    const std::string build = std::to_string(file.Build), newBuild = std::to_string(file.NewBuild);
+    std::string outcome;
+    switch (file.State) {
+        case FileState::Current:
+            outcome = "current (build " + build + "), left alone";
+            break;
+        case FileState::Updated:
+            outcome = "updated from build " + build + " to build " + newBuild;
+            break;
+        case FileState::Created:
+            outcome = "created (build " + newBuild + ")";
+            break;
+        case FileState::NeedsUpdate:
+            outcome = "out of date (build " + build + "); this patcher updates it to build " + newBuild;
+            break;
+        case FileState::NeedsCreating:
+            outcome = "absent; this patcher creates it (build " + newBuild + ")";
+            break;
+        case FileState::NotFound:
+            outcome = "failed: not found, and not one that this patcher creates";
+            break;
+        case FileState::UnknownBuild:
+            outcome = "failed: a build that this patcher does not know";
+            break;
+        case FileState::Unreadable:
+            outcome = "failed: could not be read: " + Cause(file.Failure, file.Waited);
+            break;
+        case FileState::NotRewritten:
+            outcome = (file.Build == 0 ? "failed: could not be created: " : "failed: could not be rewritten: ") +
+                      Cause(file.Failure, file.Waited);
+            break;
+    }
+    const bool succeeded = file.State != FileState::Unreadable && file.State != FileState::NotRewritten;
+    if (succeeded && file.Waited.count() > 0) {
+        outcome += ", after " + Seconds(file.Waited) + " waiting for another program to let go of it";
+    }
+    Write({{path, settings_.PathCodePage}, {": " + outcome, kCodePageUtf8}});
+}
+
+void RunLog::Shortcut(const ShortcutProblem& problem) {
+    const std::string what = problem.Removing ? "the older help shortcut " : "the help shortcut ";
+    const std::string failed =
+        (problem.Removing ? " could not be removed" : " could not be made") + SystemErrorSuffix(problem.SystemCode);
+    Write({{what, kCodePageUtf8}, {problem.Path, settings_.PathCodePage}, {failed, kCodePageUtf8}});
+}
+
+void RunLog::Unexpected(std::string_view what) {
+    const std::string line = "the run stopped on an unexpected error of the patcher: ";
+    Write({{line, kCodePageUtf8}, {what, kCodePageUtf8}});
+}
+
+void RunLog::Shown(ByteStringView text, LanguageCode language, ByteStringView path) {
+    Lines(text, CodePageOf(language), path);
+}
+
+void RunLog::Lines(ByteStringView text, unsigned codePage, ByteStringView argument) {
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find(kLineBreak, start);
         if (end == ByteStringView::npos) {
             end = text.size();
         }
-        if (end > start) {
-            Write(text.substr(start, end - start), CodePageOf(language));
+        // The blank lines between paragraphs tell a reader of the log nothing.
+        const ByteStringView line = text.substr(start, end - start);
+        const std::size_t placeholder = line.find(kPlaceholder);
+        if (placeholder != ByteStringView::npos) {
+            Write({{line.substr(0, placeholder), codePage},
+                   {argument, settings_.PathCodePage},
+                   {line.substr(placeholder + kPlaceholder.size()), codePage}});
+        } else if (!line.empty()) {
+            Write({{line, codePage}});
         }
         start = end + kLineBreak.size();
     }
 }
 
-void RunLog::Write(ByteStringView line, unsigned codePage) noexcept {
+std::string RunLog::Cause(const FileFailure& failure, std::chrono::milliseconds waited) const {
+    std::string cause = FaultText(failure.Fault);
+    if (failure.Fault == FileFault::InUse && waited.count() > 0) {
+        cause = "another program held it for " + Seconds(waited);
+    }
+    return cause + SystemErrorSuffix(failure.SystemCode);
+}
+
+void RunLog::Write(std::initializer_list<Piece> pieces) noexcept {
     if (failed_) {
         return;
     }
     try {
-        file_.AppendLine(line, codePage);
+        std::string line = LogTimeStamp(clock_.Now()) + " ";
+        for (const Piece& piece : pieces) {
+            line += EscapeControlCharacters(piece.CodePage == kCodePageUtf8
+                                                ? std::string(piece.Bytes)
+                                                : Utf8FromCodePage(piece.Bytes, piece.CodePage));
+        }
+        file_.AppendLine(line);
     } catch (const std::exception&) {
         // A full disk, a file taken away: the log ends there, the update goes on.
         failed_ = true;

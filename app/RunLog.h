@@ -1,43 +1,78 @@
 #pragma once
 
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "app/RunReport.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
+#include "platform/LocalClock.h"
 #include "platform/LogFile.h"
 
 namespace patcher {
 
-// The log that /LOG= asks for: a first line naming the patcher and how it was started, then every line that
-// the run writes into the main text and every message it shows in a dialog, each in the language it is shown
-// in, and last the exit code. A log that fails while the patcher runs is given up: the update goes on.
-class RunLog {
-  public:
-    explicit RunLog(LogFile& file) : file_(file) {}
+// How a log reads what it is told.
+struct LogSettings {
+    unsigned PathCodePage = 1250;  // the code page of paths and arguments: the system's ANSI one
+    bool Instructions = true;      // keeps the window's "press ..." sentences; a silent run has no buttons
+};
 
-    // The first line: the local date and time, the program's name and the update's version, and the command
-    // line, all three in UTF-8.
-    void Start(ByteStringView localTime,
-               ByteStringView programName,
+// The log that /LOG= asks for, in UTF-8. Every line starts with the local date and time to the millisecond;
+// the first names the patcher, its version, the process and the command line; then come the texts the window
+// shows and the facts behind them (the folder used and where it came from, each file's outcome with its
+// reason), and last the exit code. A control character inside any text given is written as a visible escape
+// ("<CR>", "<LF>", "<TAB>", "<U+001B>"), so no input can make a line of its own. A log that fails while the
+// patcher runs is given up: the update goes on.
+class RunLog final : public RunReport {
+  public:
+    RunLog(LogFile& file, LocalClock& clock, LogSettings settings);
+
+    // The first line. programName and commandLine are UTF-8.
+    void Start(std::string_view programName,
                ByteStringView version,
-               ByteStringView commandLine);
-    // The main text as it now stands: the lines it has gained since the last call, each once it is complete
-    // (a progress line only with its "OK" or "Error"). A text that replaces the last one first completes the
-    // line the last one left open.
-    void MainText(ByteStringView text, LanguageCode language);
-    // A message shown in a dialog.
-    void Dialog(ByteStringView text, LanguageCode language);
-    // The lines still open, then the exit code.
+               unsigned long processId,
+               std::string_view commandLine);
+    // One of the program's own texts (Windows-1250, one line per CR LF), with `argument` (a path or an
+    // argument in the path code page) in the place of its "%s".
+    void Note(ByteStringView text, ByteStringView argument = {});
+    // A failure of the patcher itself that ends the program (what the exception said), before its End.
+    void Failed(std::string_view what);
     void End(int exitCode);
 
+    void Introduction(ByteStringView text, LanguageCode language) override;
+    void Progress(ByteStringView line, LanguageCode language) override;
+    void Dialog(int messageId, ByteStringView path, LanguageCode language) override;
+    void Summary(int messageId, LanguageCode language) override;
+    void Folder(const FolderReport& folder) override;
+    void File(ByteStringView path, const FileReport& file) override;
+    void Shortcut(const ShortcutProblem& problem) override;
+    void Unexpected(std::string_view what) override;
+
   private:
-    void WriteLines(ByteStringView text, LanguageCode language);
-    void Write(ByteStringView line, unsigned codePage) noexcept;
-    void FinishOpenLine();
+    struct Piece {
+        ByteStringView Bytes;
+        unsigned CodePage;
+    };
+
+    // A catalogue text in the language's code page, with `path` in place of its "%s".
+    void Shown(ByteStringView text, LanguageCode language, ByteStringView path = {});
+    // Each line of the text that holds something, with `argument` (in the path code page) for its "%s".
+    void Lines(ByteStringView text, unsigned codePage, ByteStringView argument);
+    // One line of the pieces, each decoded from its code page, escaped, after the time stamp.
+    void Write(std::initializer_list<Piece> pieces) noexcept;
+    std::string Cause(const FileFailure& failure, std::chrono::milliseconds waited) const;
 
     LogFile& file_;
-    ByteString mainText_;        // the main text as last given
-    std::size_t written_ = 0;    // how much of it is in the log
-    LanguageCode language_ = 0;  // the language it was given in
+    LocalClock& clock_;
+    LogSettings settings_;
     bool failed_ = false;
 };
+
+// The text with every control character and line separator written as a visible escape. UTF-8 in and out.
+std::string EscapeControlCharacters(std::string_view utf8);
+
+// "2026-12-08 14:05:31.042".
+std::string LogTimeStamp(const LocalTime& time);
 
 }  // namespace patcher

@@ -4,6 +4,9 @@ namespace patcher {
 
 int RunStartup(ProductProfile& profile, StartupSteps& steps) {
     SetProductIdentity(profile);
+    if (const std::optional<int> ended = steps.ReadCommandLine(profile)) {
+        return *ended;
+    }
     steps.CreateMainWindow();
     steps.CreateMessageDialog();
     CompleteProfile(profile);

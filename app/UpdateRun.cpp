@@ -1,73 +1,75 @@
 #include "app/UpdateRun.h"
 
-#include "common/PathText.h"
-#include "engine/VersionTables.h"
+#include <exception>
+#include <optional>
+
+#include "app/ProductInspection.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
+#include "profile/FileIndex.h"
 
 namespace patcher {
 namespace {
 
-constexpr int kMessageIntroduction = 271;
-constexpr int kMessageFileLine = 276;
-constexpr int kMessageFileOk = 267;
-constexpr int kMessageFileFailed = 268;
-constexpr int kMessageNoDirectory = 277;
-constexpr int kMessageFileMissing = 278;
-constexpr int kMessageUnknownVersion = 279;
-constexpr int kMessageUnreadable = 280;
-
-constexpr std::int32_t kKindWithOpenDialog = 4;
-constexpr int kFirstFileIndex = 1;
-constexpr int kLastFileIndex = 12;
-
 class Run {
   public:
-    Run(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system)
-        : profile_(profile), window_(window), system_(system) {}
+    Run(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system, RunReport& report)
+        : profile_(profile), window_(window), system_(system), report_(report) {}
 
     void Perform() {
         State().RunSucceeded = true;
         State().RunDone = false;
         State().InstallDirFound = false;
+        State().PatcherFailed = false;
         try {
-            window_.SetMainText(Introduction());
+            const ByteString introduction = Introduction();
+            window_.SetMainText(introduction);
+            report_.Introduction(introduction, Language());
             window_.EnablePushButtons(false);
             window_.ProcessPendingMessages();
-            system_.CreateHelpShortcuts(UpdateFiles());
+            const ByteString installDir = UpdateFiles();
+            for (const ShortcutProblem& problem : system_.CreateHelpShortcuts(installDir)) {
+                report_.Shortcut(problem);
+            }
+        } catch (const std::exception& error) {
+            Unexpected(error.what());
         } catch (...) {
-            // Nothing is left half done by a step that failed (a rewrite leaves its file old or new), so the
-            // run ends as any failed run does, with the buttons back for another try.
-            State().RunSucceeded = false;
+            Unexpected("an exception of no known kind");
         }
         Finish();
     }
 
   private:
+    // Nothing is left half done by a step that failed (a rewrite leaves its file old or new), so the run ends
+    // as any failed run does, with the buttons back for another try.
+    void Unexpected(const char* what) noexcept {
+        State().RunSucceeded = false;
+        State().PatcherFailed = true;
+        try {
+            report_.Unexpected(what);
+        } catch (...) {
+            // The report is a log, which gives up on its own failures.
+        }
+    }
+
     // Finds the installation directory and updates every selected file in it; answers the directory in the
     // state that the help shortcuts take it.
     ByteString UpdateFiles() {
-        ByteString installDir = system_.FindInstallDir();
-        if (profile_.ProductKind == kKindWithOpenDialog && !IsExistingDirectory(installDir)) {
-            if (const std::optional<ByteString> chosen = window_.AskForProgramFile()) {
-                installDir = FolderOf(*chosen);
-            }
-        }
-        if (!IsExistingDirectory(installDir)) {
+        const FolderReport folder =
+            LocateProductFolder(profile_, system_, [this] { return window_.AskForProgramFile(); });
+        report_.Folder(folder);
+        if (folder.Outcome != FolderReport::Verdict::Used) {
             State().RunSucceeded = false;
-            window_.ShowError(Message(kMessageNoDirectory));
-            return installDir;
+            ShowProblem(kMessageNoDirectory, std::nullopt);
+            return folder.Path;
         }
         State().InstallDirFound = true;
-        if (!IsPathDelimiter(installDir.back())) {
-            installDir += '\\';
-        }
-        for (int fileIndex = kFirstFileIndex; fileIndex <= kLastFileIndex; ++fileIndex) {
+        for (int fileIndex = 1; fileIndex <= kFileCount; ++fileIndex) {
             if (profile_.SelectedFiles.Contains(fileIndex)) {
-                UpdateFile(fileIndex, installDir);
+                UpdateFile(fileIndex, folder.Path);
             }
         }
-        return installDir;
+        return folder.Path;
     }
 
     void Finish() {
@@ -81,6 +83,7 @@ class Run {
         window_.ProcessPendingMessages();
 
         window_.SetMainText(ByteString(Message(State().Summary)));
+        report_.Summary(State().Summary, Language());
         if (State().RunSucceeded) {
             window_.FocusCloseButton();
         }
@@ -88,19 +91,24 @@ class Run {
     }
 
     RunState& State() { return window_.State(); }
+    LanguageCode Language() { return State().DisplayLanguage; }
 
     // Looked up anew every time: the user may change the language while the run goes on.
-    ByteStringView Message(int id) { return LookupMessage(State().DisplayLanguage, id); }
+    ByteStringView Message(int id) { return LookupMessage(Language(), id); }
 
     ByteString Introduction() {
         const ByteStringView title = UpdateTitle(profile_.UpdateIndex, profile_.TitleColumn);
         return FormatText(Message(kMessageIntroduction), {title, UpdateVersion(profile_.UpdateIndex)});
     }
 
-    // An installer records a full path; a relative one would be followed from wherever the patcher was started.
-    bool IsExistingDirectory(const ByteString& path) { return IsFullPath(path) && system_.DirectoryExists(path); }
-
     void Append(ByteStringView text) { window_.SetMainText(window_.MainText() + ByteString(text)); }
+
+    // A problem in the message dialog, formatted with the path where it names one. The log has it first: a
+    // dialog may be answered late or never.
+    void ShowProblem(int messageId, std::optional<ByteStringView> path) {
+        report_.Dialog(messageId, path.value_or(ByteStringView()), Language());
+        window_.ShowError(path ? FormatText(Message(messageId), {*path}) : ByteString(Message(messageId)));
+    }
 
     void UpdateFile(int fileIndex, const ByteString& installDir) {
         const ByteStringView fileName = FileName(fileIndex);
@@ -108,46 +116,58 @@ class Run {
         window_.ProcessPendingMessages();
 
         const ByteString path = installDir + ByteString(fileName);
-        bool ok = false;
-        if (system_.FileExists(path)) {
-            switch (system_.RecogniseFileVersion(fileIndex, path)) {
-                case CheckResult::Current:
-                    ok = true;
-                    break;
-                case CheckResult::OutOfDate:
-                    filesRewritten_ = true;
-                    ok = system_.RewriteFile(fileIndex, path, window_);
-                    break;
-                case CheckResult::NotRecognised:
-                    window_.ShowError(FormatText(Message(kMessageUnknownVersion), {path}));
-                    break;
-                case CheckResult::Unreadable:
-                    window_.ShowError(FormatText(Message(kMessageUnreadable), {path}));
-                    break;
-            }
-        } else if (NewestVersion(fileIndex) == 1) {
-            filesRewritten_ = true;
-            ok = system_.RewriteFile(fileIndex, path, window_);
-        } else {
-            window_.ShowError(FormatText(Message(kMessageFileMissing), {path}));
+        FileReport file = AssessFile(fileIndex, path, system_, window_);
+        switch (file.State) {
+            case FileState::NeedsUpdate:
+            case FileState::NeedsCreating:
+                Rewrite(fileIndex, path, file);
+                break;
+            case FileState::UnknownBuild:
+                ShowProblem(kMessageUnknownVersion, path);
+                break;
+            case FileState::Unreadable:
+                ShowProblem(kMessageUnreadable, path);
+                break;
+            case FileState::NotFound:
+                ShowProblem(kMessageFileMissing, path);
+                break;
+            default:
+                break;
         }
-
+        const bool ok =
+            file.State == FileState::Current || file.State == FileState::Updated || file.State == FileState::Created;
         if (!ok) {
             State().RunSucceeded = false;
         }
-        Append(Message(ok ? kMessageFileOk : kMessageFileFailed));
+        const int word = ok ? kMessageFileOk : kMessageFileFailed;
+        Append(Message(word));
+        report_.Progress(FormatText(Message(kMessageFileLine), {fileName}) + ByteString(Message(word)), Language());
+        report_.File(path, file);
+    }
+
+    void Rewrite(int fileIndex, const ByteString& path, FileReport& file) {
+        filesRewritten_ = true;
+        const RewriteResult rewrite = system_.RewriteFile(fileIndex, path, window_);
+        file.Waited += rewrite.Waited;
+        if (rewrite) {
+            file.State = file.State == FileState::NeedsCreating ? FileState::Created : FileState::Updated;
+        } else {
+            file.State = FileState::NotRewritten;
+            file.Failure = rewrite.Failure;
+        }
     }
 
     const ProductProfile& profile_;
     UpdateRunWindow& window_;
     UpdateRunSystem& system_;
+    RunReport& report_;
     bool filesRewritten_ = false;
 };
 
 }  // namespace
 
-void RunUpdate(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system) {
-    Run(profile, window, system).Perform();
+void RunUpdate(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system, RunReport& report) {
+    Run(profile, window, system, report).Perform();
 }
 
 }  // namespace patcher

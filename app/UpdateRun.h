@@ -1,18 +1,17 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
+#include "app/RunReport.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
 #include "engine/untPatcher.h"
+#include "lang/MessageIds.h"
 #include "profile/ProductProfile.h"
+#include "shell/HelpShortcuts.h"
 
 namespace patcher {
-
-// The summaries that end a run, as message ids.
-inline constexpr int kSummaryUpdated = 272;      // every file ok, something rewritten
-inline constexpr int kSummaryFailed = 273;       // directory missing or some file failed
-inline constexpr int kSummaryNothingToDo = 274;  // every file ok, nothing rewritten
 
 // The main window's fields that the run reads and writes.
 struct RunState {
@@ -24,9 +23,11 @@ struct RunState {
     int Summary = 0;
     // The last run found the installation directory (and so looked at the files).
     bool InstallDirFound = false;
+    // The last run was ended by a failure of the patcher itself, not of the product's files.
+    bool PatcherFailed = false;
 };
 
-// What the run needs of the window it runs in. Its pause (LockWait) lets the window handle input while a rewrite
+// What the run needs of the window it runs in. Its pause (LockWait) lets the window handle input while the run
 // waits for a file that another program holds.
 class UpdateRunWindow : public LockWait {
   public:
@@ -53,19 +54,27 @@ class UpdateRunWindow : public LockWait {
     virtual void ShowError(ByteStringView text) = 0;
 };
 
+// The installation directory as the system found it, and where.
+struct FoundFolder {
+    ByteString Path;  // empty: none
+    FolderSource Source = FolderSource::None;
+};
+
 // What the run needs of the system: the installed product and the patch engine.
 class UpdateRunSystem {
   public:
     virtual ~UpdateRunSystem() = default;
 
-    // The installation directory as recorded, or empty. Never throws.
-    virtual ByteString FindInstallDir() = 0;
+    // The installation directory as recorded (or as the command line names it), or empty. Never throws.
+    virtual FoundFolder FindInstallDir() = 0;
     virtual bool DirectoryExists(ByteStringView path) = 0;
     virtual bool FileExists(ByteStringView path) = 0;
-    virtual CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path) = 0;
-    // `wait` pauses between the attempts at a file that another program holds for a moment.
-    virtual bool RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) = 0;
-    virtual void CreateHelpShortcuts(ByteStringView installDir) = 0;
+    // `wait` pauses between the attempts at a file that another program holds for a moment; how long the
+    // system goes on trying is its own setting.
+    virtual Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, LockWait& wait) = 0;
+    virtual RewriteResult RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) = 0;
+    // Answers what failed, which changes nothing of the run's outcome.
+    virtual std::vector<ShortcutProblem> CreateHelpShortcuts(ByteStringView installDir) = 0;
 };
 
 // The update run that btnUpdate starts: finds the product, recognises each selected file, rewrites the
@@ -73,8 +82,9 @@ class UpdateRunSystem {
 // text and every problem in the message dialog, and ends with a summary. Every message is taken in the
 // window's display language at the moment it is shown, so a language change during the run carries on in
 // the new language. Whatever escapes one of its steps (no memory, say) ends it as a failed run: summary 273,
-// the buttons enabled again. Only an installation directory given as a full path counts: one relative to the
-// current folder ("Vokarion", "C:Vokarion") is damaged data, as if none were recorded.
-void RunUpdate(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system);
+// the buttons enabled again, PatcherFailed set. Only an installation directory given as a full path counts:
+// one relative to the current folder ("Vokarion", "C:Vokarion") is damaged data, as if none were recorded.
+// `report` is told the texts shown and the facts behind them, in order.
+void RunUpdate(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system, RunReport& report);
 
 }  // namespace patcher

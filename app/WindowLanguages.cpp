@@ -1,5 +1,7 @@
 #include "app/WindowLanguages.h"
 
+#include "profile/ProductKinds.h"
+
 namespace patcher {
 
 bool WindowOffersLanguage(const ProductProfile& profile, LanguageCode language) {
@@ -9,7 +11,7 @@ bool WindowOffersLanguage(const ProductProfile& profile, LanguageCode language) 
     if (language != profile.ProductLanguage) {
         return false;
     }
-    return !(language == kEnglish && (profile.ProductKind == 4 || profile.ProductKind == 5));
+    return !(language == kEnglish && HidesEnglishFlag(profile.ProductKind));
 }
 
 LanguageCode StartingDisplayLanguage(const ProductProfile& profile, LanguageCode detected) {

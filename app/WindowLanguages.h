@@ -6,7 +6,7 @@
 namespace patcher {
 
 // The display languages that the main window offers a flag for: Polish always, and the product's foreign
-// language, except English for the kinds that hide its flag (4 and 5).
+// language, except English for the kinds that hide its flag (HidesEnglishFlag).
 bool WindowOffersLanguage(const ProductProfile& profile, LanguageCode language);
 
 // The language that the window starts in: the user's (as detected from the locale) where it is the

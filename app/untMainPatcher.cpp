@@ -7,19 +7,12 @@
 #include "lang/LanguageRules.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
+#include "profile/ProductKinds.h"
 
 namespace patcher {
 namespace {
 
 using C = MainControl;
-
-constexpr int kMessageWindowCaption = 261;
-constexpr int kMessageTitle = 262;
-constexpr int kMessageVersion = 263;
-constexpr int kMessageUpdateButton = 264;
-constexpr int kMessageCloseButton = 265;
-constexpr int kMessageOpenDialogTitle = 269;
-constexpr int kMessageIntroduction = 271;
 
 // The flag buttons in the order btnPolskiClick looks at them, with the language each one stands for.
 constexpr std::array<std::pair<MainControl, LanguageCode>, 4> kFlagLanguages = {{
@@ -101,8 +94,12 @@ void TfrmMainPatcher::AttachDialog(TfrmPytanie& dialog) {
     dialog_ = &dialog;
 }
 
-void TfrmMainPatcher::AttachLog(RunLog& log) {
-    log_ = &log;
+void TfrmMainPatcher::AttachReport(RunReport& report) {
+    report_ = &report;
+}
+
+void TfrmMainPatcher::RequestLanguage(LanguageCode language) {
+    requestedLanguage_ = language;
 }
 
 void TfrmMainPatcher::Show() {
@@ -132,10 +129,19 @@ void TfrmMainPatcher::FormShow() {
         Refresh(C::btnFrancuski);
     }
 
-    // The window starts in the product's language only under a locale of that language.
-    SetDisplayLanguage(StartingDisplayLanguage(profile_, detectLanguage_ ? detectLanguage_() : kPolish));
+    if (requestedLanguage_) {
+        // Asked for by name: the flag shows which language it is, as if it had been pressed.
+        for (const auto& [flag, language] : kFlagLanguages) {
+            Mutable(flag).Down = language == *requestedLanguage_;
+            Refresh(flag);
+        }
+        SetDisplayLanguage(*requestedLanguage_);
+    } else {
+        // The window starts in the product's language only under a locale of that language.
+        SetDisplayLanguage(StartingDisplayLanguage(profile_, detectLanguage_ ? detectLanguage_() : kPolish));
+    }
 
-    if (profile_.ProductKind == 4 || profile_.ProductKind == 5) {
+    if (HidesEnglishFlag(profile_.ProductKind)) {
         ShowFlag(C::btnAngielski, false);
     }
 }
@@ -181,7 +187,7 @@ void TfrmMainPatcher::SetDisplayLanguage(LanguageCode language) {
     SetCaption(C::lblTytul, FormatText(LookupMessage(language, kMessageTitle), {title}));
     SetCaption(C::lblKrok, FormatText(LookupMessage(language, kMessageVersion), {version}));
     SetCaption(C::btnUpdate, ByteString(LookupMessage(language, kMessageUpdateButton)));
-    SetCaption(C::btnZamknij, ByteString(LookupMessage(language, kMessageCloseButton)));
+    SetCaption(C::btnZamknij, ByteString(LookupMessage(language, kMessageFinishButton)));
     dlgOtworz.Title = LookupMessage(language, kMessageOpenDialogTitle);
 
     if (state_.RunDone) {
@@ -231,7 +237,8 @@ void TfrmMainPatcher::btnUpdateClick() {
     }
     {
         const RunInProgressMark mark(runInProgress_, view_);
-        RunUpdate(profile_, *this, system_);
+        RunReport silence;
+        RunUpdate(profile_, *this, system_, report_ != nullptr ? *report_ : silence);
     }
     if (std::exchange(closeAfterRun_, false) && view_ != nullptr) {
         view_->Close();
@@ -251,9 +258,6 @@ ByteString TfrmMainPatcher::MainText() const {
 }
 
 void TfrmMainPatcher::SetMainText(ByteString text) {
-    if (log_ != nullptr) {
-        log_->MainText(text, state_.DisplayLanguage);
-    }
     SetCaption(C::lblMain, std::move(text));
     Refresh(C::lblMain);
 }
@@ -290,9 +294,6 @@ std::optional<ByteString> TfrmMainPatcher::AskForProgramFile() {
 }
 
 void TfrmMainPatcher::ShowError(ByteStringView text) {
-    if (log_ != nullptr) {
-        log_->Dialog(text, state_.DisplayLanguage);
-    }
     if (dialog_ != nullptr) {
         ShowMessageDialog(*dialog_, view_ != nullptr ? view_->Handle() : NativeWindow{}, text, kDialogOk);
     }

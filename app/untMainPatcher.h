@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "app/MainWindowDesign.h"
-#include "app/RunLog.h"
+#include "app/RunReport.h"
 #include "app/UpdateRun.h"
 #include "common/LanguageCode.h"
 #include "lang/untPytanie.h"
@@ -71,8 +71,11 @@ class TfrmMainPatcher final : public UpdateRunWindow {
 
     void AttachView(MainWindowView& view);
     void AttachDialog(TfrmPytanie& dialog);
-    // The log of /LOG=: the run's lines and messages go there too, in the language shown.
-    void AttachLog(RunLog& log);
+    // Where each run tells what it shows and the facts behind it (the log of /LOG=).
+    void AttachReport(RunReport& report);
+    // The language that the command line asks for (one the window offers): the window starts in it, with its
+    // flag pressed, whatever the user's locale.
+    void RequestLanguage(LanguageCode language);
 
     // Runs FormShow and makes the window visible.
     void Show();
@@ -128,7 +131,8 @@ class TfrmMainPatcher final : public UpdateRunWindow {
     LanguageDetector detectLanguage_;
     MainWindowView* view_ = nullptr;
     TfrmPytanie* dialog_ = nullptr;
-    RunLog* log_ = nullptr;
+    RunReport* report_ = nullptr;
+    std::optional<LanguageCode> requestedLanguage_;
     std::array<ControlState, kMainControlCount> controls_;
     RunState state_;
     // The control that had the focus when the run disabled the push buttons.

@@ -25,7 +25,7 @@ void BenchRewrite() {
     constexpr int kRuns = 15;
 
     bool ok = true;
-    const double rewrite = BestSeconds(kRuns, [&] { ok = RewriteFile(1, path, {files, resources, decoder}) && ok; });
+    const double rewrite = BestSeconds(kRuns, [&] { ok = RewriteFile(1, path, {files, resources, decoder}).Ok && ok; });
     std::ifstream in(path, std::ios::binary);
     const std::vector<std::uint8_t> content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 

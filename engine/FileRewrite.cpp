@@ -6,6 +6,7 @@
 #include "engine/Crc32.h"
 #include "engine/UDer.h"
 #include "engine/untPatcher.h"
+#include "profile/FileIndex.h"
 
 namespace patcher {
 namespace {
@@ -31,42 +32,25 @@ class TemporaryFile {
     ByteString path_;
 };
 
-// A step that fails because another program holds a file for the moment (a scanner looking at the new file,
-// the product closing down) is tried again; every other failure ends the rewrite at once.
-template <typename Step>
-void RetryWhileInUse(LockWait* wait, Step step) {
-    for (int attempt = 1;; ++attempt) {
-        try {
-            step();
-            return;
-        } catch (const FileInUseError&) {
-            if (wait == nullptr || attempt >= kInUseAttempts) {
-                throw;
-            }
-        }
-        wait->Pause(kInUsePause);
-    }
-}
-
 void CheckDigest(const ContentDigest* digest, std::size_t size, std::uint32_t crc) {
     if (digest == nullptr) {
-        throw std::runtime_error("no digest is recorded for this file's new content");
+        throw DamagedDataError("no digest is recorded for this file's new content");
     }
     if (static_cast<std::size_t>(digest->Size) != size || crc != digest->Crc32) {
-        throw std::runtime_error("the unpacked content differs from what was packed");
+        throw DamagedDataError("the unpacked content differs from what was packed");
     }
 }
 
 }  // namespace
 
-const std::array<ByteStringView, 24> ResourceNameTable = {
+const std::array<ByteStringView, 2 * kFileCount> ResourceNameTable = {
     "PVOKAREN1A",  "PVOKAREN1B", "VOKAREN1INT", "", "VOKARDE102",  "", "VOKARFRPL",   "",
     "VOKARPLFR",   "",           "SLZEWFRPL",   "", "SLZEWPLFR",   "", "PVOKARDE2A",  "PVOKARDE2B",
     "PVOKARDE2HT", "",           "PVOKARDE2HS", "", "PVOKARDE2DI", "", "PVOKARDE2IT", "",
 };
 
 ByteStringView ResourceName(int fileIndex, int slot) {
-    if (fileIndex < 1 || fileIndex > 12 || slot < 1 || slot > 2) {
+    if (fileIndex < 1 || fileIndex > kFileCount || slot < 1 || slot > 2) {
         return {};
     }
     return ResourceNameTable[static_cast<std::size_t>(2 * (fileIndex - 1) + (slot - 1))];
@@ -82,7 +66,8 @@ void UnpackResource(ByteStringView name,
     content.insert(content.end(), unpacked.begin(), unpacked.end());
 }
 
-bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& services) {
+RewriteResult RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& services) {
+    RewriteResult result;
     try {
         const ContentDigest* digest = NewContentDigest(fileIndex);
         std::vector<std::uint8_t> content;
@@ -101,7 +86,9 @@ bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& serv
 
         // A target that cannot be written (read-only, no access) is refused as it is, before anything is
         // written; one that another program holds is waited for.
-        RetryWhileInUse(services.Wait, [&] { services.Files.CheckWritable(path); });
+        // A step that fails because another program holds a file for the moment (a scanner looking at the
+        // new file, the product closing down) is tried again; every other failure ends the rewrite at once.
+        RetryWhileInUse(services.Wait, result.Waited, [&] { services.Files.CheckWritable(path); });
         TemporaryFile temporary(services.Files);
         const auto file = services.Files.CreateUniqueFile(FolderOf(path), NameOf(path).size(), temporary.Path());
         file->Write(content);
@@ -109,17 +96,18 @@ bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& serv
         file->Close();
         try {
             // Each failed attempt has left both files as they were.
-            RetryWhileInUse(services.Wait, [&] { services.Files.Replace(path, temporary.Path()); });
+            RetryWhileInUse(services.Wait, result.Waited, [&] { services.Files.Replace(path, temporary.Path()); });
         } catch (const ReplacementKeptError&) {
             // The target's place stayed empty: the new file is the only copy of the new content left.
             temporary.Keep();
             throw;
         }
         temporary.Keep();
-        return true;
-    } catch (const std::exception&) {
-        return false;
+        result.Ok = true;
+    } catch (...) {
+        result.Failure = FailureOf(std::current_exception());
     }
+    return result;
 }
 
 }  // namespace patcher

@@ -3,9 +3,10 @@
 #include <array>
 #include <cstdint>
 
+#include "profile/FileIndex.h"
+
 namespace patcher {
 
-inline constexpr int kFileCount = 12;    // file indices 1..12
 inline constexpr int kMaxVersions = 11;  // version numbers 1..11, counted per file
 
 // Exact size in bytes of a known build of a product file; 0 where the file has no such version.

@@ -30,6 +30,33 @@ class CompiledTables final : public VersionTableView {
     }
 };
 
+// Throws where a read fails.
+Recognition Identify(int fileIndex, ReadableFile& file, const VersionTableView& tables) {
+    const std::int64_t size = file.Size();
+    if (size <= 0) {
+        return {};
+    }
+    // Versions of equal size are told apart by their samples; the lowest version that matches wins.
+    for (int version = 1; version <= kMaxVersions; ++version) {
+        const SignatureTable* table = tables.FindSignatureTable(fileIndex, version);
+        if (table == nullptr || tables.VersionSize(fileIndex, version) != size || !SamplesMatch(file, *table)) {
+            continue;
+        }
+        Recognition found;
+        found.Result = version == tables.NewestVersion(fileIndex) ? CheckResult::Current : CheckResult::OutOfDate;
+        found.Version = version;
+        return found;
+    }
+    return {};
+}
+
+Recognition Unreadable(const std::exception_ptr& error) {
+    Recognition recognition;
+    recognition.Result = CheckResult::Unreadable;
+    recognition.Failure = FailureOf(error);
+    return recognition;
+}
+
 }  // namespace
 
 const VersionTableView& CompiledVersionTables() {
@@ -53,34 +80,31 @@ const char* CheckResultName(CheckResult result) {
 
 Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const VersionTableView& tables) {
     try {
-        const std::int64_t size = file.Size();
-        if (size <= 0) {
-            return {};
-        }
-        // Versions of equal size are told apart by their samples; the lowest version that matches wins.
-        for (int version = 1; version <= kMaxVersions; ++version) {
-            const SignatureTable* table = tables.FindSignatureTable(fileIndex, version);
-            if (table == nullptr || tables.VersionSize(fileIndex, version) != size || !SamplesMatch(file, *table)) {
-                continue;
-            }
-            const bool newest = version == tables.NewestVersion(fileIndex);
-            return {newest ? CheckResult::Current : CheckResult::OutOfDate, version};
-        }
-        return {};
-    } catch (const std::exception&) {
+        return Identify(fileIndex, file, tables);
+    } catch (...) {
         // Whatever the loop had found so far, a failed read makes the answer Unreadable.
-        return {CheckResult::Unreadable, 0};
+        return Unreadable(std::current_exception());
     }
 }
 
-Recognition IdentifyFileVersion(int fileIndex, ByteStringView path, FileSystem& files, const VersionTableView& tables) {
-    std::unique_ptr<ReadableFile> file;
+Recognition IdentifyFileVersion(int fileIndex,
+                                ByteStringView path,
+                                FileSystem& files,
+                                const VersionTableView& tables,
+                                const InUseWait& wait) {
+    std::chrono::milliseconds waited{0};
+    Recognition recognition;
     try {
-        file = files.OpenForReading(path);
-    } catch (const std::exception&) {
-        return {CheckResult::Unreadable, 0};
+        // A lock on part of the file can stop a read as well as the open: the whole look is tried again.
+        RetryWhileInUse(wait, waited, [&] {
+            const std::unique_ptr<ReadableFile> file = files.OpenForReading(path);
+            recognition = Identify(fileIndex, *file, tables);
+        });
+    } catch (...) {
+        recognition = Unreadable(std::current_exception());
     }
-    return IdentifyOpenFile(fileIndex, *file, tables);
+    recognition.Waited = waited;
+    return recognition;
 }
 
 }  // namespace patcher

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "common/ByteString.h"
+#include "engine/FileFailure.h"
+#include "engine/InUseWait.h"
 #include "engine/SignatureTables.h"
 #include "platform/FileSystem.h"
 #include "platform/ResourceStore.h"
+#include "profile/FileIndex.h"
 
 namespace patcher {
 
@@ -24,7 +27,9 @@ const char* CheckResultName(CheckResult result);
 
 struct Recognition {
     CheckResult Result = CheckResult::NotRecognised;
-    int Version = 0;  // the matching version for Current and OutOfDate, else 0
+    int Version = 0;                      // the matching version for Current and OutOfDate, else 0
+    FileFailure Failure = {};             // why the file was Unreadable
+    std::chrono::milliseconds Waited{0};  // how long another program held the file first
 };
 
 // The tables that recognition judges a file by: the sizes, newest versions and signature tables of every
@@ -45,11 +50,13 @@ const VersionTableView& CompiledVersionTables();
 // each known version, lowest version first. Never throws: any failed read gives Unreadable.
 Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const VersionTableView& tables);
 
-// The same for the file at path, which is only read, never whole, and closed on every path.
+// The same for the file at path, which is only read, never whole, and closed on every path. A file that
+// another program holds without letting others read is tried again as `wait` says.
 Recognition IdentifyFileVersion(int fileIndex,
                                 ByteStringView path,
                                 FileSystem& files,
-                                const VersionTableView& tables = CompiledVersionTables());
+                                const VersionTableView& tables = CompiledVersionTables(),
+                                const InUseWait& wait = {});
 
 inline CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path, FileSystem& files) {
     return IdentifyFileVersion(fileIndex, path, files).Result;
@@ -57,21 +64,12 @@ inline CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path, File
 
 // The packed resources that hold each file's new content: two slots per file index, stored as 24 names in row
 // order (slot k of row i is entry 2 * (i - 1) + (k - 1)); an empty name means the slot holds nothing.
-extern const std::array<ByteStringView, 24> ResourceNameTable;
+extern const std::array<ByteStringView, 2 * kFileCount> ResourceNameTable;
 
 // Slot 1 or 2 of the row of fileIndex (1..12); empty outside the table.
 ByteStringView ResourceName(int fileIndex, int slot);
 
 class DecoderState;
-
-// Waits between attempts at a file that another program holds for a moment.
-class LockWait {
-  public:
-    virtual ~LockWait() = default;
-
-    // Waits about this long, keeping whatever must stay responsive meanwhile (the window) responsive.
-    virtual void Pause(std::chrono::milliseconds pause) = 0;
-};
 
 // What a rewrite needs: the file layer, the packed data the program carries, the program's one decoder, and
 // how to wait for a file that another program holds (none: such a file fails at once).
@@ -79,12 +77,17 @@ struct RewriteServices {
     FileSystem& Files;
     ResourceStore& Resources;
     DecoderState& Decoder;
-    LockWait* Wait = nullptr;
+    InUseWait Wait = {};
 };
 
-// How long a rewrite goes on trying a file that another program holds: this many attempts, this far apart.
-inline constexpr int kInUseAttempts = 40;
-inline constexpr std::chrono::milliseconds kInUsePause{50};
+// What became of a rewrite.
+struct RewriteResult {
+    bool Ok = false;                      // the file now holds exactly the new content
+    FileFailure Failure = {};             // why not
+    std::chrono::milliseconds Waited{0};  // how long another program held the file first
+
+    explicit operator bool() const noexcept { return Ok; }
+};
 
 // Loads the named packed resource, unpacks it and appends the bytes to `content`. Throws on any failure:
 // a missing resource, a broken stream, no memory.
@@ -94,13 +97,13 @@ void UnpackResource(ByteStringView name,
                     std::vector<std::uint8_t>& content);
 
 // Gives the file at path (the installation directory and the file's name) the new content of fileIndex:
-// the unpacked resources of its row, one after the other. True when the file now holds exactly that content.
+// the unpacked resources of its row, one after the other. Ok when the file now holds exactly that content.
 // The content is unpacked and checked against its recorded digest first, then written to a new file beside
 // the target, which replaces the target in one step: on false the target is byte for byte what it was (or
 // still absent), and nothing is left behind. Only where the system moved the target aside and then refused
 // to put back either file is neither deleted: the new file stays beside the old one. A target or new file
-// that another program holds for the moment is tried again, with services.Wait between the attempts, for
-// kInUseAttempts attempts; a read-only target or one the user may not write fails at once. Never throws.
-bool RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& services);
+// that another program holds for the moment is tried again as services.Wait says; a read-only target or one
+// the user may not write fails at once. Never throws.
+RewriteResult RewriteFile(int fileIndex, ByteStringView path, const RewriteServices& services);
 
 }  // namespace patcher

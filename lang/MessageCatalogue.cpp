@@ -13,36 +13,37 @@ struct Wording {
 };
 
 constexpr Wording kWordings[] = {
-    {181, "Uwaga", "Attention", "Achtung"},
-    {182, "Tak", "Yes", "Ja"},
-    {183, "Nie", "No", "Nein"},
-    {184, "Anuluj", "Cancel", "Abbrechen"},
-    {261, "%s - Uaktualnienie", "%s - Update", "Update - %s"},
-    {262, "%s - Uaktualnienie", "%s - Update", "Update - %s"},
-    {263, "Wersja %s", "Version %s", "Version %s"},
-    {264, "Uaktualnij", "Update", "Aktualisieren"},
-    {265, "Zakończ", "Finish", "Beenden"},
-    {267, "OK\r\n", "OK\r\n", "OK\r\n"},
-    {268, "Błąd\r\n", "Error\r\n", "Fehler\r\n"},
-    {272, "Aktualizacja została zakończona pomyślnie. Naciśnij \"Zakończ\" aby wyjść z programu.",
+    {kMessageDialogCaption, "Uwaga", "Attention", "Achtung"},
+    {kMessageYes, "Tak", "Yes", "Ja"},
+    {kMessageNo, "Nie", "No", "Nein"},
+    {kMessageCancel, "Anuluj", "Cancel", "Abbrechen"},
+    {kMessageWindowCaption, "%s - Uaktualnienie", "%s - Update", "Update - %s"},
+    {kMessageTitle, "%s - Uaktualnienie", "%s - Update", "Update - %s"},
+    {kMessageVersion, "Wersja %s", "Version %s", "Version %s"},
+    {kMessageUpdateButton, "Uaktualnij", "Update", "Aktualisieren"},
+    {kMessageFinishButton, "Zakończ", "Finish", "Beenden"},
+    {kMessageFileOk, "OK\r\n", "OK\r\n", "OK\r\n"},
+    {kMessageFileFailed, "Błąd\r\n", "Error\r\n", "Fehler\r\n"},
+    {kSummaryUpdated, "Aktualizacja została zakończona pomyślnie. Naciśnij \"Zakończ\" aby wyjść z programu.",
      "Update has finished successfully. Press \"Finish\" to exit the program.",
      "Aktualisierung erfolgreich beendet. Drücken Sie \"Beenden\", um das Programm zu schließen."},
-    {273,
+    {kSummaryFailed,
      "Podczas aktualizacji wystąpiły błędy. Naciśnij \"Uaktualnij\" aby ponownie dokonać aktualizacji, albo "
      "\"Zakończ\" aby wyjść z programu.",
      "Some errors occured during update. Press \"Update\" to retry, or \"Finish\" to exit.",
      "Während der Aktualisierung ist ein Fehler erschienen. Klicken Sie \"Aktualisieren\" um die Aktualisierung wieder "
      "auszuführen, oder \"Beenden\" um das Programm zu schließen."},
-    {274, "Zainstalowana wersja programu nie wymaga aktualizacji.", "The installed version doesn't need updating.",
-     "Die installierte Version erfordert keine Aktualisierung."},
-    {276, "Trwa aktualizacja pliku %s ... ", "File %s is being updated ... ", "Aktualisierung der Datei %s ... "},
-    {277, "Błąd - nie znaleziono katalogu programu.", "Error - program directory could not be found.",
+    {kSummaryNothingToDo, "Zainstalowana wersja programu nie wymaga aktualizacji.",
+     "The installed version doesn't need updating.", "Die installierte Version erfordert keine Aktualisierung."},
+    {kMessageFileLine, "Trwa aktualizacja pliku %s ... ", "File %s is being updated ... ",
+     "Aktualisierung der Datei %s ... "},
+    {kMessageNoDirectory, "Błąd - nie znaleziono katalogu programu.", "Error - program directory could not be found.",
      "Fehler - Ordner des Programms nicht gefunden."},
-    {278, "Błąd - nie znaleziono pliku %s w katalogu programu.",
+    {kMessageFileMissing, "Błąd - nie znaleziono pliku %s w katalogu programu.",
      "Error - file %s could not be found in program directory.", "Fehler - Datei %s nicht gefunden."},
-    {279, "Błąd - nieznana wersja pliku %s.", "Error - unknown version of file %s.",
+    {kMessageUnknownVersion, "Błąd - nieznana wersja pliku %s.", "Error - unknown version of file %s.",
      "Fehler - unbekannte Version der Datei %s."},
-    {280, "Wystąpił błąd podczas otwierania pliku %s.", "An error occured while opening file %s.",
+    {kMessageUnreadable, "Wystąpił błąd podczas otwierania pliku %s.", "An error occured while opening file %s.",
      "Fehler beim Öffnen der Datei %s."},
 };
 
@@ -60,11 +61,8 @@ constexpr ByteStringView kIntroductionEnglish =
 constexpr ByteStringView kIntroductionGerman =
     "Dieses Programm wird \"%s\" zur Version %s aktualisieren. Wenn das Programm gestartet ist, soll man es vor der "
     "Akualisierung schliessen.\r\n\r\nUm fort zu setzen, klicken Sie bitte \"Aktualisieren\".\r\n\r\n";
-constexpr int kIntroductionId = 271;
 
-// Id 266 has the wording of the finish button (265) in every row.
-constexpr int kFinishId = 265;
-constexpr int kSameAsFinishId = 266;
+// The finish button's wording is there twice in every row.
 
 constexpr std::size_t Index(LanguageCode language, int id) {
     return static_cast<std::size_t>(language) * kMessageIdCount + static_cast<std::size_t>(id - 1);
@@ -79,11 +77,11 @@ constexpr std::array<ByteStringView, kCatalogueSize> BuildCatalogue() {
                                                               : wording.Polish;
             catalogue[Index(language, wording.Id)] = text;
         }
-        catalogue[Index(language, kSameAsFinishId)] = catalogue[Index(language, kFinishId)];
-        catalogue[Index(language, kIntroductionId)] = language == kPolish    ? kIntroductionPolish
-                                                      : language == kEnglish ? kIntroductionEnglish
-                                                      : language == kGerman  ? kIntroductionGerman
-                                                                             : kIntroductionBorrowed;
+        catalogue[Index(language, kMessageFinishAgain)] = catalogue[Index(language, kMessageFinishButton)];
+        catalogue[Index(language, kMessageIntroduction)] = language == kPolish    ? kIntroductionPolish
+                                                           : language == kEnglish ? kIntroductionEnglish
+                                                           : language == kGerman  ? kIntroductionGerman
+                                                                                  : kIntroductionBorrowed;
     }
     return catalogue;
 }
@@ -97,6 +95,19 @@ ByteStringView LookupMessage(LanguageCode language, int id) noexcept {
         return {};
     }
     return MessageCatalogue[Index(language, id)];
+}
+
+ByteStringView WithoutInstructions(int id, ByteStringView shownText) noexcept {
+    std::size_t end = ByteStringView::npos;
+    if (id == kMessageIntroduction) {
+        end = shownText.find("\r\n\r\n");
+    } else if (id == kSummaryUpdated || id == kSummaryFailed) {
+        end = shownText.find(". ");
+        if (end != ByteStringView::npos) {
+            ++end;  // the sentence keeps its full stop
+        }
+    }
+    return shownText.substr(0, end);
 }
 
 }  // namespace patcher

@@ -4,6 +4,7 @@
 
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
+#include "lang/MessageIds.h"
 
 namespace patcher {
 
@@ -18,5 +19,10 @@ extern const std::array<ByteStringView, kCatalogueSize> MessageCatalogue;
 // The entry for a language code 0..6 and a message id 1..320, unformatted; empty for an empty entry and for
 // a code or id outside the catalogue.
 ByteStringView LookupMessage(LanguageCode language, int id) noexcept;
+
+// What a message as shown (formatted) tells, without the instruction to press one of the window's buttons
+// that follows it in the introduction (its paragraphs after the first) and in summaries 272 and 273 (their
+// sentences after the first): for a log, read when there is no button to press. Other messages whole.
+ByteStringView WithoutInstructions(int id, ByteStringView shownText) noexcept;
 
 }  // namespace patcher

@@ -8,11 +8,6 @@
 namespace patcher {
 namespace {
 
-constexpr int kMessageDialogCaption = 181;
-constexpr int kMessageYes = 182;
-constexpr int kMessageNo = 183;
-constexpr int kMessageCancel = 184;
-
 // The same in every language, so it is not in the catalogue.
 constexpr char kOkCaption[] = "OK";
 

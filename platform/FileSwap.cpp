@@ -8,6 +8,8 @@ namespace {
 
 // ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, and ERROR_UNABLE_TO_REMOVE_REPLACED (the target is open in
 // another program): both files are then as they were, and the same call may succeed a moment later.
+constexpr unsigned long kAccessDenied = 5;
+
 bool IsInUse(unsigned long error) {
     return error == 32 || error == 33 || error == 1175;
 }
@@ -23,6 +25,18 @@ void Check(unsigned long error, const char* operation) {
     if (error != 0) {
         Throw(error, operation);
     }
+}
+
+// Access to an existing target is denied for good only where it is read-only; otherwise another program
+// (a virus scanner, most often) has it open for now.
+[[noreturn]] void ThrowReplaceError(SwapCalls& calls, const ByteString& target, unsigned long error) {
+    if (error == kAccessDenied) {
+        if (calls.IsReadOnly(target)) {
+            throw ReadOnlyFileError("ReplaceFileA of a read-only file", error);
+        }
+        throw FileInUseError("ReplaceFileA", error);
+    }
+    Throw(error, "ReplaceFileA");
 }
 
 // The old program may be running: its file can be renamed but not deleted, and the system deletes it for us
@@ -49,7 +63,7 @@ void SwapIntoPlace(SwapCalls& calls,
         return;
     }
     if (error != kUnableToMoveReplacement2) {
-        Throw(error, "ReplaceFileA");
+        ThrowReplaceError(calls, target, error);
     }
     // The old file lies under the backup name and the target's name is free. It must not stay free: the next
     // run would find the product file missing. The old file goes back if it can, else the new one takes the

@@ -12,6 +12,8 @@ class SwapCalls {
 
     // Whether anything exists at path (GetFileAttributesA).
     virtual bool Exists(const ByteString& path) = 0;
+    // Whether the file at path is marked read-only (GetFileAttributesA); false where that cannot be told.
+    virtual bool IsReadOnly(const ByteString& path) = 0;
     // Replaces target by replacement, the target's old file going to backup (ReplaceFileA). On
     // kUnableToMoveReplacement2 the old file is under backup already and target names nothing.
     virtual unsigned long Replace(const ByteString& target,
@@ -30,8 +32,10 @@ inline constexpr unsigned long kUnableToMoveReplacement2 = 1177;
 // Puts the closed file `replacement` in the place of `target`, through `backup`, a free name beside them.
 // Returns when the target holds the new file; the old one is then deleted, or left for deletion at the next
 // start where a running program holds it, or, failing even that, left under the backup name. Throws
-// PlatformError when the target still holds its old file (or is still absent), FileInUseError where that is
-// because another program holds a file for now; the replacement is then the caller's to delete. Throws
+// PlatformError when the target still holds its old file (or is still absent): FileInUseError where that is
+// because another program holds a file for now, or because access to a target that is not read-only was
+// denied (a virus scanner holds a file it looks at so); ReadOnlyFileError where the target is read-only. The
+// replacement is then the caller's to delete. Throws
 // ReplacementKeptError when neither file could be put in the target's place.
 void SwapIntoPlace(SwapCalls& calls, const ByteString& target, const ByteString& replacement, const ByteString& backup);
 

@@ -25,6 +25,12 @@ class FileInUseError final : public PlatformError {
     using PlatformError::PlatformError;
 };
 
+// Thrown where a file cannot be written because it is marked read-only: waiting does not help.
+class ReadOnlyFileError final : public PlatformError {
+  public:
+    using PlatformError::PlatformError;
+};
+
 // A product file opened for reading. Every operation throws PlatformError when the system call fails.
 class ReadableFile {
   public:
@@ -63,9 +69,9 @@ class FileSystem {
     // True only for an existing directory; never fails.
     virtual bool DirectoryExists(ByteStringView path) = 0;
 
-    // Throws PlatformError when an existing file at path could not be opened for writing now: it is
-    // read-only or access is denied; FileInUseError when another program holds it open without letting others
-    // write. A missing file passes.
+    // Throws PlatformError when an existing file at path could not be opened for writing now:
+    // ReadOnlyFileError when it is marked read-only, PlatformError when access is denied, FileInUseError when
+    // another program holds it open without letting others write. A missing file passes.
     virtual void CheckWritable(ByteStringView path) = 0;
 
     // Creates a new, empty file under a fresh name of its own in `directory` and opens it for writing,
@@ -78,8 +84,9 @@ class FileSystem {
 
     // Puts the closed file `replacement` in the place of `target`. An existing target keeps its attributes
     // and is either wholly replaced or left as it was. Throws PlatformError (FileInUseError where another
-    // program holds either file), the replacement then being the caller's to delete; or, where the system
-    // refuses to put either file back, ReplacementKeptError.
+    // program holds either file, or where access to a target that is not read-only is denied, as a virus
+    // scanner looking at it does; ReadOnlyFileError for a read-only target), the replacement then being the
+    // caller's to delete; or, where the system refuses to put either file back, ReplacementKeptError.
     virtual void Replace(ByteStringView target, ByteStringView replacement) = 0;
 
     // Deletes a file; false when it could not. Never throws.

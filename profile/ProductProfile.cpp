@@ -4,6 +4,7 @@
 #include <string>
 
 #include "profile/BuildProfile.h"
+#include "profile/FileIndex.h"
 
 namespace patcher {
 namespace {
@@ -15,12 +16,12 @@ constexpr std::array<ByteStringView, 10> kProductKeys = {
     "SOFTWARE\\Qordex\\RusVokar",
 };
 
-constexpr std::array<ByteStringView, 12> kFileNames = {
+constexpr std::array<ByteStringView, kFileCount> kFileNames = {
     "VokarEn.exe", "VokarInt.exe", "DeuPol.exe", "VokarFr.exe", "VokarPl.exe",      "SlZewFr.exe",
     "SlZewPl.exe", "VokarDe.exe",  "VokarD.chm", "Sl_ZewD.chm", "DeInstalator.exe", "VkIntDe.exe",
 };
 
-constexpr std::array<ByteStringView, 12> kUpdateVersions = {
+constexpr std::array<ByteStringView, kFileCount> kUpdateVersions = {
     "1.5.3", "1.3", "1.02", "1.1", "1.1", "1.1", "1.1", "2.1", "2.1", "2.1", "2.1", "2.1",
 };
 
@@ -32,7 +33,7 @@ struct TitlePair {
 // The product family's titles. Rows 2..7 name one product in both columns (rows 4..7 share a title);
 // rows 8..12 belong to the German edition and carry its German title in column 2. This file is stored
 // in Windows-1250 by the build.
-constexpr std::array<TitlePair, 12> kUpdateTitles = {{
+constexpr std::array<TitlePair, kFileCount> kUpdateTitles = {{
     {"Vokarion Języka Angielskiego", "Vokarion Języka Angielskiego"},
     {"Vokarion Interaktywny", "Vokarion Interaktywny"},
     {"Vokarion Niemiecko-Polski", "Vokarion Niemiecko-Polski"},
@@ -83,6 +84,10 @@ ByteStringView FileName(int fileIndex) {
 
 ByteStringView UpdateVersion(int fileIndex) {
     return Row(kUpdateVersions, fileIndex, "UpdateVersion");
+}
+
+ByteStringView BuildUpdateVersion() {
+    return UpdateVersion(kBuildProfile.UpdateIndex);
 }
 
 ByteStringView UpdateTitle(int fileIndex, int column) {

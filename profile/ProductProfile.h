@@ -48,4 +48,8 @@ ByteStringView FileName(int fileIndex);                 // 1..12
 ByteStringView UpdateVersion(int fileIndex);            // 1..12
 ByteStringView UpdateTitle(int fileIndex, int column);  // 1..12, column 1 (Polish) or 2 (foreign)
 
+// The version that this build's update brings, for what names the patcher before the profile is complete
+// (the first line of its log).
+ByteStringView BuildUpdateVersion();
+
 }  // namespace patcher

@@ -3,13 +3,15 @@
 #include <array>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
+#include "platform/PlatformError.h"
+#include "profile/ProductKinds.h"
 #include "shell/StartMenu.h"
 
 namespace patcher {
 namespace {
 
-constexpr std::int32_t kHelpShortcutKind = 6;
 constexpr int kProductCount = 10;
 
 // One row per product: columns 0..2 hold the Polish group name, column 3 the German one (which differs only
@@ -50,7 +52,8 @@ void ReplaceTopicShortcuts(const HelpTopic& topic,
                            ByteStringView installDir,
                            const ByteString& group,
                            FileSystem& files,
-                           Shell& shell) {
+                           Shell& shell,
+                           std::vector<ShortcutProblem>& problems) {
     const ByteString polishFile = JoinPath(installDir, topic.PolishFile);
     const ByteString germanFile = JoinPath(installDir, topic.GermanFile);
     if (!files.FileExists(polishFile) || !files.FileExists(germanFile)) {
@@ -60,12 +63,19 @@ void ReplaceTopicShortcuts(const HelpTopic& topic,
     if (files.FileExists(olderShortcut)) {
         try {
             shell.RemoveFile(olderShortcut);
-        } catch (...) {
+        } catch (const PlatformError& error) {
             // In use or not ours to delete: the new shortcuts are made all the same.
+            problems.push_back({olderShortcut, true, error.SystemCode()});
         }
     }
-    CreateShellLink(polishFile, JoinPath(group, topic.PolishShortcut), shell);
-    CreateShellLink(germanFile, JoinPath(group, topic.GermanShortcut), shell);
+    for (const auto& [target, shortcut] :
+         {std::pair(polishFile, topic.PolishShortcut), std::pair(germanFile, topic.GermanShortcut)}) {
+        const ByteString link = JoinPath(group, shortcut);
+        unsigned long failure = 0;
+        if (!CreateShellLink(target, link, shell, &failure)) {
+            problems.push_back({link, false, failure});
+        }
+    }
 }
 
 }  // namespace
@@ -82,35 +92,37 @@ ByteStringView StartMenuGroupName(int productIndex, LanguageCode language) {
     return language == kGerman ? names.German : ByteStringView();
 }
 
-void CreateHelpShortcuts(const ProductProfile& profile,
-                         ByteStringView installDir,
-                         Registry& registry,
-                         FileSystem& files,
-                         Shell& shell) noexcept {
-    if (profile.ProductKind != kHelpShortcutKind) {
-        return;
+std::vector<ShortcutProblem> CreateHelpShortcuts(const ProductProfile& profile,
+                                                 ByteStringView installDir,
+                                                 Registry& registry,
+                                                 FileSystem& files,
+                                                 Shell& shell) noexcept {
+    std::vector<ShortcutProblem> problems;
+    if (!MakesHelpShortcuts(profile.ProductKind)) {
+        return problems;
     }
     try {
         const ByteString programs = ReadProgramsFolder(registry);
         if (programs.empty()) {
-            return;
+            return problems;
         }
         // The group's name is always the German one, whatever language the window shows. A product without
         // a group name has its shortcuts in the Programs folder itself.
         const ByteString group = JoinPath(programs, StartMenuGroupName(profile.ProductIndex, kGerman));
         if (!files.DirectoryExists(group) || installDir.empty()) {
-            return;
+            return problems;
         }
         for (const HelpTopic& topic : kHelpTopics) {
             try {
-                ReplaceTopicShortcuts(topic, installDir, group, files, shell);
+                ReplaceTopicShortcuts(topic, installDir, group, files, shell, problems);
             } catch (...) {
                 // Each topic stands on its own.
             }
         }
     } catch (...) {
-        // Nothing of this step is ever reported.
+        // Nothing of this step is ever shown.
     }
+    return problems;
 }
 
 }  // namespace patcher

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
 #include "platform/FileSystem.h"
@@ -13,16 +15,23 @@ namespace patcher {
 // language code 0..6. Rows 7..10 and columns 4..6 are empty. Throws std::out_of_range outside the table.
 ByteStringView StartMenuGroupName(int productIndex, LanguageCode language);
 
-// For a product of kind 6: in the product's existing Start-menu group (named in German; for a product without
-// a group name, the Programs folder itself), replaces each help topic's older single shortcut by one shortcut
-// to the Polish and one to the German help file, for each topic whose two help files are both in installDir.
-// installDir is the directory as the update run holds it after its file loop, possibly empty. Any other kind
-// does nothing at all. The group folder is never created, and every failure is silent: a failed step is
-// skipped and the next one still tried. Never throws.
-void CreateHelpShortcuts(const ProductProfile& profile,
-                         ByteStringView installDir,
-                         Registry& registry,
-                         FileSystem& files,
-                         Shell& shell) noexcept;
+// A help shortcut that could not be made, or an older one that could not be removed.
+struct ShortcutProblem {
+    ByteString Path;  // the shortcut file
+    bool Removing = false;
+    unsigned long SystemCode = 0;  // the system's error number (an HRESULT from the shell), 0 where none
+};
+
+// For a product whose kind makes help shortcuts (MakesHelpShortcuts): in the product's existing Start-menu group (named
+// in German; for a product without a group name, the Programs folder itself), replaces each help topic's older single
+// shortcut by one shortcut to the Polish and one to the German help file, for each topic whose two help files are both
+// in installDir. installDir is the directory as the update run holds it after its file loop, possibly empty. Any other
+// kind does nothing at all. The group folder is never created, and no failure changes anything else: a failed step is
+// skipped and the next one still tried. Answers the shortcuts that failed, for a log. Never throws.
+std::vector<ShortcutProblem> CreateHelpShortcuts(const ProductProfile& profile,
+                                                 ByteStringView installDir,
+                                                 Registry& registry,
+                                                 FileSystem& files,
+                                                 Shell& shell) noexcept;
 
 }  // namespace patcher

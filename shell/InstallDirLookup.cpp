@@ -1,17 +1,14 @@
 #include "shell/InstallDirLookup.h"
 
+#include "profile/ProductKinds.h"
 #include "shell/untKod.h"
 
 namespace patcher {
 namespace {
 
 constexpr ByteStringView kPlainValueName = "Katalog";
-constexpr ByteStringView kKind4Key = "Software\\Vokarion\\DeuVokarion";
+constexpr ByteStringView kFixedKey = "Software\\Vokarion\\DeuVokarion";
 constexpr std::int32_t kLookupKeyNo = 5;
-
-bool ReadsProductKey(std::int32_t kind) {
-    return kind == 1 || kind == 2 || kind == 3 || kind == 5 || kind == 6;
-}
 
 // The record below the product's own key in one hive. A value found under the scrambled name is read even
 // when it turns out unreadable: the plain name is then not tried in this hive.
@@ -32,11 +29,12 @@ ByteString ReadProductRecord(const ProductProfile& profile, Registry& registry, 
 }
 
 ByteString ReadRecord(const ProductProfile& profile, Registry& registry, RegistryHive hive) {
-    if (ReadsProductKey(profile.ProductKind)) {
+    const InstallRecord record = InstallRecordOf(profile.ProductKind);
+    if (record == InstallRecord::ProductKey) {
         return ReadProductRecord(profile, registry, hive);
     }
-    if (profile.ProductKind == 4 && hive == RegistryHive::LocalMachine) {
-        const std::unique_ptr<RegistryKey> key = registry.OpenKey(hive, kKind4Key);
+    if (record == InstallRecord::FixedKey && hive == RegistryHive::LocalMachine) {
+        const std::unique_ptr<RegistryKey> key = registry.OpenKey(hive, kFixedKey);
         if (key && key->ValueExists(kPlainValueName)) {
             return ReadRegistryString(*key, kPlainValueName);
         }
@@ -55,13 +53,17 @@ ByteString TryHive(const ProductProfile& profile, Registry& registry, RegistryHi
 
 }  // namespace
 
-ByteString FindInstallDir(const ProductProfile& profile, Registry& registry) noexcept {
-    ByteString result = TryHive(profile, registry, RegistryHive::CurrentUser);
+RecordedInstallDir LocateInstallDir(const ProductProfile& profile, Registry& registry) noexcept {
+    RecordedInstallDir result{TryHive(profile, registry, RegistryHive::CurrentUser), RegistryHive::CurrentUser};
     // An empty record counts as none, so the local machine's is consulted too.
-    if (result.empty()) {
-        result = TryHive(profile, registry, RegistryHive::LocalMachine);
+    if (result.Path.empty()) {
+        result = {TryHive(profile, registry, RegistryHive::LocalMachine), RegistryHive::LocalMachine};
     }
     return result;
+}
+
+ByteString FindInstallDir(const ProductProfile& profile, Registry& registry) noexcept {
+    return LocateInstallDir(profile, registry).Path;
 }
 
 }  // namespace patcher

@@ -1,5 +1,7 @@
 #include "shell/StartMenu.h"
 
+#include "platform/PlatformError.h"
+
 namespace patcher {
 namespace {
 
@@ -24,13 +26,20 @@ ByteString ReadProgramsFolder(Registry& registry) noexcept {
     }
 }
 
-bool CreateShellLink(ByteStringView target, ByteStringView linkPath, Shell& shell) noexcept {
+bool CreateShellLink(ByteStringView target, ByteStringView linkPath, Shell& shell, unsigned long* failure) noexcept {
     try {
         shell.WriteShellLink(linkPath, target, DirectoryPart(target));
         return true;
+    } catch (const PlatformError& error) {
+        if (failure != nullptr) {
+            *failure = error.SystemCode();
+        }
     } catch (...) {
-        return false;
+        if (failure != nullptr) {
+            *failure = 0;
+        }
     }
+    return false;
 }
 
 ByteString DirectoryPart(ByteStringView path) {

@@ -11,8 +11,12 @@ namespace patcher {
 ByteString ReadProgramsFolder(Registry& registry) noexcept;
 
 // Writes a shell link at linkPath to target, whose working directory is the target's directory (with its
-// final separator). True when the link was written; false on any failure. Never throws.
-bool CreateShellLink(ByteStringView target, ByteStringView linkPath, Shell& shell) noexcept;
+// final separator). True when the link was written; false on any failure, whose system error number (0 where
+// it had none) goes to `failure` when given. Never throws.
+bool CreateShellLink(ByteStringView target,
+                     ByteStringView linkPath,
+                     Shell& shell,
+                     unsigned long* failure = nullptr) noexcept;
 
 // The directory part of path, up to and including its last path separator or drive colon; empty when there
 // is none.

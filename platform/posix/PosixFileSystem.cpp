@@ -140,7 +140,7 @@ class PosixFileSystem final : public FileSystem {
         }
         // The owner's write bit is the file's read-only attribute; root could write regardless.
         if (!S_ISREG(info.st_mode) || (info.st_mode & S_IWUSR) == 0) {
-            throw PlatformError("open for writing of a read-only file", EACCES);
+            throw ReadOnlyFileError("open for writing of a read-only file", EACCES);
         }
         UniqueFd fd(::open(terminated.c_str(), O_WRONLY | O_CLOEXEC));
         if (!fd) {

@@ -58,4 +58,18 @@ ByteString BytesFromWide(std::wstring_view text, unsigned codePage) {
     return bytes;
 }
 
+std::string Utf8FromWide(std::wstring_view text) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 4)) {
+        return {};
+    }
+    const int length = static_cast<int>(text.size());
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
+    if (needed <= 0 ||
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), needed, nullptr, nullptr) != needed) {
+        return {};
+    }
+    return bytes;
+}
+
 }  // namespace patcher::win32

@@ -19,4 +19,7 @@ std::wstring WideFromBytes(ByteStringView bytes, unsigned codePage);
 // the code page: a near one would name another file.
 ByteString BytesFromWide(std::wstring_view text, unsigned codePage);
 
+// UTF-16 text as UTF-8 for people to read; an unpaired surrogate becomes U+FFFD. Never throws but for memory.
+std::string Utf8FromWide(std::wstring_view text);
+
 }  // namespace patcher::win32

@@ -48,6 +48,10 @@ class Win32SwapCalls final : public SwapCalls {
     bool Exists(const ByteString& path) override {
         return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
+    bool IsReadOnly(const ByteString& path) override {
+        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    }
     unsigned long Replace(const ByteString& target, const ByteString& replacement, const ByteString& backup) override {
         return Outcome(::ReplaceFileA(target.c_str(), replacement.c_str(), backup.c_str(),
                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
@@ -169,7 +173,7 @@ class Win32FileSystem final : public FileSystem {
         }
         // Checked by hand: run as an administrator, some systems open read-only files for writing all the same.
         if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-            throw PlatformError("open for writing of a read-only file", ERROR_ACCESS_DENIED);
+            throw ReadOnlyFileError("open for writing of a read-only file", ERROR_ACCESS_DENIED);
         }
         const UniqueFileHandle handle(::CreateFileA(terminated.c_str(), GENERIC_READ | GENERIC_WRITE,
                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,

@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include <limits>
+#include <string>
 #include <utility>
 
 #include "platform/PlatformError.h"
 #include "platform/win32/UniqueHandle.h"
-#include "platform/win32/WideText.h"
 
 namespace patcher {
 namespace {
@@ -16,10 +16,8 @@ class Win32LogFile final : public LogFile {
   public:
     explicit Win32LogFile(win32::UniqueFileHandle file) : file_(std::move(file)) {}
 
-    void AppendLine(ByteStringView text, unsigned codePage) override {
-        ByteString line = codePage == kCodePageUtf8
-                              ? ByteString(text)
-                              : win32::BytesFromWide(win32::WideFromBytes(text, codePage), kCodePageUtf8);
+    void AppendLine(std::string_view utf8Line) override {
+        std::string line(utf8Line);
         line += "\r\n";
         if (line.size() > std::numeric_limits<DWORD>::max()) {
             throw PlatformError("WriteFile of a line too long", ERROR_INVALID_PARAMETER);

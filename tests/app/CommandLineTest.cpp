@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <cstring>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +17,15 @@ namespace patcher {
 namespace {
 
 using Reason = CommandLineError::Reason;
+
+// The arguments as the system's code page carries them all.
+CommandLineOptions Parse(const std::vector<std::string>& arguments, const ProductProfile& profile) {
+    std::vector<CommandLineArgument> readable;
+    for (const std::string& argument : arguments) {
+        readable.push_back({argument, true});
+    }
+    return ParseCommandLine(readable, profile);
+}
 
 ProductProfile Product(LanguageCode language, std::int32_t kind) {
     ProductProfile profile;
@@ -34,9 +49,9 @@ TEST(SplitCommandLine, QuotesGroupAndBackslashesStay) {
 // Command lines of the English product (kind 1) and what they ask for; the first argument is the program.
 TEST(ParseCommandLine, UnderstandsEveryOptionInAnyCaseWithEitherPrefix) {
     const ProductProfile english = Product(kEnglish, 1);
-    EXPECT_FALSE(ParseCommandLine({"p.exe"}, english).Silent);
+    EXPECT_FALSE(Parse({"p.exe"}, english).Silent);
 
-    const CommandLineOptions all = ParseCommandLine(
+    const CommandLineOptions all = Parse(
         {"p.exe", "/s", R"(-Dir=\\serwer\programy\Vokarion)", "/LANG=en", "-log=C:\\Logi\\vokarion.log"}, english);
     EXPECT_TRUE(all.Silent);
     EXPECT_FALSE(all.Help);
@@ -44,13 +59,17 @@ TEST(ParseCommandLine, UnderstandsEveryOptionInAnyCaseWithEitherPrefix) {
     EXPECT_EQ(all.Language, kEnglish);
     EXPECT_EQ(all.LogFile, "C:\\Logi\\vokarion.log");
     // A relative log is where the administrator starts the patcher from.
-    EXPECT_EQ(ParseCommandLine({"p.exe", "/LOG=vokarion.log"}, english).LogFile, "vokarion.log");
+    EXPECT_EQ(Parse({"p.exe", "/LOG=vokarion.log"}, english).LogFile, "vokarion.log");
 
-    EXPECT_TRUE(ParseCommandLine({"p.exe", "/SILENT"}, english).Silent);
-    EXPECT_TRUE(ParseCommandLine({"p.exe", "-?"}, english).Help);
-    EXPECT_TRUE(ParseCommandLine({"p.exe", "/Help"}, english).Help);
-    EXPECT_EQ(ParseCommandLine({"p.exe", "/LANG=PL"}, english).Language, kPolish);
-    EXPECT_EQ(ParseCommandLine({"p.exe", "/DIR=D:/Vokarion"}, english).InstallDir, "D:/Vokarion");
+    EXPECT_TRUE(Parse({"p.exe", "/SILENT"}, english).Silent);
+    EXPECT_TRUE(Parse({"p.exe", "-?"}, english).Help);
+    EXPECT_TRUE(Parse({"p.exe", "/Help"}, english).Help);
+    EXPECT_EQ(Parse({"p.exe", "/LANG=PL"}, english).Language, kPolish);
+    EXPECT_EQ(Parse({"p.exe", "/DIR=D:/Vokarion"}, english).InstallDir, "D:\\Vokarion");
+    EXPECT_TRUE(Parse({"p.exe", "/Check"}, english).Check);
+    EXPECT_EQ(Parse({"p.exe", "/WAIT=0"}, english).WaitSeconds, 0);
+    EXPECT_EQ(Parse({"p.exe", "-wait=600"}, english).WaitSeconds, 600);
+    EXPECT_EQ(Parse({"p.exe", "/WAIT=030"}, english).WaitSeconds, 30);
 }
 
 TEST(ParseCommandLine, RefusesWhatItDoesNotUnderstandAndKeepsTheRest) {
@@ -79,10 +98,21 @@ TEST(ParseCommandLine, RefusesWhatItDoesNotUnderstandAndKeepsTheRest) {
              {{"p.exe", "/DIR=\\Vokarion"}, Reason::RelativeFolder, "/DIR=\\Vokarion"},
              {{"p.exe", "/LANG=DE"}, Reason::LanguageNotOffered, "/LANG=DE"},
              {{"p.exe", "/LANG=english"}, Reason::LanguageNotOffered, "/LANG=english"},
+             {{"p.exe", "/DIR=\\\\server"}, Reason::RelativeFolder, "/DIR=\\\\server"},
+             {{"p.exe", "/DIR=\\\\server\\"}, Reason::RelativeFolder, "/DIR=\\\\server\\"},
+             {{"p.exe", "/DIR=\\\\?\\C:\\Vokarion"}, Reason::RelativeFolder, "/DIR=\\\\?\\C:\\Vokarion"},
+             {{"p.exe", "/DIR=\\\\.\\C:\\Vokarion"}, Reason::RelativeFolder, "/DIR=\\\\.\\C:\\Vokarion"},
+             {{"p.exe", "/CHECK=yes"}, Reason::UnexpectedValue, "/CHECK=yes"},
+             {{"p.exe", "/WAIT=601"}, Reason::WaitOutOfRange, "/WAIT=601"},
+             {{"p.exe", "/WAIT=+1"}, Reason::WaitOutOfRange, "/WAIT=+1"},
+             {{"p.exe", "/WAIT= 1"}, Reason::WaitOutOfRange, "/WAIT= 1"},
+             {{"p.exe", "/WAIT=1.5"}, Reason::WaitOutOfRange, "/WAIT=1.5"},
+             {{"p.exe", "/WAIT=1000"}, Reason::WaitOutOfRange, "/WAIT=1000"},
+             {{"p.exe", "/WAIT"}, Reason::MissingValue, "/WAIT"},
          }) {
         SCOPED_TRACE(c.Argument);
         try {
-            ParseCommandLine(c.Arguments, english);
+            Parse(c.Arguments, english);
             ADD_FAILURE() << "understood";
         } catch (const CommandLineError& error) {
             EXPECT_EQ(error.Why(), c.Why);
@@ -92,7 +122,7 @@ TEST(ParseCommandLine, RefusesWhatItDoesNotUnderstandAndKeepsTheRest) {
 
     // The options around the fault are still known: a silent run that cannot start says why in its log.
     try {
-        ParseCommandLine({"p.exe", "/S", "/BOGUS", "/LOG=C:\\v.log", "/DIR=x"}, english);
+        Parse({"p.exe", "/S", "/BOGUS", "/LOG=C:\\v.log", "/DIR=x"}, english);
         ADD_FAILURE() << "understood";
     } catch (const CommandLineError& error) {
         EXPECT_EQ(error.Argument(), "/BOGUS");
@@ -122,7 +152,7 @@ TEST(ParseCommandLine, TakesOnlyALanguageThatTheWindowOffers) {
             const bool offered = list.find(std::string("|").append(name).append("|")) != std::string::npos;
             bool taken = true;
             try {
-                ParseCommandLine({"p.exe", "/LANG=" + std::string(name)}, profile);
+                Parse({"p.exe", "/LANG=" + std::string(name)}, profile);
             } catch (const CommandLineError&) {
                 taken = false;
             }
@@ -131,8 +161,97 @@ TEST(ParseCommandLine, TakesOnlyALanguageThatTheWindowOffers) {
     }
     // The help lists the same, and shortens nothing it needs.
     const ByteString help = CommandLineHelp(Product(kGerman, 6), "VokarDe-2.1-patch.exe");
-    EXPECT_NE(help.find("VokarDe-2.1-patch.exe [/S] [/DIR=FOLDER] [/LANG=PL|DE] [/LOG=FILE] [/?]"), ByteString::npos);
+    EXPECT_NE(help.find("VokarDe-2.1-patch.exe [/S | /CHECK] [/DIR=FOLDER] [/LANG=PL|DE] [/LOG=FILE] [/WAIT=SECONDS]"),
+              ByteString::npos)
+        << help;
 }
+
+// An argument that the code page could not carry is refused, and the arguments around it still understood:
+// the log it names is written, and a silent run stays silent.
+TEST(ParseCommandLine, RefusesAnArgumentTheCodePageCannotCarry) {
+    const std::vector<CommandLineArgument> arguments = {
+        {"p.exe", true}, {"/S", true}, {"/DIR=C:\\Vokarion?", false}, {"/LOG=C:\\u.log", true}};
+    EXPECT_TRUE(AsksForNoWindow(arguments));
+    try {
+        ParseCommandLine(arguments, Product(kEnglish, 1));
+        ADD_FAILURE() << "understood";
+    } catch (const CommandLineError& error) {
+        EXPECT_EQ(error.Why(), Reason::UnreadableText);
+        EXPECT_EQ(error.Argument(), "/DIR=C:\\Vokarion?");
+        EXPECT_TRUE(error.Understood().Silent);
+        EXPECT_EQ(error.Understood().LogFile, "C:\\u.log");
+    }
+}
+
+// Whether a person may be asked anything is known before the arguments are understood, so even a wrong
+// value of /S or /CHECK keeps every dialog away.
+TEST(AsksForNoWindow, FindsSilenceAndChecksInAnyForm) {
+    const auto asks = [](std::vector<std::string> texts) {
+        std::vector<CommandLineArgument> arguments;
+        for (std::string& text : texts) {
+            arguments.push_back({std::move(text), false});
+        }
+        return AsksForNoWindow(arguments);
+    };
+    for (const char* unattended : {"/S", "-s", "/silent", "/CHECK", "-check", "/S=1", "/CHECK="}) {
+        EXPECT_TRUE(asks({"p.exe", "/LANG=EN", unattended})) << unattended;
+    }
+    EXPECT_FALSE(asks({"p.exe", "/LANG=EN", "/SILENTLY", "S", "/?"}));
+    EXPECT_FALSE(asks({"/S"}));  // the program's own name, whatever it is
+}
+
+// A folder as Windows reads it (GetFullPathNameW), so that what is used and logged is what the system opens.
+TEST(CanonicalFolder, ReadsAFolderAsWindowsDoes) {
+    struct Case {
+        const char* Given;
+        std::optional<ByteString> Read;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"C:\\Vokarion", "C:\\Vokarion"},
+             {"C:\\Vokarion ", "C:\\Vokarion"},  // "set DIR=... " in a batch file
+             {"C:\\Vokarion. .", "C:\\Vokarion"},
+             {"C:\\Vokarion\\", "C:\\Vokarion\\"},
+             {"C:\\Vokarion \\", "C:\\Vokarion \\"},  // a final delimiter keeps the name as it is
+             {"c:/Program Files (x86)//Vokarion/", "c:\\Program Files (x86)\\Vokarion\\"},
+             {"C:\\a.\\b", "C:\\a\\b"},
+             {"C:\\a..\\b", "C:\\a..\\b"},
+             {"C:\\a\\.\\b\\..\\c", "C:\\a\\c"},
+             {"C:\\..\\..\\Vokarion", "C:\\Vokarion"},
+             {"C:\\", "C:\\"},
+             {"C:\\.", "C:\\"},
+             {"\\\\server\\share", "\\\\server\\share"},
+             {"\\\\server\\share\\", "\\\\server\\share\\"},
+             {"//server/share/../../Vokarion ", "\\\\server\\share\\Vokarion"},
+             {"\\\\server", std::nullopt},
+             {"\\\\server\\", std::nullopt},
+             {"\\\\\\share", std::nullopt},
+             {"\\\\?\\C:\\Vokarion", std::nullopt},
+             {"\\\\.\\C:", std::nullopt},
+             {"//?/C:/Vokarion", std::nullopt},
+             {"C:Vokarion", std::nullopt},
+             {"\\Vokarion", std::nullopt},
+             {"Vokarion", std::nullopt},
+             {"", std::nullopt},
+         }) {
+        EXPECT_EQ(CanonicalFolder(c.Given), c.Read) << c.Given;
+    }
+}
+
+#ifdef _WIN32
+// The rule above, held against the system's own reading of the same folders.
+TEST(CanonicalFolder, ReadsAsTheSystemDoes) {
+    for (const char* given : {"C:\\Vokarion ", "C:\\Vokarion. .", "C:\\Vokarion \\", "c:/Program Files//Vokarion/",
+                              "C:\\a.\\b", "C:\\a\\.\\b\\..\\c", "C:\\..\\..\\Vokarion", "C:\\.",
+                              "\\\\server\\share\\Vokarion ", "\\\\server\\share\\..\\x"}) {
+        const std::optional<ByteString> canonical = CanonicalFolder(given);
+        ASSERT_TRUE(canonical.has_value()) << given;
+        wchar_t full[MAX_PATH] = {};
+        const std::wstring wide(given, given + std::strlen(given));
+        const DWORD length = ::GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
+        EXPECT_EQ(std::wstring(full, length), std::wstring(canonical->begin(), canonical->end())) << given;
+    }
+}
+#endif
 
 TEST(CommandLineErrorText, ShortensAHugeArgument) {
     const CommandLineError error(Reason::UnknownOption, "/" + std::string(10'000'000, 'x'));

@@ -92,11 +92,15 @@ class MainWindowTest : public ::testing::Test {
         dialog_ = std::make_unique<TfrmPytanie>(std::move(dialogView));
     }
 
-    // Start-up's part under a user locale: the form, its view and the dialog, then showing.
-    TfrmMainPatcher& Open(std::uint32_t localeId = 1045) {
+    // Start-up's part under a user locale: the form, its view and the dialog, then showing; with the language
+    // that the command line asks for, if it does.
+    TfrmMainPatcher& Open(std::uint32_t localeId = 1045, std::optional<LanguageCode> requested = std::nullopt) {
         localeId_ = localeId;
         form_ =
             std::make_unique<TfrmMainPatcher>(profile_, system_, [this] { return LanguageFromLocaleId(localeId_); });
+        if (requested) {
+            form_->RequestLanguage(*requested);
+        }
         form_->AttachView(view_);
         form_->AttachDialog(*dialog_);
         form_->Show();
@@ -105,7 +109,8 @@ class MainWindowTest : public ::testing::Test {
 
     ByteString Title(int column) const { return ByteString(UpdateTitle(profile_.UpdateIndex, column)); }
     ByteString Introduction(LanguageCode language, int column) const {
-        return FormatText(LookupMessage(language, 271), {Title(column), UpdateVersion(profile_.UpdateIndex)});
+        return FormatText(LookupMessage(language, kMessageIntroduction),
+                          {Title(column), UpdateVersion(profile_.UpdateIndex)});
     }
 
     // Every text of the window in one language, as the window must show it.
@@ -113,11 +118,12 @@ class MainWindowTest : public ::testing::Test {
         SCOPED_TRACE("language " + std::to_string(language));
         EXPECT_EQ(form_->State().DisplayLanguage, language);
         EXPECT_EQ(profile_.TitleColumn, column);
-        EXPECT_EQ(view_.Of(C::Window).Caption, FormatText(LookupMessage(language, 261), {Title(column)}));
-        EXPECT_EQ(view_.Of(C::lblTytul).Caption, FormatText(LookupMessage(language, 262), {Title(column)}));
-        EXPECT_EQ(view_.Of(C::lblKrok).Caption, FormatText(LookupMessage(language, 263), {"1.5.3"}));
-        EXPECT_EQ(view_.Of(C::btnUpdate).Caption, Message(language, 264));
-        EXPECT_EQ(view_.Of(C::btnZamknij).Caption, Message(language, 265));
+        EXPECT_EQ(view_.Of(C::Window).Caption,
+                  FormatText(LookupMessage(language, kMessageWindowCaption), {Title(column)}));
+        EXPECT_EQ(view_.Of(C::lblTytul).Caption, FormatText(LookupMessage(language, kMessageTitle), {Title(column)}));
+        EXPECT_EQ(view_.Of(C::lblKrok).Caption, FormatText(LookupMessage(language, kMessageVersion), {"1.5.3"}));
+        EXPECT_EQ(view_.Of(C::btnUpdate).Caption, Message(language, kMessageUpdateButton));
+        EXPECT_EQ(view_.Of(C::btnZamknij).Caption, Message(language, kMessageFinishButton));
         EXPECT_EQ(view_.Of(C::lblJezyk).Caption, "J\xEAzyk / Language / Sprache / Langue:");
         EXPECT_EQ(form_->dlgOtworz.Title, "");
         // Fonts: the language's character set, except the title and the language caption, always Polish.
@@ -131,7 +137,7 @@ class MainWindowTest : public ::testing::Test {
         EXPECT_EQ(view_.Of(C::Window).Font.Height(), 11);
         EXPECT_EQ(view_.Of(C::lblKrok).Font.Height(), 12);
         // The message dialog speaks the same language.
-        EXPECT_EQ(dialog_->Caption, Message(language, 181));
+        EXPECT_EQ(dialog_->Caption, Message(language, kMessageDialogCaption));
         EXPECT_EQ(dialog_->Font.Charset(), charset);
     }
 
@@ -188,11 +194,26 @@ TEST_F(MainWindowTest, AGermanProductStartsInGermanUnderAGermanLocaleWithItsFlag
     ExpectTextsIn(kPolish, 1);
 }
 
+// A language that the command line asks for wins over the locale, and its flag shows it pressed.
+TEST_F(MainWindowTest, ALanguageAskedForByNameStartsTheWindowWithItsFlagPressed) {
+    Open(1045, kEnglish);
+    ExpectTextsIn(kEnglish, 2);
+    EXPECT_EQ(PressedFlags(), std::vector<MainControl>{C::btnAngielski});
+    form_->FlagButtonPressed(C::btnPolski);
+    ExpectTextsIn(kPolish, 1);
+    EXPECT_EQ(PressedFlags(), std::vector<MainControl>{C::btnPolski});
+
+    profile_.ProductLanguage = kGerman;
+    Open(3079, kPolish);
+    ExpectTextsIn(kPolish, 1);
+    EXPECT_EQ(PressedFlags(), std::vector<MainControl>{C::btnPolski});
+}
+
 TEST_F(MainWindowTest, AFrenchProductUnderTheFrenchLocaleShowsPolishWordingInTheAnsiCharacterSet) {
     profile_.ProductLanguage = kFrench;
     Open(1036);
     ExpectTextsIn(kFrench, 2);
-    EXPECT_EQ(view_.Of(C::btnUpdate).Caption, Message(kPolish, 264));
+    EXPECT_EQ(view_.Of(C::btnUpdate).Caption, Message(kPolish, kMessageUpdateButton));
     EXPECT_EQ(view_.Of(C::btnFrancuski).Left, 238);
     EXPECT_TRUE(view_.Of(C::btnFrancuski).Visible);
     EXPECT_FALSE(view_.Of(C::btnNiemiecki).Visible);
@@ -273,7 +294,7 @@ TEST_F(MainWindowTest, WhileRunningTheButtonsAreOffTheFlagsWorkAndTheWindowWillN
     EXPECT_EQ(view_.Log.back(), "run ends");
 
     // Ended: both enabled, the close button focused, closing allowed.
-    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, 272));
+    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, kSummaryUpdated));
     EXPECT_NE(std::find(view_.Log.begin(), view_.Log.end(), "focus " + std::to_string(static_cast<int>(C::btnZamknij))),
               view_.Log.end());
     EXPECT_TRUE(form_->FormCloseQuery());
@@ -298,7 +319,7 @@ TEST_F(MainWindowTest, AClosePressedWhileTheRunFinishesClosesTheWindowOnceTheRun
     form_->btnUpdateClick();
     EXPECT_FALSE(closedDuringTheRun);
     EXPECT_TRUE(view_.Closed);
-    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, 272)) << "closed before the summary";
+    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, kSummaryUpdated)) << "closed before the summary";
     EXPECT_EQ(view_.Log.back(), "run ends");
 }
 
@@ -316,8 +337,8 @@ TEST_F(MainWindowTest, ALanguageChangeDuringTheRunShowsTheIntroductionAndTheRunG
         }
     };
     form_->btnUpdateClick();
-    EXPECT_EQ(textBeforeSummary, Introduction(kEnglish, 2) + Message(kEnglish, 267));
-    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kEnglish, 274));
+    EXPECT_EQ(textBeforeSummary, Introduction(kEnglish, 2) + Message(kEnglish, kMessageFileOk));
+    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kEnglish, kSummaryNothingToDo));
 }
 
 TEST_F(MainWindowTest, ALanguageChangeAfterARunShowsTheSummaryTheRunEndedWith) {
@@ -325,9 +346,9 @@ TEST_F(MainWindowTest, ALanguageChangeAfterARunShowsTheSummaryTheRunEndedWith) {
         CheckResult Found;
         int Summary;
     } cases[] = {
-        {CheckResult::OutOfDate, 272},
-        {CheckResult::Current, 274},
-        {CheckResult::NotRecognised, 273},
+        {CheckResult::OutOfDate, kSummaryUpdated},
+        {CheckResult::Current, kSummaryNothingToDo},
+        {CheckResult::NotRecognised, kSummaryFailed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Summary);
@@ -356,7 +377,7 @@ TEST_F(MainWindowTest, ErrorsAreShownInTheDisplayLanguageOverTheMainWindow) {
     EXPECT_EQ(dialogScreen_->Showings[0].LabelText, "Error - unknown version of file C:\\Vokarion\\VokarEn.exe.");
     EXPECT_EQ(dialogScreen_->Showings[0].ButtonCaptions[0], "OK");
     EXPECT_EQ(dialogScreen_->Owners[0].Handle, view_.Handle().Handle);
-    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, 273));
+    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, kSummaryFailed));
 }
 
 TEST_F(MainWindowTest, KindFourAsksThroughThePolishOpenDialog) {
@@ -368,7 +389,7 @@ TEST_F(MainWindowTest, KindFourAsksThroughThePolishOpenDialog) {
     form_->FlagButtonPressed(C::btnPolski);  // all up: the language stays
     form_->btnUpdateClick();
     EXPECT_EQ(view_.Log[1], "open dialog Pliki program\xF3w|*.exe title= resizable");
-    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, 274));
+    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, kSummaryNothingToDo));
 }
 
 TEST_F(MainWindowTest, APressOfUpdateAfterARunStartsAnotherFromTheIntroduction) {
@@ -380,7 +401,7 @@ TEST_F(MainWindowTest, APressOfUpdateAfterARunStartsAnotherFromTheIntroduction) 
     form_->btnUpdateClick();
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.front(), Introduction(kPolish, 1));
-    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, 274));
+    EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, kSummaryNothingToDo));
 }
 
 }  // namespace

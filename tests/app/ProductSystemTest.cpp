@@ -73,12 +73,12 @@ TEST_F(ProductSystemTest, AnOutOfDateFileIsFoundRecognisedAndRewrittenToTheNewes
     files_.AddDirectory("C:\\Vokarion");
     files_.AddFile("C:\\Vokarion\\VokarEn.exe", Standins().Get(1, 7));
 
-    EXPECT_EQ(RunOnce(), LookupMessage(kPolish, 272));
+    EXPECT_EQ(RunOnce(), LookupMessage(kPolish, kSummaryUpdated));
     EXPECT_EQ(files_.Bytes("C:\\Vokarion\\VokarEn.exe"), Standins().Get(1, 11));
     EXPECT_EQ(files_.Files().size(), 1u) << "nothing left beside the product file";
     EXPECT_EQ(registry_.KeysOpen(), 0);
 
-    EXPECT_EQ(RunOnce(), LookupMessage(kPolish, 274));
+    EXPECT_EQ(RunOnce(), LookupMessage(kPolish, kSummaryNothingToDo));
 }
 
 TEST_F(ProductSystemTest, KindSixLinksTheHelpFilesOfTheDirectoryTheRunFound) {
@@ -94,7 +94,7 @@ TEST_F(ProductSystemTest, KindSixLinksTheHelpFilesOfTheDirectoryTheRunFound) {
     const std::string group = programs + "\\" + std::string(StartMenuGroupName(profile_.ProductIndex, kGerman));
     files_.AddDirectory(group);
 
-    EXPECT_EQ(RunOnce(), LookupMessage(kPolish, 274));
+    EXPECT_EQ(RunOnce(), LookupMessage(kPolish, kSummaryNothingToDo));
     ASSERT_EQ(shell_.Links().size(), 2u);
     EXPECT_EQ(shell_.Links()[0].Target, "C:\\Vokarion\\Vokar.chm");
     EXPECT_EQ(shell_.Links()[1].Target, "C:\\Vokarion\\VokarD.chm");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/UpdateRun.h"
+#include "engine/VersionTables.h"
 
 namespace patcher::testing {
 
@@ -15,35 +16,50 @@ namespace patcher::testing {
 class ScriptedSystem final : public UpdateRunSystem {
   public:
     ByteString RecordedDirectory;
+    FolderSource RecordSource = FolderSource::CurrentUserRecord;
     std::set<std::string> Directories;
-    std::map<std::string, CheckResult> Files;          // existing files and what recognition answers
-    std::set<std::string> FailingRewrites;             // paths whose rewrite returns false
-    std::vector<std::string> Calls;                    // "lookup", "recognise 1 PATH", "rewrite 1 PATH", ...
-    std::function<void(int fileIndex)> DuringRewrite;  // runs inside each rewrite, before it ends
+    std::map<std::string, CheckResult> Files;            // existing files and what recognition answers
+    std::map<std::string, FileFailure> FailingRewrites;  // paths whose rewrite fails, and why
+    FileFailure ReadFailure{FileFault::InUse, 32};       // why an Unreadable file could not be read
+    std::vector<ShortcutProblem> ShortcutProblems;       // what the help shortcuts answer
+    std::vector<std::string> Calls;                      // "lookup", "recognise 1 PATH", "rewrite 1 PATH", ...
+    std::function<void(int fileIndex)> DuringRewrite;    // runs inside each rewrite, before it ends
 
-    ByteString FindInstallDir() override {
+    FoundFolder FindInstallDir() override {
         Calls.push_back("lookup");
-        return RecordedDirectory;
+        return {RecordedDirectory, RecordedDirectory.empty() ? FolderSource::None : RecordSource};
     }
     bool DirectoryExists(ByteStringView path) override { return Directories.count(std::string(path)) != 0; }
     bool FileExists(ByteStringView path) override { return Files.count(std::string(path)) != 0; }
-    CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path) override {
+    Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, LockWait&) override {
         Calls.push_back("recognise " + std::to_string(fileIndex) + " " + std::string(path));
-        return Files.at(std::string(path));
+        Recognition recognition;
+        recognition.Result = Files.at(std::string(path));
+        recognition.Version = recognition.Result == CheckResult::Current     ? NewestVersion(fileIndex)
+                              : recognition.Result == CheckResult::OutOfDate ? 1
+                                                                             : 0;
+        if (recognition.Result == CheckResult::Unreadable) {
+            recognition.Failure = ReadFailure;
+        }
+        return recognition;
     }
-    bool RewriteFile(int fileIndex, ByteStringView path, LockWait&) override {
+    RewriteResult RewriteFile(int fileIndex, ByteStringView path, LockWait&) override {
         Calls.push_back("rewrite " + std::to_string(fileIndex) + " " + std::string(path));
         if (DuringRewrite) {
             DuringRewrite(fileIndex);
         }
-        if (FailingRewrites.count(std::string(path)) != 0) {
-            return false;
+        RewriteResult result;
+        if (const auto failing = FailingRewrites.find(std::string(path)); failing != FailingRewrites.end()) {
+            result.Failure = failing->second;
+            return result;
         }
         Files[std::string(path)] = CheckResult::Current;  // a later run finds the new content
-        return true;
+        result.Ok = true;
+        return result;
     }
-    void CreateHelpShortcuts(ByteStringView installDir) override {
+    std::vector<ShortcutProblem> CreateHelpShortcuts(ByteStringView installDir) override {
         Calls.push_back("shortcuts " + std::string(installDir));
+        return ShortcutProblems;
     }
 
     // An installation in C:\Vokarion with the given files, recorded in the registry.

@@ -11,6 +11,7 @@
 #include "app/UpdateRun.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
+#include "tests/app/RecordingReport.h"
 #include "tests/app/ScriptedSystem.h"
 
 namespace patcher {
@@ -68,7 +69,8 @@ class UpdateRunTest : public ::testing::Test {
         profile_.TitleColumn = 2;
     }
 
-    void Run() { RunUpdate(profile_, window_, system_); }
+    void Run() { RunUpdate(profile_, window_, system_, report_); }
+    Events Reported() const { return report_.Lines; }
 
     void Select(std::initializer_list<int> fileIndices) {
         profile_.SelectedFiles = {};
@@ -79,17 +81,20 @@ class UpdateRunTest : public ::testing::Test {
     }
 
     ByteString Introduction(LanguageCode language = kEnglish) const {
-        return FormatText(LookupMessage(language, 271), {UpdateTitle(profile_.UpdateIndex, profile_.TitleColumn),
-                                                         UpdateVersion(profile_.UpdateIndex)});
+        return FormatText(
+            LookupMessage(language, kMessageIntroduction),
+            {UpdateTitle(profile_.UpdateIndex, profile_.TitleColumn), UpdateVersion(profile_.UpdateIndex)});
     }
 
     static ByteString Line(ByteStringView fileName, bool ok, LanguageCode language = kEnglish) {
-        return FormatText(LookupMessage(language, 276), {fileName}) + Message(language, ok ? 267 : 268);
+        return FormatText(LookupMessage(language, kMessageFileLine), {fileName}) +
+               Message(language, ok ? kMessageFileOk : kMessageFileFailed);
     }
 
     ProductProfile profile_;
     RecordingWindow window_;
     ScriptedSystem system_;
+    testing::RecordingReport report_;
 };
 
 TEST_F(UpdateRunTest, ACurrentFileIsLeftAloneAndTheRunSaysNothingNeededUpdating) {
@@ -102,10 +107,11 @@ TEST_F(UpdateRunTest, ACurrentFileIsLeftAloneAndTheRunSaysNothingNeededUpdating)
     };
     Run();
 
-    EXPECT_EQ(textWhileWorking, Introduction() + FormatText(LookupMessage(kEnglish, 276), {"VokarEn.exe"}));
+    EXPECT_EQ(textWhileWorking,
+              Introduction() + FormatText(LookupMessage(kEnglish, kMessageFileLine), {"VokarEn.exe"}));
     // The introduction ends in two line breaks, so the progress line starts on a line of its own.
     EXPECT_TRUE(textWhileWorking.ends_with("\r\n\r\nFile VokarEn.exe is being updated ... ")) << textWhileWorking;
-    EXPECT_EQ(window_.Text, Message(kEnglish, 274));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryNothingToDo));
     EXPECT_TRUE(window_.Flags.RunDone);
     EXPECT_TRUE(window_.Flags.RunSucceeded);
     EXPECT_EQ(window_.Flags.Summary, kSummaryNothingToDo);
@@ -130,7 +136,7 @@ TEST_F(UpdateRunTest, AnOutOfDateFileIsRewrittenAndReportedAsUpdated) {
 
     EXPECT_EQ(textBeforeSummary, Introduction() + Line("VokarEn.exe", true));
     EXPECT_TRUE(textBeforeSummary.ends_with("\r\n\r\nFile VokarEn.exe is being updated ... OK\r\n"));
-    EXPECT_EQ(window_.Text, Message(kEnglish, 272));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryUpdated));
     EXPECT_EQ(window_.Flags.Summary, kSummaryUpdated);
     EXPECT_TRUE(window_.Flags.RunSucceeded);
     EXPECT_EQ(system_.Calls[2], "rewrite 1 C:\\Vokarion\\VokarEn.exe");
@@ -139,7 +145,7 @@ TEST_F(UpdateRunTest, AnOutOfDateFileIsRewrittenAndReportedAsUpdated) {
 
 TEST_F(UpdateRunTest, AFailedRewriteEndsTheLineInErrorWithoutADialog) {
     system_.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
-    system_.FailingRewrites.insert("C:\\Vokarion\\VokarEn.exe");
+    system_.FailingRewrites["C:\\Vokarion\\VokarEn.exe"] = {FileFault::ReadOnly, 5};
     ByteString textBeforeSummary;
     window_.OnMessages = [&] {
         if (window_.PushButtonsEnabled && textBeforeSummary.empty()) {
@@ -149,7 +155,7 @@ TEST_F(UpdateRunTest, AFailedRewriteEndsTheLineInErrorWithoutADialog) {
     Run();
 
     EXPECT_EQ(textBeforeSummary, Introduction() + Line("VokarEn.exe", false));
-    EXPECT_EQ(window_.Text, Message(kEnglish, 273));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryFailed));
     EXPECT_FALSE(window_.Flags.RunSucceeded);
     EXPECT_TRUE(window_.Dialogs.empty());
     EXPECT_EQ(std::find(window_.Log.begin(), window_.Log.end(), "focus close"), window_.Log.end());
@@ -163,11 +169,12 @@ TEST_F(UpdateRunTest, UnknownUnreadableAndMissingFilesAreReportedWithTheirFullPa
     Run();
 
     EXPECT_EQ(window_.Dialogs,
-              (std::vector<ByteString>{FormatText(LookupMessage(kEnglish, 279), {"C:\\Vokarion\\VokarEn.exe"}),
-                                       FormatText(LookupMessage(kEnglish, 280), {"C:\\Vokarion\\VokarInt.exe"}),
-                                       FormatText(LookupMessage(kEnglish, 278), {"C:\\Vokarion\\DeuPol.exe"})}));
+              (std::vector<ByteString>{
+                  FormatText(LookupMessage(kEnglish, kMessageUnknownVersion), {"C:\\Vokarion\\VokarEn.exe"}),
+                  FormatText(LookupMessage(kEnglish, kMessageUnreadable), {"C:\\Vokarion\\VokarInt.exe"}),
+                  FormatText(LookupMessage(kEnglish, kMessageFileMissing), {"C:\\Vokarion\\DeuPol.exe"})}));
     EXPECT_EQ(window_.Dialogs[0], "Error - unknown version of file C:\\Vokarion\\VokarEn.exe.");
-    EXPECT_EQ(window_.Text, Message(kEnglish, 273));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryFailed));
     EXPECT_FALSE(window_.Flags.RunSucceeded);
     // Neither the unknown nor the unreadable file is rewritten; the run goes on to the last file.
     for (const std::string& call : system_.Calls) {
@@ -175,13 +182,31 @@ TEST_F(UpdateRunTest, UnknownUnreadableAndMissingFilesAreReportedWithTheirFullPa
     }
     EXPECT_EQ(system_.Calls.back(), "shortcuts C:\\Vokarion\\");
     EXPECT_EQ(system_.Calls[system_.Calls.size() - 2], "recognise 4 C:\\Vokarion\\VokarFr.exe");
+
+    // The log is told each file's fact after its dialog and its line, and why the unreadable one was.
+    const Events reported = Reported();
+    const Events files = {"folder C:\\Vokarion\\ (current user) used",
+                          "dialog 279 C:\\Vokarion\\VokarEn.exe",
+                          "progress " + Line("VokarEn.exe", false),
+                          "file C:\\Vokarion\\VokarEn.exe unknown build 0->11",
+                          "dialog 280 C:\\Vokarion\\VokarInt.exe",
+                          "progress " + Line("VokarInt.exe", false),
+                          "file C:\\Vokarion\\VokarInt.exe unreadable 0->4 fault 2 code 32",
+                          "dialog 278 C:\\Vokarion\\DeuPol.exe",
+                          "progress " + Line("DeuPol.exe", false),
+                          "file C:\\Vokarion\\DeuPol.exe not found 0->3",
+                          "progress " + Line("VokarFr.exe", true),
+                          "file C:\\Vokarion\\VokarFr.exe current 2->2",
+                          "summary 273"};
+    EXPECT_EQ(Events(reported.begin() + 1, reported.end()), files);
+    EXPECT_EQ(reported.front(), "introduction 1");
 }
 
 TEST_F(UpdateRunTest, OnlyTheHelpFilesAreCreatedWhenAbsent) {
     // Files 9 and 10 have a single known version: an absent one is created. File 8 must exist.
     Select({8, 9, 10});
     system_.Install({});
-    system_.FailingRewrites.insert("C:\\Vokarion\\Sl_ZewD.chm");
+    system_.FailingRewrites["C:\\Vokarion\\Sl_ZewD.chm"] = {FileFault::DiskFull, 112};
     ByteString textBeforeSummary;
     window_.OnMessages = [&] {
         if (window_.PushButtonsEnabled && textBeforeSummary.empty()) {
@@ -190,20 +215,26 @@ TEST_F(UpdateRunTest, OnlyTheHelpFilesAreCreatedWhenAbsent) {
     };
     Run();
 
-    EXPECT_EQ(window_.Dialogs,
-              (std::vector<ByteString>{FormatText(LookupMessage(kEnglish, 278), {"C:\\Vokarion\\VokarDe.exe"})}));
+    EXPECT_EQ(window_.Dialogs, (std::vector<ByteString>{FormatText(LookupMessage(kEnglish, kMessageFileMissing),
+                                                                   {"C:\\Vokarion\\VokarDe.exe"})}));
     EXPECT_EQ(system_.Calls, (Events{"lookup", "rewrite 9 C:\\Vokarion\\VokarD.chm",
                                      "rewrite 10 C:\\Vokarion\\Sl_ZewD.chm", "shortcuts C:\\Vokarion\\"}));
     EXPECT_EQ(textBeforeSummary,
               Introduction() + Line("VokarDe.exe", false) + Line("VokarD.chm", true) + Line("Sl_ZewD.chm", false));
-    EXPECT_EQ(window_.Text, Message(kEnglish, 273));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryFailed));
+    const Events reported = Reported();
+    EXPECT_NE(std::find(reported.begin(), reported.end(), "file C:\\Vokarion\\VokarD.chm created 0->1"),
+              reported.end());
+    EXPECT_NE(std::find(reported.begin(), reported.end(),
+                        "file C:\\Vokarion\\Sl_ZewD.chm not rewritten 0->1 fault 4 code 112"),
+              reported.end());
 }
 
 TEST_F(UpdateRunTest, CreatingAnAbsentHelpFileCountsAsAnUpdate) {
     Select({9});
     system_.Install({});
     Run();
-    EXPECT_EQ(window_.Text, Message(kEnglish, 272));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryUpdated));
     EXPECT_TRUE(window_.Flags.RunSucceeded);
 }
 
@@ -220,18 +251,21 @@ TEST_F(UpdateRunTest, WithoutADirectoryOnlyThatIsReportedAndTheShortcutsStillRun
         system.RecordedDirectory = c.Recorded;
         std::vector<ByteString> textsWhileWorking;
         window.OnMessages = [&] { textsWhileWorking.push_back(window.Text); };
-        RunUpdate(profile_, window, system);
+        RunUpdate(profile_, window, system, report_);
 
-        EXPECT_EQ(window.Dialogs, (std::vector<ByteString>{Message(kEnglish, 277)}));
+        EXPECT_EQ(window.Dialogs, (std::vector<ByteString>{Message(kEnglish, kMessageNoDirectory)}));
         EXPECT_EQ(system.Calls, (Events{"lookup", "shortcuts " + c.Recorded}));
         // No progress line at any point: the introduction until the summary.
         EXPECT_EQ(textsWhileWorking.front(), Introduction());
         EXPECT_EQ(textsWhileWorking[1], Introduction());
-        EXPECT_EQ(window.Text, Message(kEnglish, 273));
+        EXPECT_EQ(window.Text, Message(kEnglish, kSummaryFailed));
         EXPECT_FALSE(window.Flags.RunSucceeded);
         EXPECT_TRUE(window.Flags.RunDone);
         EXPECT_EQ(std::count(window.Log.begin(), window.Log.end(), "open dialog"), 0);
     }
+    EXPECT_EQ(Reported(),
+              (Events{"introduction 1", "folder  (nowhere) none", "dialog 277", "summary 273", "introduction 1",
+                      "folder D:\\Gone (current user) missing", "dialog 277", "summary 273"}));
 }
 
 TEST_F(UpdateRunTest, KindFourAsksForTheProgramFileWhenTheDirectoryIsNotFound) {
@@ -245,22 +279,23 @@ TEST_F(UpdateRunTest, KindFourAsksForTheProgramFileWhenTheDirectoryIsNotFound) {
     EXPECT_TRUE(window_.Dialogs.empty());
     EXPECT_EQ(system_.Calls, (Events{"lookup", "recognise 1 E:\\Programy\\Vokarion\\VokarEn.exe",
                                      "shortcuts E:\\Programy\\Vokarion\\"}));
-    EXPECT_EQ(window_.Text, Message(kEnglish, 274));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryNothingToDo));
+    EXPECT_EQ(Reported()[1], "folder E:\\Programy\\Vokarion\\ (dialog) used");
 
     // Cancelled: the directory stays as the lookup left it, and is not found.
     RecordingWindow cancelled;
     cancelled.Flags.DisplayLanguage = kEnglish;
     ScriptedSystem system;
     system.RecordedDirectory = "F:\\Stary";
-    RunUpdate(profile_, cancelled, system);
-    EXPECT_EQ(cancelled.Dialogs, (std::vector<ByteString>{Message(kEnglish, 277)}));
+    RunUpdate(profile_, cancelled, system, report_);
+    EXPECT_EQ(cancelled.Dialogs, (std::vector<ByteString>{Message(kEnglish, kMessageNoDirectory)}));
     EXPECT_EQ(system.Calls, (Events{"lookup", "shortcuts F:\\Stary"}));
 
     // A directory found in the registry asks nothing.
     RecordingWindow found;
     ScriptedSystem installed;
     installed.Install({{"VokarEn.exe", CheckResult::Current}});
-    RunUpdate(profile_, found, installed);
+    RunUpdate(profile_, found, installed, report_);
     EXPECT_EQ(std::count(found.Log.begin(), found.Log.end(), "open dialog"), 0);
 }
 
@@ -274,7 +309,7 @@ TEST_F(UpdateRunTest, AProgramFilePickedAtADriveRootGivesTheRoot) {
     Run();
 
     EXPECT_EQ(system_.Calls, (Events{"lookup", "recognise 1 C:\\VokarEn.exe", "shortcuts C:\\"}));
-    EXPECT_EQ(window_.Text, Message(kEnglish, 274));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryNothingToDo));
 }
 
 // An installer records a full path. One relative to the current folder or drive is damaged data: followed, it
@@ -288,10 +323,10 @@ TEST_F(UpdateRunTest, OnlyAFullPathInTheRecordCountsAsTheDirectory) {
         system.RecordedDirectory = recorded;
         system.Directories.insert(recorded);
         system.Files[std::string(recorded) + "\\VokarEn.exe"] = CheckResult::OutOfDate;
-        RunUpdate(profile_, window, system);
-        EXPECT_EQ(window.Dialogs, (std::vector<ByteString>{Message(kEnglish, 277)}));
+        RunUpdate(profile_, window, system, report_);
+        EXPECT_EQ(window.Dialogs, (std::vector<ByteString>{Message(kEnglish, kMessageNoDirectory)}));
         EXPECT_EQ(system.Calls, (Events{"lookup", "shortcuts " + std::string(recorded)}));
-        EXPECT_EQ(window.Text, Message(kEnglish, 273));
+        EXPECT_EQ(window.Text, Message(kEnglish, kSummaryFailed));
     }
     for (const char* recorded : {"D:/Vokarion", "\\\\serwer\\programy\\Vokarion"}) {
         SCOPED_TRACE(recorded);
@@ -300,7 +335,7 @@ TEST_F(UpdateRunTest, OnlyAFullPathInTheRecordCountsAsTheDirectory) {
         system.RecordedDirectory = recorded;
         system.Directories.insert(recorded);
         system.Files[std::string(recorded) + "\\VokarEn.exe"] = CheckResult::Current;
-        RunUpdate(profile_, window, system);
+        RunUpdate(profile_, window, system, report_);
         EXPECT_TRUE(window.Dialogs.empty());
         EXPECT_EQ(window.Flags.Summary, kSummaryNothingToDo);
     }
@@ -317,11 +352,32 @@ TEST_F(UpdateRunTest, AFailureThatEscapesAStepEndsTheRunAsAFailedRun) {
     EXPECT_TRUE(window_.Flags.RunDone);
     EXPECT_FALSE(window_.Flags.RunSucceeded);
     EXPECT_EQ(window_.Flags.Summary, kSummaryFailed);
-    EXPECT_EQ(window_.Text, Message(kEnglish, 273));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryFailed));
     EXPECT_TRUE(window_.PushButtonsEnabled);
     EXPECT_EQ(std::count(window_.Log.begin(), window_.Log.end(), "focus close"), 0);
     EXPECT_EQ(system_.Calls,
               (Events{"lookup", "recognise 1 C:\\Vokarion\\VokarEn.exe", "rewrite 1 C:\\Vokarion\\VokarEn.exe"}));
+    // The patcher itself failed, not the product's files: the log says what, and the exit code says so.
+    EXPECT_TRUE(window_.Flags.PatcherFailed);
+    EXPECT_EQ(Reported().end()[-2], "unexpected no such row");
+
+    // The next run starts clean.
+    system_.DuringRewrite = nullptr;
+    Run();
+    EXPECT_FALSE(window_.Flags.PatcherFailed);
+    EXPECT_TRUE(window_.Flags.RunSucceeded);
+}
+
+// Help shortcuts that fail are told to the log, and change nothing of the run's outcome.
+TEST_F(UpdateRunTest, FailedHelpShortcutsAreReportedWithoutChangingTheOutcome) {
+    system_.Install({{"VokarEn.exe", CheckResult::Current}});
+    system_.ShortcutProblems = {{"P:\\Gruppe\\Hilfe.lnk", true, 5}, {"P:\\Gruppe\\Hilfe (Deutsch).lnk", false, 0}};
+    Run();
+    EXPECT_TRUE(window_.Flags.RunSucceeded);
+    EXPECT_EQ(window_.Flags.Summary, kSummaryNothingToDo);
+    const Events reported = Reported();
+    EXPECT_EQ(Events(reported.end() - 3, reported.end()),
+              (Events{"not removed P:\\Gruppe\\Hilfe.lnk", "not made P:\\Gruppe\\Hilfe (Deutsch).lnk", "summary 274"}));
 }
 
 TEST_F(UpdateRunTest, OtherKindsNeverAskForTheProgramFile) {
@@ -330,7 +386,7 @@ TEST_F(UpdateRunTest, OtherKindsNeverAskForTheProgramFile) {
         RecordingWindow window;
         window.ChosenFile = "C:\\Vokarion\\VokarEn.exe";
         ScriptedSystem system;
-        RunUpdate(profile_, window, system);
+        RunUpdate(profile_, window, system, report_);
         EXPECT_EQ(std::count(window.Log.begin(), window.Log.end(), "open dialog"), 0) << "kind " << kind;
         EXPECT_EQ(window.Dialogs.size(), 1u);
     }
@@ -360,20 +416,20 @@ TEST_F(UpdateRunTest, NothingSelectedEndsAsNothingToUpdate) {
     Select({});
     system_.Install({});
     Run();
-    EXPECT_EQ(window_.Text, Message(kEnglish, 274));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryNothingToDo));
     EXPECT_EQ(window_.Log, (Events{"buttons off", "messages", "buttons on", "messages", "focus close", "messages"}));
 }
 
 TEST_F(UpdateRunTest, ASecondRunStartsOverAndFindsTheRewrittenFileCurrent) {
     system_.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
     Run();
-    ASSERT_EQ(window_.Text, Message(kEnglish, 272));
+    ASSERT_EQ(window_.Text, Message(kEnglish, kSummaryUpdated));
 
     std::vector<ByteString> textsWhileWorking;
     window_.OnMessages = [&] { textsWhileWorking.push_back(window_.Text); };
     Run();
     EXPECT_EQ(textsWhileWorking.front(), Introduction());
-    EXPECT_EQ(window_.Text, Message(kEnglish, 274));
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryNothingToDo));
     EXPECT_EQ(window_.Flags.Summary, kSummaryNothingToDo);
 }
 
@@ -411,11 +467,11 @@ TEST_F(UpdateRunTest, EveryMessageIsTakenInTheLanguageShownAtThatMoment) {
         }
     };
     Run();
-    EXPECT_EQ(window_.Dialogs,
-              (std::vector<ByteString>{FormatText(LookupMessage(kPolish, 279), {"C:\\Vokarion\\VokarEn.exe"})}));
+    EXPECT_EQ(window_.Dialogs, (std::vector<ByteString>{FormatText(LookupMessage(kPolish, kMessageUnknownVersion),
+                                                                   {"C:\\Vokarion\\VokarEn.exe"})}));
     EXPECT_EQ(textBeforeSummary,
               Introduction(kPolish) + Line("VokarEn.exe", false, kPolish) + Line("VokarD.chm", true, kPolish));
-    EXPECT_EQ(window_.Text, Message(kPolish, 273));
+    EXPECT_EQ(window_.Text, Message(kPolish, kSummaryFailed));
 }
 
 }  // namespace

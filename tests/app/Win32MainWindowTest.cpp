@@ -40,18 +40,26 @@ constexpr std::array<MainControl, 4> kFlags = {C::btnPolski, C::btnAngielski, C:
 // A product whose one file is current, unless told otherwise; no dialog is ever needed.
 class FakeSystem final : public UpdateRunSystem {
   public:
-    ByteString FindInstallDir() override {
+    FoundFolder FindInstallDir() override {
         ++Runs;
         if (DuringRun) {
             DuringRun();
         }
-        return "C:\\Vokarion";
+        return {"C:\\Vokarion", FolderSource::CurrentUserRecord};
     }
     bool DirectoryExists(ByteStringView) override { return true; }
     bool FileExists(ByteStringView) override { return true; }
-    CheckResult RecogniseFileVersion(int, ByteStringView) override { return Result; }
-    bool RewriteFile(int, ByteStringView, LockWait&) override { return Rewrites; }
-    void CreateHelpShortcuts(ByteStringView) override {}
+    Recognition RecogniseFileVersion(int, ByteStringView, LockWait&) override {
+        Recognition recognition;
+        recognition.Result = Result;
+        return recognition;
+    }
+    RewriteResult RewriteFile(int, ByteStringView, LockWait&) override {
+        RewriteResult result;
+        result.Ok = Rewrites;
+        return result;
+    }
+    std::vector<ShortcutProblem> CreateHelpShortcuts(ByteStringView) override { return {}; }
 
     int Runs = 0;
     CheckResult Result = CheckResult::Current;
@@ -388,7 +396,7 @@ TEST_F(MainWindowTest, TheUpdateButtonRunsAnUpdateToItsSummary) {
     system_.Result = CheckResult::OutOfDate;
     ::SendMessageW(Control(C::btnUpdate), BM_CLICK, 0, 0);
     EXPECT_EQ(system_.Runs, 1);
-    EXPECT_EQ(TextOf(Control(C::lblMain)), win32::WideFromBytes(LookupMessage(kPolish, 272), 1250));
+    EXPECT_EQ(TextOf(Control(C::lblMain)), win32::WideFromBytes(LookupMessage(kPolish, kSummaryUpdated), 1250));
     EXPECT_TRUE(::IsWindowEnabled(Control(C::btnUpdate)));
     EXPECT_TRUE(::IsWindowEnabled(Control(C::btnZamknij)));
 }
@@ -397,7 +405,7 @@ TEST_F(MainWindowTest, EnterPressesUpdateAndAfterASuccessfulRunFinish) {
     ASSERT_TRUE(Activate(C::btnUpdate));
     PressKey(VK_RETURN);
     ASSERT_TRUE(PumpUntil([&] { return system_.Runs == 1 && form_->State().RunDone; }));
-    EXPECT_EQ(TextOf(Control(C::lblMain)), win32::WideFromBytes(LookupMessage(kPolish, 274), 1250));
+    EXPECT_EQ(TextOf(Control(C::lblMain)), win32::WideFromBytes(LookupMessage(kPolish, kSummaryNothingToDo), 1250));
     // The run ends with the focus on btnZamknij, where Enter now finishes.
     ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == Control(C::btnZamknij); }));
     PressKey(VK_RETURN);
@@ -413,7 +421,7 @@ TEST_F(MainWindowTest, AfterAFailedRunTheFocusIsBackOnUpdateWhereEnterTriesAgain
     ASSERT_TRUE(Activate(C::btnUpdate));
     PressKey(VK_RETURN);
     ASSERT_TRUE(PumpUntil([&] { return system_.Runs == 1 && form_->State().RunDone; }));
-    EXPECT_EQ(TextOf(Control(C::lblMain)), win32::WideFromBytes(LookupMessage(kPolish, 273), 1250));
+    EXPECT_EQ(TextOf(Control(C::lblMain)), win32::WideFromBytes(LookupMessage(kPolish, kSummaryFailed), 1250));
     ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == Control(C::btnUpdate); }));
     PressKey(VK_RETURN);
     EXPECT_TRUE(PumpUntil([&] { return system_.Runs == 2; }));

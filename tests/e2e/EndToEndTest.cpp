@@ -97,9 +97,9 @@ class EndToEnd : public ::testing::Test {
     // Update finds no directory: the dialog says so, the run fails, and Finish ends the program with 2.
     static DriverScript& DirectoryNotFound(DriverScript& script) {
         script.PostClick(C::btnUpdate)
-            .WaitDialog(Message(kPolish, 277))
+            .WaitDialog(Message(kPolish, kMessageNoDirectory))
             .Answer()
-            .ExpectText(C::lblMain, Message(kPolish, 273));
+            .ExpectText(C::lblMain, Message(kPolish, kSummaryFailed));
         return Finished(script, kExitNoInstallDir);
     }
 
@@ -114,8 +114,8 @@ TEST_F(EndToEnd, EveryOlderVersionIsUpdatedToTheNewestAndASecondRunHasNothingToD
         SCOPED_TRACE("version " + std::to_string(version));
         InstallVersion(version);
         DriverScript script = Started();
-        UpdateEndingIn(script, 272).Expect(C::btnZamknij, "focused").NoDialog();
-        UpdateEndingIn(script, 274).Expect(C::btnZamknij, "focused");
+        UpdateEndingIn(script, kSummaryUpdated).Expect(C::btnZamknij, "focused").NoDialog();
+        UpdateEndingIn(script, kSummaryNothingToDo).Expect(C::btnZamknij, "focused");
         Finished(script);
         ExpectCompleted(installation_.Run(script));
         EXPECT_TRUE(Installed() == Standin(kFile, newest)) << "not the newest build, byte for byte";
@@ -127,7 +127,7 @@ TEST_F(EndToEnd, EveryOlderVersionIsUpdatedToTheNewestAndASecondRunHasNothingToD
 TEST_F(EndToEnd, ACurrentFileNeedsNoUpdate) {
     InstallVersion(NewestVersion(kFile));
     DriverScript script = Started();
-    UpdateEndingIn(script, 274).Expect(C::btnZamknij, "focused").NoDialog();
+    UpdateEndingIn(script, kSummaryNothingToDo).Expect(C::btnZamknij, "focused").NoDialog();
     Finished(script);
     ExpectCompleted(installation_.Run(script));
     EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
@@ -139,13 +139,13 @@ TEST_F(EndToEnd, AnUnknownVersionIsNamedWithItsFullPathAndLeftAlone) {
     installation_.Record("hkcu", ThisBuild().ProductIndex, installation_.WindowsFolder());
     DriverScript script = Started();
     script.PostClick(C::btnUpdate)
-        .WaitDialog(Formatted(kPolish, 279, InstalledPath()))
+        .WaitDialog(Formatted(kPolish, kMessageUnknownVersion, InstalledPath()))
         // The run waits for the answer with its progress line shown and both push buttons off.
         .ExpectText(C::lblMain, Introduction(kPolish) + ProgressLine(kPolish, FileNameOfUpdate()))
         .Expect(C::btnUpdate, "disabled")
         .Expect(C::btnZamknij, "disabled")
         .Answer()
-        .ExpectText(C::lblMain, Message(kPolish, 273))
+        .ExpectText(C::lblMain, Message(kPolish, kSummaryFailed))
         .Expect(C::btnUpdate, "enabled");
     Finished(script, kExitSomeFileFailed);
     const DriverReport report = installation_.Run(script);
@@ -160,9 +160,9 @@ TEST_F(EndToEnd, AMissingFileIsNamedWithItsFullPath) {
     installation_.Record("hkcu", ThisBuild().ProductIndex, installation_.WindowsFolder());
     DriverScript script = Started();
     script.PostClick(C::btnUpdate)
-        .WaitDialog(Formatted(kPolish, 278, InstalledPath()))
+        .WaitDialog(Formatted(kPolish, kMessageFileMissing, InstalledPath()))
         .Answer()
-        .ExpectText(C::lblMain, Message(kPolish, 273));
+        .ExpectText(C::lblMain, Message(kPolish, kSummaryFailed));
     Finished(script, kExitSomeFileFailed);
     ExpectCompleted(installation_.Run(script));
     EXPECT_FALSE(fs::exists(installation_.File(FileNameOfUpdate()))) << "a file it cannot make was made";
@@ -172,10 +172,10 @@ TEST_F(EndToEnd, WithoutARecordTheDirectoryIsNotFoundAndNoFileIsLookedAt) {
     installation_.Put(FileNameOfUpdate(), Standin(kFile, 1));
     DriverScript script = Started();
     script.PostClick(C::btnUpdate)
-        .WaitDialog(Message(kPolish, 277))
+        .WaitDialog(Message(kPolish, kMessageNoDirectory))
         .ExpectText(C::lblMain, Introduction(kPolish))  // no progress line
         .Answer()
-        .ExpectText(C::lblMain, Message(kPolish, 273))
+        .ExpectText(C::lblMain, Message(kPolish, kSummaryFailed))
         .Expect(C::btnUpdate, "enabled");
     Finished(script, kExitNoInstallDir);
     ExpectCompleted(installation_.Run(script));
@@ -186,7 +186,7 @@ TEST_F(EndToEnd, ARecordInTheLocalMachineHiveOnlyIsFound) {
     installation_.Put(FileNameOfUpdate(), Standin(kFile, NewestVersion(kFile) - 1));
     installation_.Record("hklm", ThisBuild().ProductIndex, installation_.WindowsFolder());
     DriverScript script = Started();
-    UpdateEndingIn(script, 272);
+    UpdateEndingIn(script, kSummaryUpdated);
     Finished(script);
     ExpectCompleted(installation_.Run(script));
     EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
@@ -206,12 +206,12 @@ TEST_F(EndToEnd, AReadOnlyFileFailsAndEnterTriesAgainOnceItIsWritable) {
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     DriverScript script = Started();
     script.PostClick(C::btnUpdate)
-        .ExpectText(C::lblMain, Message(kPolish, 273))
+        .ExpectText(C::lblMain, Message(kPolish, kSummaryFailed))
         .NoDialog()
         .Expect(C::btnUpdate, "focused")
         .Writable(InstalledPath())
         .Key("return")
-        .ExpectText(C::lblMain, Message(kPolish, 272));
+        .ExpectText(C::lblMain, Message(kPolish, kSummaryUpdated));
     Finished(script);
     ExpectCompleted(installation_.Run(script));
     EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
@@ -239,9 +239,9 @@ TEST_F(EndToEnd, AFileHeldOpenByAnotherProgramIsReportedUnreadable) {
     DriverScript script;
     script.Hold(InstalledPath()).Start(installation_.Patcher());
     script.PostClick(C::btnUpdate)
-        .WaitDialog(Formatted(kPolish, 280, InstalledPath()))
+        .WaitDialog(Formatted(kPolish, kMessageUnreadable, InstalledPath()))
         .Answer()
-        .ExpectText(C::lblMain, Message(kPolish, 273));
+        .ExpectText(C::lblMain, Message(kPolish, kSummaryFailed));
     Finished(script, kExitSomeFileFailed);
     ExpectCompleted(installation_.Run(script));
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
@@ -252,11 +252,11 @@ TEST_F(EndToEnd, ClosingIsRefusedWhileTheRunWaitsAndAllowedOnceItHasEnded) {
     installation_.Record("hkcu", ThisBuild().ProductIndex, installation_.WindowsFolder());
     DriverScript script = Started();
     script.PostClick(C::btnUpdate)
-        .WaitDialog(Formatted(kPolish, 279, InstalledPath()))
+        .WaitDialog(Formatted(kPolish, kMessageUnknownVersion, InstalledPath()))
         .SendClose()  // Alt+F4 or the taskbar while the dialog waits
         .Expect(C::Window, "visible")
         .Answer()
-        .ExpectText(C::lblMain, Message(kPolish, 273))
+        .ExpectText(C::lblMain, Message(kPolish, kSummaryFailed))
         .SendClose()
         .Exited(kExitSomeFileFailed);
     ExpectCompleted(installation_.Run(script));
@@ -267,7 +267,7 @@ TEST_F(EndToEnd, EnterOnTheFreshWindowStartsTheUpdateAndThenFinishes) {
     DriverScript script = Started();
     script.Expect(C::btnUpdate, "focused")
         .Key("return")
-        .ExpectText(C::lblMain, Message(kPolish, 272))
+        .ExpectText(C::lblMain, Message(kPolish, kSummaryUpdated))
         .Expect(C::btnZamknij, "focused")
         .Key("return")
         .Exited();

@@ -25,23 +25,24 @@ inline ByteString Title(LanguageCode language, int updateIndex) {
 }
 
 inline ByteString Introduction(LanguageCode language, int updateIndex) {
-    return FormatText(LookupMessage(language, 271), {Title(language, updateIndex), UpdateVersion(updateIndex)});
+    return FormatText(LookupMessage(language, kMessageIntroduction),
+                      {Title(language, updateIndex), UpdateVersion(updateIndex)});
 }
 
 inline ByteString ProgressLine(LanguageCode language, ByteStringView fileName) {
-    return FormatText(LookupMessage(language, 276), {fileName});
+    return FormatText(LookupMessage(language, kMessageFileLine), {fileName});
 }
 
 // Every text of the window in a display language.
 inline DriverScript& ExpectWindowTexts(DriverScript& script, LanguageCode language, int updateIndex) {
     using C = MainControl;
-    return script.ExpectText(C::Window, Formatted(language, 261, Title(language, updateIndex)))
-        .ExpectText(C::lblTytul, Formatted(language, 262, Title(language, updateIndex)))
-        .ExpectText(C::lblKrok, Formatted(language, 263, UpdateVersion(updateIndex)))
+    return script.ExpectText(C::Window, Formatted(language, kMessageWindowCaption, Title(language, updateIndex)))
+        .ExpectText(C::lblTytul, Formatted(language, kMessageTitle, Title(language, updateIndex)))
+        .ExpectText(C::lblKrok, Formatted(language, kMessageVersion, UpdateVersion(updateIndex)))
         .ExpectText(C::lblMain, Introduction(language, updateIndex))
         .ExpectText(C::lblJezyk, "J\xEAzyk / Language / Sprache / Langue:")
-        .ExpectText(C::btnUpdate, Message(language, 264))
-        .ExpectText(C::btnZamknij, Message(language, 265));
+        .ExpectText(C::btnUpdate, Message(language, kMessageUpdateButton))
+        .ExpectText(C::btnZamknij, Message(language, kMessageFinishButton));
 }
 
 }  // namespace patcher::e2e

@@ -116,11 +116,11 @@ TEST_F(GermanEdition, UpdatesEveryFileCreatesTheHelpFilesAndReplacesTheHelpShort
     MakeGroup();
     DriverScript script = Started();
     script.PostClick(C::btnUpdate)
-        .ExpectText(C::lblMain, Message(kGerman, 272))
+        .ExpectText(C::lblMain, Message(kGerman, kSummaryUpdated))
         .Expect(C::btnZamknij, "focused")
         .NoDialog()
         .PostClick(C::btnUpdate)
-        .ExpectText(C::lblMain, Message(kGerman, 274))
+        .ExpectText(C::lblMain, Message(kGerman, kSummaryNothingToDo))
         .PostClick(C::btnZamknij)
         .Exited();
     const DriverReport report = installation_.Run(script);
@@ -151,9 +151,9 @@ TEST_F(GermanEdition, AFileOfAnUnknownVersionIsLeftAloneAndTheOthersAreUpdated) 
     installation_.Put(FileName(kUnknown), unknown);
     DriverScript script = Started();
     script.PostClick(C::btnUpdate)
-        .WaitDialog(Formatted(kGerman, 279, installation_.WindowsFile(FileName(kUnknown))))
+        .WaitDialog(Formatted(kGerman, kMessageUnknownVersion, installation_.WindowsFile(FileName(kUnknown))))
         .Answer()
-        .ExpectText(C::lblMain, Message(kGerman, 273))
+        .ExpectText(C::lblMain, Message(kGerman, kSummaryFailed))
         .PostClick(C::btnZamknij)
         .Exited(kExitSomeFileFailed);
     const DriverReport report = installation_.Run(script);

@@ -56,11 +56,11 @@ TEST(GrownProgram, AnOldBuildBecomesTheNewestOfFourMebibytesByteForByte) {
     script.Start(installation.Patcher())
         .ExpectText(C::lblMain, Introduction(kGerman, kUpdateIndex))
         .PostClick(C::btnUpdate)
-        .ExpectText(C::lblMain, Message(kGerman, 272))
+        .ExpectText(C::lblMain, Message(kGerman, kSummaryUpdated))
         .NoDialog()
         // A second run finds the rewritten file current: its size and 50 samples are the newest build's.
         .PostClick(C::btnUpdate)
-        .ExpectText(C::lblMain, Message(kGerman, 274))
+        .ExpectText(C::lblMain, Message(kGerman, kSummaryNothingToDo))
         .PostClick(C::btnZamknij)
         .Exited();
     const DriverReport report = installation.Run(script);

@@ -58,7 +58,7 @@ TEST(PatchBuilds, ASignedPatcherVerifiesAndStillUpdates) {
     DriverScript script;
     script.Start(installation.Patcher())
         .PostClick(C::btnUpdate)
-        .ExpectText(C::lblMain, Message(kPolish, 272))
+        .ExpectText(C::lblMain, Message(kPolish, kSummaryUpdated))
         .PostClick(C::btnZamknij)
         .Exited();
     const DriverReport report = installation.Run(script);

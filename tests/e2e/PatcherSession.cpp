@@ -283,7 +283,9 @@ DriverReport Installation::Run(const DriverScript& script) {
 }
 
 int Installation::RunPatcher(const std::vector<std::string>& arguments) {
-    return prefix_->Wine(Downloads() / fs::path(patcher_.substr(patcher_.find_last_of('\\') + 1)), arguments);
+    // Started unattended, the patcher must never wait for anyone: one still running long after is a failure.
+    return prefix_->Wine(Downloads() / fs::path(patcher_.substr(patcher_.find_last_of('\\') + 1)), arguments,
+                         std::chrono::seconds(90));
 }
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {

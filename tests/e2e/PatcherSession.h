@@ -109,7 +109,7 @@ class Installation {
     std::filesystem::path Downloads() const;
     DriverReport Run(const DriverScript& script);
     // Starts the patcher with these arguments, as a deployment tool would, and waits for it; returns its exit
-    // code.
+    // code, or kDidNotEnd for a patcher still running after a minute and a half.
     int RunPatcher(const std::vector<std::string>& arguments);
 
   private:

@@ -1,12 +1,15 @@
-// The patcher as a deployment tool or a logon script starts it: no window, an exit code for each outcome,
-// and a log in UTF-8 of what the window would have shown.
+// The patcher as a deployment tool or a start-up script starts it: no window and nothing that waits for a
+// person, an exit code for each outcome, and a log in UTF-8 that says what was done and why.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ExitCodes.h"
@@ -20,6 +23,7 @@ namespace patcher::e2e {
 namespace {
 
 namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
 
 constexpr int kFile = 1;          // VokarEn.exe, the English edition's one file
 constexpr int kProductIndex = 2;  // whose record its installer writes
@@ -42,7 +46,23 @@ class Unattended : public ::testing::Test {
         std::ifstream in(logFile_, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+    // The log's lines without their time stamps, each of which is checked on the way.
+    Lines LogTexts() const {
+        const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
+        Lines texts;
+        std::istringstream in(Log());
+        for (std::string line; std::getline(in, line);) {
+            EXPECT_TRUE(line.ends_with('\r')) << line;
+            EXPECT_TRUE(std::regex_search(line, stamp)) << line;
+            texts.push_back(line.substr(24, line.size() - 25));
+        }
+        return texts;
+    }
+    static bool Holds(const Lines& lines, const std::string& text) {
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    }
     static std::string Text(ByteStringView windows1250) { return Utf8FromWindows1250(windows1250); }
+    std::string InstalledFile() const { return installation_.WindowsFile(FileName(kFile)); }
 
     Installation installation_;
     fs::path logFile_;
@@ -54,18 +74,26 @@ TEST_F(Unattended, SilentlyUpdatesTheRecordedProductAndASecondRunHasNothingToDo)
     EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LOG=" + kLog}), kExitAllCurrent);
 
-    // Both runs appended to one log, each from its first line to its exit code, in the window's language.
-    const std::string log = Log();
-    const std::size_t first = log.find(" VokarEn-1.5.3-patch.exe 1.5.3: ");
-    const std::size_t updated = log.find(Text(Message(kPolish, 272)) + "\r\nexit code 0\r\n");
-    const std::size_t second = log.find(" VokarEn-1.5.3-patch.exe 1.5.3: ", first + 1);
-    const std::size_t current = log.find(Text(Message(kPolish, 274)) + "\r\nexit code 0\r\n");
-    EXPECT_TRUE(first < updated && updated < second && second < current && current != std::string::npos) << log;
-    EXPECT_NE(log.find(Text(ProgressLine(kPolish, FileName(kFile))) + "OK\r\n"), std::string::npos) << log;
-    EXPECT_TRUE(
-        std::regex_search(log, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d VokarEn-1\.5\.3-patch\.exe 1\.5\.3: )"
-                                          R"(.*VokarEn-1\.5\.3-patch\.exe"? /S /LOG=C:\\Logi\\vokarion\.log\r\n)")))
-        << log;
+    // Both runs appended to one log, each from its first line to its exit code, in the window's language; the
+    // folder and where it came from, each file's outcome, and no instruction to press a button.
+    const Lines log = LogTexts();
+    ASSERT_FALSE(log.empty());
+    EXPECT_TRUE(std::regex_match(
+        log.front(), std::regex(R"(VokarEn-1\.5\.3-patch\.exe 1\.5\.3, process \d+: .*VokarEn-1\.5\.3-patch\.exe"? )"
+                                R"(/S /LOG=C:\\Logi\\vokarion\.log)")))
+        << log.front();
+    const std::string folder = "folder " + installation_.WindowsFolder() + " (the current user's registry record)";
+    const std::string updated =
+        InstalledFile() + ": updated from build 1 to build " + std::to_string(NewestVersion(kFile));
+    const std::string current =
+        InstalledFile() + ": current (build " + std::to_string(NewestVersion(kFile)) + "), left alone";
+    const std::string summary = Text(WithoutInstructions(kSummaryUpdated, Message(kPolish, kSummaryUpdated)));
+    const auto at = [&](const std::string& text) { return std::find(log.begin(), log.end(), text) - log.begin(); };
+    EXPECT_TRUE(at(folder) < at(updated) && at(updated) < at(summary) && at(summary) + 1 == at("exit code 0") &&
+                at(current) < static_cast<long>(log.size()))
+        << Log();
+    EXPECT_EQ(Log().find(Text(Message(kPolish, kMessageFinishButton))), std::string::npos) << Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "exit code 0"), 2);
 }
 
 TEST_F(Unattended, WithoutARecordItEndsInTwoUnlessTheCommandLineNamesTheFolder) {
@@ -82,23 +110,83 @@ TEST_F(Unattended, AnUnknownVersionEndsInOneAndTheLogNamesItsFullPathInTheLangua
     Install(unknown);
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LANG=EN", "/LOG=" + kLog}), kExitSomeFileFailed);
     EXPECT_TRUE(Installed() == unknown);
-    const std::string log = Log();
-    EXPECT_NE(log.find(Text(Formatted(kEnglish, 279, installation_.WindowsFile(FileName(kFile)))) + "\r\n"),
-              std::string::npos)
-        << log;
-    EXPECT_NE(log.find(Text(Message(kEnglish, 273)) + "\r\nexit code 1\r\n"), std::string::npos) << log;
+    const Lines log = LogTexts();
+    EXPECT_TRUE(Holds(log, Text(Formatted(kEnglish, kMessageUnknownVersion, InstalledFile())))) << Log();
+    EXPECT_TRUE(Holds(log, InstalledFile() + ": failed: a build that this patcher does not know")) << Log();
+    EXPECT_EQ(log.end()[-2], "Some errors occured during update.");
+    EXPECT_EQ(log.back(), "exit code 1");
 }
 
 TEST_F(Unattended, ACommandLineItDoesNotUnderstandEndsInThreeAndChangesNothing) {
     Install(Standin(kFile, 1));
     EXPECT_EQ(installation_.RunPatcher({"/S", "/UPDATE", "/LOG=" + kLog}), kExitBadCommandLine);
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
-    const std::string log = Log();
-    EXPECT_NE(log.find("Unknown option: /UPDATE\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("exit code 3\r\n"), std::string::npos) << log;
+    Lines log = LogTexts();
+    EXPECT_TRUE(Holds(log, "Unknown option: /UPDATE")) << Log();
+    EXPECT_EQ(log.back(), "exit code 3");
     // A log that cannot be appended to (a folder) is found before anything is done.
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LOG=C:\\Logi"}), kExitBadCommandLine);
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
+
+    // A letter that the system's code page lacks is refused at once, with no dialog: the reason is logged.
+    EXPECT_EQ(installation_.RunPatcher({"/S", "/DIR=C:\\Vokarion\xD0\xB6", "/LOG=" + kLog}), kExitBadCommandLine);
+    log = LogTexts();
+    EXPECT_TRUE(Holds(log, "Characters that the system's code page lacks: /DIR=C:\\Vokarion?")) << Log();
+    EXPECT_EQ(log.back(), "exit code 3");
+    EXPECT_TRUE(Installed() == Standin(kFile, 1));
+}
+
+// The help under /S waits for nobody: it goes to the log and to whoever started the patcher, and ends in 0.
+TEST_F(Unattended, TheHelpUnderSilenceIsWrittenNotShown) {
+    EXPECT_EQ(installation_.RunPatcher({"/S", "/?", "/LOG=" + kLog}), kExitAllCurrent);
+    const Lines log = LogTexts();
+    EXPECT_TRUE(Holds(log, "/CHECK - no window; changes nothing, only tells whether the update is needed.")) << Log();
+    EXPECT_EQ(log.back(), "exit code 0");
+    EXPECT_NE(installation_.Prefix().Log().find("Usage: VokarEn-1.5.3-patch.exe [/S | /CHECK]"), std::string::npos)
+        << installation_.Prefix().Log();
+}
+
+// A check changes nothing, and its exit code tells a deployment tool whether the update is needed.
+TEST_F(Unattended, ACheckTellsWhetherTheUpdateIsNeededAndChangesNothing) {
+    Install(Standin(kFile, 1));
+    const std::vector<std::string> before = FileNames(installation_.Folder());
+    EXPECT_EQ(installation_.RunPatcher({"/CHECK", "/LOG=" + kLog}), kExitUpdateNeeded);
+    EXPECT_TRUE(Installed() == Standin(kFile, 1));
+    EXPECT_EQ(FileNames(installation_.Folder()), before);
+    EXPECT_TRUE(Holds(LogTexts(), InstalledFile() + ": out of date (build 1); this patcher updates it to build " +
+                                      std::to_string(NewestVersion(kFile))))
+        << Log();
+
+    EXPECT_EQ(installation_.RunPatcher({"/S"}), kExitAllCurrent);
+    EXPECT_EQ(installation_.RunPatcher({"/CHECK"}), kExitAllCurrent);
+}
+
+// A product file that another program holds (the product still closing, a virus scanner) is waited for, and
+// updated once it is let go; the log says how long that took.
+TEST_F(Unattended, AFileHeldByAnotherProgramForAMomentIsUpdated) {
+    Install(Standin(kFile, 1));
+    const fs::path marker = installation_.File(FileName(kFile)).string() + ".held";
+    int held = -1;
+    std::thread holder([&] {
+        held = installation_.Prefix().Wine(Programs().Driver, {"hold-until", InstalledFile(), kLog, "folder ", "1000"},
+                                           std::chrono::seconds(90));
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(marker) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const bool holding = fs::exists(marker);
+    const int exitCode = holding ? installation_.RunPatcher({"/S", "/LOG=" + kLog}) : kDidNotEnd;
+    holder.join();
+    ASSERT_TRUE(holding) << installation_.Prefix().Log();
+    EXPECT_EQ(held, 0);
+    EXPECT_EQ(exitCode, kExitAllCurrent) << Log();
+    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    const std::string log = Log();
+    EXPECT_NE(log.find(": updated from build 1 to build " + std::to_string(NewestVersion(kFile)) + ", after "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(" waiting for another program to let go of it"), std::string::npos) << log;
 }
 
 }  // namespace

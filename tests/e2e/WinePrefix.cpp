@@ -1,6 +1,7 @@
 #include "tests/e2e/WinePrefix.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -124,7 +126,8 @@ void CopyPrefix(const fs::path& from, const fs::path& to) {
 
 int RunProgram(const std::vector<std::string>& arguments,
                const std::map<std::string, std::string>& environment,
-               const fs::path& log) {
+               const fs::path& log,
+               std::optional<std::chrono::seconds> deadline) {
     std::map<std::string, std::string> merged;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string entry = *variable;
@@ -168,10 +171,21 @@ int RunProgram(const std::vector<std::string>& arguments,
         throw std::runtime_error("cannot start " + arguments[0] + ": " + std::strerror(spawned));
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
+    const auto end = std::chrono::steady_clock::now() + deadline.value_or(std::chrono::hours(24 * 365));
+    for (;;) {
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        if (done == child) {
+            break;
+        }
+        if (done < 0 && errno != EINTR) {
             throw std::runtime_error("lost " + arguments[0]);
         }
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            return kDidNotEnd;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
@@ -222,10 +236,12 @@ std::string WinePrefix::WindowsPath(const fs::path& path) const {
     return windows;
 }
 
-int WinePrefix::Wine(const fs::path& program, const std::vector<std::string>& arguments) {
+int WinePrefix::Wine(const fs::path& program,
+                     const std::vector<std::string>& arguments,
+                     std::optional<std::chrono::seconds> deadline) {
     std::vector<std::string> command = {"wine", program.string()};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    return RunProgram(command, Environment(), scratch_ / "wine.log");
+    return RunProgram(command, Environment(), scratch_ / "wine.log", deadline);
 }
 
 int WinePrefix::WineTool(const std::vector<std::string>& arguments) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,10 +12,13 @@ namespace patcher::e2e {
 // Runs a program and waits for it. Standard input comes from /dev/null; standard output and error go to
 // `log` (appended), never to a pipe: Wine's helper processes inherit them and outlive the program, and a
 // reader of a pipe would wait for them. `environment` adds to or replaces variables of this process's
-// environment; an empty value removes the variable. Returns the exit code (128 + signal when killed).
+// environment; an empty value removes the variable. Returns the exit code (128 + signal when killed). With a
+// deadline, a program still running then is killed and kDidNotEnd returned.
+inline constexpr int kDidNotEnd = -1;
 int RunProgram(const std::vector<std::string>& arguments,
                const std::map<std::string, std::string>& environment,
-               const std::filesystem::path& log);
+               const std::filesystem::path& log,
+               std::optional<std::chrono::seconds> deadline = std::nullopt);
 
 // A throwaway Wine prefix for one scenario. Every prefix is a copy of one template, made once for all the
 // scenarios of a machine and kept (creating a prefix takes Wine half a minute): the system files are hard
@@ -35,8 +40,11 @@ class WinePrefix {
     // A file or folder of this machine as Windows programs of the prefix name it.
     std::string WindowsPath(const std::filesystem::path& path) const;
 
-    // Runs a Windows program (given by its path on this machine) with arguments; returns its exit code.
-    int Wine(const std::filesystem::path& program, const std::vector<std::string>& arguments = {});
+    // Runs a Windows program (given by its path on this machine) with arguments; returns its exit code, or
+    // kDidNotEnd when it has not ended by the deadline.
+    int Wine(const std::filesystem::path& program,
+             const std::vector<std::string>& arguments = {},
+             std::optional<std::chrono::seconds> deadline = std::nullopt);
     // Runs one of Wine's own programs, as `wine reg ...`.
     int WineTool(const std::vector<std::string>& arguments);
     // Ends every program of the prefix and its server (which saves the registry first), so that the next

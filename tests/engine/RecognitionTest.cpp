@@ -127,6 +127,42 @@ TEST(Recognition, AnyFailedReadMakesTheFileUnreadableAndClosesIt) {
     }
 }
 
+// A file that another program holds is waited for as the caller says, and then read; held for longer, it is
+// Unreadable because of that, and the log can say so.
+TEST(Recognition, WaitsForAFileThatAnotherProgramHolds) {
+    struct PauseCounter final : LockWait {
+        int Pauses = 0;
+        void Pause(std::chrono::milliseconds) override { ++Pauses; }
+    };
+    MemoryFileSystem briefly;
+    briefly.AddFile("C:\\Vokarion\\VokarEn.exe", Standins().Get(1, 7));
+    briefly.HoldFiles(0, 0, 3);
+    PauseCounter wait;
+    const Recognition released =
+        IdentifyFileVersion(1, "C:\\Vokarion\\VokarEn.exe", briefly, CompiledVersionTables(), {&wait});
+    EXPECT_EQ(released.Result, CheckResult::OutOfDate);
+    EXPECT_EQ(wait.Pauses, 3);
+    EXPECT_EQ(released.Waited, 3 * kInUsePause);
+
+    MemoryFileSystem forever;
+    forever.AddFile("C:\\Vokarion\\VokarEn.exe", Standins().Get(1, 7));
+    forever.HoldFiles(0, 0, -1);
+    PauseCounter patient;
+    const Recognition held = IdentifyFileVersion(1, "C:\\Vokarion\\VokarEn.exe", forever, CompiledVersionTables(),
+                                                 {&patient, std::chrono::seconds(1)});
+    EXPECT_EQ(held.Result, CheckResult::Unreadable);
+    EXPECT_EQ(held.Failure.Fault, FileFault::InUse);
+    EXPECT_EQ(held.Failure.SystemCode, 32u);
+    EXPECT_EQ(patient.Pauses, 20);
+
+    // Without a wait, at once; and a file that is simply missing is never waited for.
+    MemoryFileSystem missing;
+    PauseCounter unused;
+    EXPECT_EQ(IdentifyFileVersion(1, "absent", missing, CompiledVersionTables(), {&unused}).Failure.Fault,
+              FileFault::NotFound);
+    EXPECT_EQ(unused.Pauses, 0);
+}
+
 // Tables held in memory, as the maintainers' tool derives them before it writes them out: file 3 knows two
 // 64-byte builds, versions 2 and 5, told apart by their last sample.
 class TwoBuildTables final : public VersionTableView {

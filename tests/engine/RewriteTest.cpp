@@ -187,7 +187,7 @@ TEST(RewriteFile, NeverLeavesAHalfWrittenTargetWhateverFails) {
             }
             files.FailWriteOperation(failing);
             DecoderState decoder;
-            const bool result = RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder});
+            const bool result = RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder}).Ok;
             succeeded = files.Count().WriteOperations < failing;  // the injected failure never came
             EXPECT_EQ(result, succeeded) << "failing operation " << failing;
             const auto& all = files.Files();
@@ -254,9 +254,9 @@ TEST(RewriteFile, WaitsForAFileThatAnotherProgramHoldsForAMoment) {
         bool Rewritten;
         int Pauses;
     };
-    for (const Case& held :
-         {Case{3, 0, true, true, 3}, Case{0, 2, true, true, 2}, Case{-1, 0, true, false, kInUseAttempts - 1},
-          Case{0, -1, true, false, kInUseAttempts - 1}, Case{0, 1, false, false, 0}}) {
+    const int allPauses = static_cast<int>(kDefaultInUseWait / kInUsePause);
+    for (const Case& held : {Case{3, 0, true, true, 3}, Case{0, 2, true, true, 2}, Case{-1, 0, true, false, allPauses},
+                             Case{0, -1, true, false, allPauses}, Case{0, 1, false, false, 0}}) {
         SCOPED_TRACE(std::to_string(held.HeldChecks) + " " + std::to_string(held.HeldReplacements));
         MemoryFileSystem files;
         files.AddDirectory("C:\\Vokarion");
@@ -264,9 +264,12 @@ TEST(RewriteFile, WaitsForAFileThatAnotherProgramHoldsForAMoment) {
         files.HoldFiles(held.HeldChecks, held.HeldReplacements);
         CountingWait wait;
         DecoderState decoder;
-        EXPECT_EQ(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder, held.Waits ? &wait : nullptr}),
-                  held.Rewritten);
+        const RewriteResult result =
+            RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder, {held.Waits ? &wait : nullptr}});
+        EXPECT_EQ(result.Ok, held.Rewritten);
         EXPECT_EQ(wait.Pauses, held.Pauses);
+        EXPECT_EQ(result.Waited, held.Pauses * kInUsePause);
+        EXPECT_EQ(result.Failure.Fault, held.Rewritten ? FileFault::None : FileFault::InUse);
         EXPECT_TRUE(files.Bytes("C:\\Vokarion\\VokarEn.exe") == (held.Rewritten ? NewFileOne() : old));
         EXPECT_EQ(files.Files().size(), 1u);
     }
@@ -278,8 +281,22 @@ TEST(RewriteFile, WaitsForAFileThatAnotherProgramHoldsForAMoment) {
     files.MakeReadOnly("C:\\Vokarion\\VokarEn.exe");
     CountingWait wait;
     DecoderState decoder;
-    EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder, &wait}));
+    const RewriteResult readOnly = RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder, {&wait}});
+    EXPECT_FALSE(readOnly);
+    EXPECT_EQ(readOnly.Failure.Fault, FileFault::ReadOnly);
     EXPECT_EQ(wait.Pauses, 0);
+
+    // How long is the administrator's to say (/WAIT=): 150 ms are three pauses, none at all fails at once.
+    for (const auto& [longest, pauses] :
+         {std::pair(std::chrono::milliseconds(150), 3), std::pair(std::chrono::milliseconds(0), 0)}) {
+        MemoryFileSystem heldForever;
+        heldForever.AddDirectory("C:\\Vokarion");
+        heldForever.AddFile("C:\\Vokarion\\VokarEn.exe", old);
+        heldForever.HoldFiles(-1, 0);
+        CountingWait counted;
+        EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {heldForever, store, decoder, {&counted, longest}}));
+        EXPECT_EQ(counted.Pauses, pauses);
+    }
 }
 
 TEST(RewriteFile, ReadOnlyTargetOnDiskStaysByteIdentical) {
@@ -323,7 +340,7 @@ TEST(RewriteFile, TargetHeldOpenWithoutSharingStaysByteIdentical) {
                                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                      OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(holder);
-        const bool rewritten = RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder});
+        const bool rewritten = RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}).Ok;
         holder.Reset();
         EXPECT_TRUE(ReadWhole(path) == (rewritten ? NewFileOne() : old));
         EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
@@ -335,7 +352,7 @@ TEST(RewriteFile, TargetHeldOpenWithoutSharingStaysByteIdentical) {
     ASSERT_TRUE(holder);
     CountingWait wait;
     wait.AtFirstPause = [&] { holder.Reset(); };
-    EXPECT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder, &wait}));
+    EXPECT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder, {&wait}}));
     EXPECT_EQ(wait.Pauses, 1);
     EXPECT_TRUE(ReadWhole(path) == NewFileOne());
 }

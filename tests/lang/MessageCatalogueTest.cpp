@@ -10,8 +10,11 @@
 namespace patcher {
 namespace {
 
-constexpr int kUsedIds[] = {181, 182, 183, 184, 261, 262, 263, 264, 265, 267,
-                            268, 271, 272, 273, 274, 276, 277, 278, 279, 280};
+constexpr int kUsedIds[] = {
+    kMessageDialogCaption, kMessageYes,          kMessageNo,           kMessageCancel,         kMessageWindowCaption,
+    kMessageTitle,         kMessageVersion,      kMessageUpdateButton, kMessageFinishButton,   kMessageFileOk,
+    kMessageFileFailed,    kMessageIntroduction, kSummaryUpdated,      kSummaryFailed,         kSummaryNothingToDo,
+    kMessageFileLine,      kMessageNoDirectory,  kMessageFileMissing,  kMessageUnknownVersion, kMessageUnreadable};
 constexpr LanguageCode kBorrowingRows[] = {kFrench, kItalian, kSpanish, kRussian};
 
 int CountPlaceholders(ByteStringView text) {
@@ -27,23 +30,23 @@ TEST(MessageCatalogue, IsSevenRowsOf320StoredRowByRow) {
     EXPECT_EQ(MessageCatalogue[0 * 320 + 181 - 1], "Uwaga");
     EXPECT_EQ(MessageCatalogue[1 * 320 + 181 - 1], "Attention");
     EXPECT_EQ(MessageCatalogue[3 * 320 + 184 - 1], "Abbrechen");
-    EXPECT_EQ(LookupMessage(kGerman, 184), "Abbrechen");
+    EXPECT_EQ(LookupMessage(kGerman, kMessageCancel), "Abbrechen");
 }
 
 TEST(MessageCatalogue, HoldsEveryUsedTextInEveryRowAndNothingElse) {
     const std::set<int> used(std::begin(kUsedIds), std::end(kUsedIds));
     for (LanguageCode language = 0; language < kLanguageCount; ++language) {
         for (int id = 1; id <= kMessageIdCount; ++id) {
-            const bool filled = used.contains(id) || id == 266;
+            const bool filled = used.contains(id) || id == kMessageFinishAgain;
             EXPECT_EQ(!LookupMessage(language, id).empty(), filled) << "language " << int{language} << " id " << id;
         }
-        EXPECT_EQ(LookupMessage(language, 266), LookupMessage(language, 265));
+        EXPECT_EQ(LookupMessage(language, kMessageFinishAgain), LookupMessage(language, kMessageFinishButton));
     }
 }
 
 TEST(MessageCatalogue, EmptyIdsReadAsEmptyInEveryRow) {
     for (LanguageCode language = 0; language < kLanguageCount; ++language) {
-        for (const int id : {269, 270, 275}) {
+        for (const int id : {kMessageOpenDialogTitle, 270, 275}) {
             EXPECT_TRUE(LookupMessage(language, id).empty());
         }
     }
@@ -52,35 +55,37 @@ TEST(MessageCatalogue, EmptyIdsReadAsEmptyInEveryRow) {
 TEST(MessageCatalogue, BorrowingRowsCarryThePolishWordingExceptTheIntroduction) {
     for (const LanguageCode language : kBorrowingRows) {
         for (int id = 1; id <= kMessageIdCount; ++id) {
-            if (id != 271) {
+            if (id != kMessageIntroduction) {
                 EXPECT_EQ(LookupMessage(language, id), LookupMessage(kPolish, id)) << int{language} << " " << id;
             }
         }
-        EXPECT_EQ(LookupMessage(language, 271), LookupMessage(kFrench, 271));
+        EXPECT_EQ(LookupMessage(language, kMessageIntroduction), LookupMessage(kFrench, kMessageIntroduction));
     }
-    EXPECT_EQ(LookupMessage(kFrench, 264), "Uaktualnij");
-    EXPECT_EQ(LookupMessage(kGerman, 264), "Aktualisieren");
-    EXPECT_EQ(LookupMessage(kRussian, 181), "Uwaga");
+    EXPECT_EQ(LookupMessage(kFrench, kMessageUpdateButton), "Uaktualnij");
+    EXPECT_EQ(LookupMessage(kGerman, kMessageUpdateButton), "Aktualisieren");
+    EXPECT_EQ(LookupMessage(kRussian, kMessageDialogCaption), "Uwaga");
 }
 
 TEST(MessageCatalogue, EveryRowTakesTheSameArguments) {
     for (const int id : kUsedIds) {
-        const int expected = id == 271 ? 2 : CountPlaceholders(LookupMessage(kPolish, id));
+        const int expected = id == kMessageIntroduction ? 2 : CountPlaceholders(LookupMessage(kPolish, id));
         for (LanguageCode language = 0; language < kLanguageCount; ++language) {
             EXPECT_EQ(CountPlaceholders(LookupMessage(language, id)), expected) << int{language} << " " << id;
         }
     }
-    for (const int id : {261, 262, 263, 276, 278, 279, 280}) {
+    for (const int id : {kMessageWindowCaption, kMessageTitle, kMessageVersion, kMessageFileLine, kMessageFileMissing,
+                         kMessageUnknownVersion, kMessageUnreadable}) {
         EXPECT_EQ(CountPlaceholders(LookupMessage(kPolish, id)), 1) << id;
     }
 }
 
 TEST(MessageCatalogue, TextsAreWindows1250Bytes) {
     // "Zakończ", "Błąd\r\n" and "schließen" spelled out byte by byte.
-    EXPECT_EQ(LookupMessage(kPolish, 265), "\x5A\x61\x6B\x6F\xF1\x63\x7A");
-    EXPECT_EQ(LookupMessage(kPolish, 268), "\x42\xB3\xB9\x64\x0D\x0A");
-    EXPECT_NE(LookupMessage(kGerman, 272).find("\x73\x63\x68\x6C\x69\x65\xDF\x65\x6E"), ByteStringView::npos);
-    EXPECT_EQ(LookupMessage(kGerman, 280),
+    EXPECT_EQ(LookupMessage(kPolish, kMessageFinishButton), "\x5A\x61\x6B\x6F\xF1\x63\x7A");
+    EXPECT_EQ(LookupMessage(kPolish, kMessageFileFailed), "\x42\xB3\xB9\x64\x0D\x0A");
+    EXPECT_NE(LookupMessage(kGerman, kSummaryUpdated).find("\x73\x63\x68\x6C\x69\x65\xDF\x65\x6E"),
+              ByteStringView::npos);
+    EXPECT_EQ(LookupMessage(kGerman, kMessageUnreadable),
               "Fehler beim \xD6"
               "ffnen der Datei %s.");
     // No byte that Windows-1250 leaves undefined, and nothing that looks like UTF-8 left over.
@@ -95,42 +100,75 @@ TEST(MessageCatalogue, TextsAreWindows1250Bytes) {
 }
 
 TEST(MessageCatalogue, UsedTextsReadAsGiven) {
-    EXPECT_EQ(LookupMessage(kEnglish, 263), "Version %s");
-    EXPECT_EQ(LookupMessage(kGerman, 263), "Version %s");
-    EXPECT_EQ(LookupMessage(kPolish, 263), "Wersja %s");
-    EXPECT_EQ(LookupMessage(kGerman, 261), "Update - %s");
-    EXPECT_EQ(LookupMessage(kPolish, 277), "Błąd - nie znaleziono katalogu programu.");
+    EXPECT_EQ(LookupMessage(kEnglish, kMessageVersion), "Version %s");
+    EXPECT_EQ(LookupMessage(kGerman, kMessageVersion), "Version %s");
+    EXPECT_EQ(LookupMessage(kPolish, kMessageVersion), "Wersja %s");
+    EXPECT_EQ(LookupMessage(kGerman, kMessageWindowCaption), "Update - %s");
+    EXPECT_EQ(LookupMessage(kPolish, kMessageNoDirectory), "Błąd - nie znaleziono katalogu programu.");
 }
 
 TEST(MessageCatalogue, IntroductionQuotesTheTitlePerRow) {
-    EXPECT_EQ(FormatText(LookupMessage(kPolish, 271), {"Vokarion", "1.5.3"}).substr(0, 47),
+    EXPECT_EQ(FormatText(LookupMessage(kPolish, kMessageIntroduction), {"Vokarion", "1.5.3"}).substr(0, 47),
               "Ten program uaktualni \"Vokarion\" do wersji 1.5.");
-    EXPECT_EQ(FormatText(LookupMessage(kFrench, 271), {"Vokarion", "1.5.3"}).substr(0, 45),
+    EXPECT_EQ(FormatText(LookupMessage(kFrench, kMessageIntroduction), {"Vokarion", "1.5.3"}).substr(0, 45),
               "Ten program uaktualni Vokarion do wersji 1.5.");
-    EXPECT_EQ(FormatText(LookupMessage(kEnglish, 271), {"Vokarion", "1.5.3"}).substr(0, 47),
+    EXPECT_EQ(FormatText(LookupMessage(kEnglish, kMessageIntroduction), {"Vokarion", "1.5.3"}).substr(0, 47),
               "This program will update 'Vokarion' to version ");
-    EXPECT_EQ(FormatText(LookupMessage(kGerman, 271), {"Vokarion", "1.5.3"}).substr(0, 56),
+    EXPECT_EQ(FormatText(LookupMessage(kGerman, kMessageIntroduction), {"Vokarion", "1.5.3"}).substr(0, 56),
               "Dieses Programm wird \"Vokarion\" zur Version 1.5.3 aktual");
     for (LanguageCode language = 0; language < kLanguageCount; ++language) {
-        const ByteStringView text = LookupMessage(language, 271);
+        const ByteStringView text = LookupMessage(language, kMessageIntroduction);
         ASSERT_GE(text.size(), 4u);
         EXPECT_EQ(text.substr(text.size() - 4), "\r\n\r\n") << int{language};
     }
 }
 
 TEST(MessageCatalogue, ProgressLineKeepsItsTrailingSpace) {
-    const ByteString line =
-        FormatText(LookupMessage(kPolish, 276), {"VokarEn.exe"}) + ByteString(LookupMessage(kPolish, 267));
+    const ByteString line = FormatText(LookupMessage(kPolish, kMessageFileLine), {"VokarEn.exe"}) +
+                            ByteString(LookupMessage(kPolish, kMessageFileOk));
     EXPECT_EQ(line, "Trwa aktualizacja pliku VokarEn.exe ... OK\r\n");
-    EXPECT_EQ(FormatText(LookupMessage(kEnglish, 276), {"VokarEn.exe"}), "File VokarEn.exe is being updated ... ");
-    EXPECT_EQ(FormatText(LookupMessage(kGerman, 276), {"VokarEn.exe"}), "Aktualisierung der Datei VokarEn.exe ... ");
+    EXPECT_EQ(FormatText(LookupMessage(kEnglish, kMessageFileLine), {"VokarEn.exe"}),
+              "File VokarEn.exe is being updated ... ");
+    EXPECT_EQ(FormatText(LookupMessage(kGerman, kMessageFileLine), {"VokarEn.exe"}),
+              "Aktualisierung der Datei VokarEn.exe ... ");
 }
 
 TEST(MessageCatalogue, LookupOutsideTheCatalogueIsEmpty) {
     EXPECT_TRUE(LookupMessage(kPolish, 0).empty());
     EXPECT_TRUE(LookupMessage(kPolish, 321).empty());
-    EXPECT_TRUE(LookupMessage(7, 181).empty());
-    EXPECT_TRUE(LookupMessage(255, 264).empty());
+    EXPECT_TRUE(LookupMessage(7, kMessageDialogCaption).empty());
+    EXPECT_TRUE(LookupMessage(255, kMessageUpdateButton).empty());
+}
+
+// A log read after the fact keeps what the introduction and the summaries tell, in every language, and none
+// of the window's buttons that they tell the user to press.
+TEST(MessageCatalogue, WithoutInstructionsNoTextNamesAButton) {
+    for (LanguageCode language = 0; language < kLanguageCount; ++language) {
+        const auto namesAButton = [language](ByteStringView text) {
+            for (const int button : {kMessageUpdateButton, kMessageFinishButton}) {
+                ByteString quoted(1, '"');
+                quoted.append(LookupMessage(language, button)).push_back('"');
+                if (text.find(quoted) != ByteStringView::npos) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        const ByteString introduction =
+            FormatText(LookupMessage(language, kMessageIntroduction), {"Vokarion", "1.5.3"});
+        for (const auto& [id, shown] :
+             {std::pair<int, ByteString>(kMessageIntroduction, introduction),
+              std::pair<int, ByteString>(kSummaryUpdated, ByteString(LookupMessage(language, kSummaryUpdated))),
+              std::pair<int, ByteString>(kSummaryFailed, ByteString(LookupMessage(language, kSummaryFailed)))}) {
+            const ByteStringView told = WithoutInstructions(id, shown);
+            EXPECT_TRUE(shown.starts_with(told)) << int{language} << " " << id;
+            EXPECT_GT(told.size(), 20u) << int{language} << " " << id;
+            EXPECT_TRUE(namesAButton(shown)) << int{language} << " " << id;
+            EXPECT_FALSE(namesAButton(told)) << int{language} << " " << id;
+        }
+        const ByteStringView same = LookupMessage(language, kSummaryNothingToDo);
+        EXPECT_EQ(WithoutInstructions(kSummaryNothingToDo, same), same);
+    }
 }
 
 }  // namespace

@@ -17,13 +17,13 @@ std::wstring AsDrawn(LanguageCode language, int id) {
 }
 
 TEST(WideFromBytes, DecodesTheCatalogueAsItsLanguageDrawsIt) {
-    EXPECT_EQ(AsDrawn(kPolish, 265), L"Zako\u0144cz");
-    EXPECT_EQ(AsDrawn(kPolish, 268), L"B\u0142\u0105d\r\n");
-    EXPECT_EQ(AsDrawn(kGerman, 280), L"Fehler beim \u00D6ffnen der Datei %s.");
+    EXPECT_EQ(AsDrawn(kPolish, kMessageFinishButton), L"Zako\u0144cz");
+    EXPECT_EQ(AsDrawn(kPolish, kMessageFileFailed), L"B\u0142\u0105d\r\n");
+    EXPECT_EQ(AsDrawn(kGerman, kMessageUnreadable), L"Fehler beim \u00D6ffnen der Datei %s.");
     // French, Italian and Spanish draw the Polish bytes as Windows-1252 characters, Russian as Windows-1251.
-    EXPECT_EQ(AsDrawn(kFrench, 265), L"Zako\u00F1cz");
-    EXPECT_EQ(AsDrawn(kSpanish, 268), L"B\u00B3\u00B9d\r\n");
-    EXPECT_EQ(AsDrawn(kRussian, 265), L"Zako\u0441cz");
+    EXPECT_EQ(AsDrawn(kFrench, kMessageFinishButton), L"Zako\u00F1cz");
+    EXPECT_EQ(AsDrawn(kSpanish, kMessageFileFailed), L"B\u00B3\u00B9d\r\n");
+    EXPECT_EQ(AsDrawn(kRussian, kMessageFinishButton), L"Zako\u0441cz");
 }
 
 TEST(WideFromBytes, KeepsEveryByte) {

@@ -22,6 +22,7 @@ struct FakeSwapCalls final : SwapCalls {
     std::set<ByteString> deletedAtRestart;
     int refused = 0;
     bool movesAside = false;
+    bool readOnly = false;
     int calls = 0;
 
     bool Refused() { return ((refused >> calls++) & 1) != 0; }
@@ -31,6 +32,7 @@ struct FakeSwapCalls final : SwapCalls {
     }
 
     bool Exists(const ByteString& path) override { return !Refused() && files.count(path) != 0; }
+    bool IsReadOnly(const ByteString&) override { return readOnly; }
     unsigned long Replace(const ByteString& target, const ByteString& replacement, const ByteString& backup) override {
         const bool refuse = Refused();
         if (refuse && !movesAside) {
@@ -101,6 +103,25 @@ TEST(SwapIntoPlace, LeavesTheTargetOldOrNewWhateverTheSystemRefuses) {
                                                  << (movesAside ? ", moved" : "");
             }
         }
+    }
+}
+
+// Access to the target denied: for good where it is read-only, for now otherwise (a scanner holding it).
+TEST(SwapIntoPlace, TellsAReadOnlyTargetFromOneHeldForNow) {
+    for (const bool readOnly : {true, false}) {
+        FakeSwapCalls calls;
+        calls.files = {{kTarget, "old"}, {kReplacement, "new"}};
+        calls.refused = 2;  // ReplaceFileA
+        calls.readOnly = readOnly;
+        try {
+            SwapIntoPlace(calls, kTarget, kReplacement, kBackup);
+            ADD_FAILURE() << "a refused replacement passed";
+        } catch (const ReadOnlyFileError&) {
+            EXPECT_TRUE(readOnly);
+        } catch (const FileInUseError&) {
+            EXPECT_FALSE(readOnly);
+        }
+        EXPECT_EQ(calls.files.at(kTarget), "old");
     }
 }
 

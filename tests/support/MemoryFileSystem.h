@@ -38,11 +38,12 @@ class MemoryFileSystem final : public FileSystem {
     void FailWriteOperation(int number) { failWriteOperation_ = number; }
     // Replace moves an existing target to its path + "~old" and then throws ReplacementKeptError.
     void StrandReplacement() { strandReplacement_ = true; }
-    // Another program holds the files: the next `checks` checks and `replacements` replacements (-1: all of
-    // them) throw FileInUseError and change nothing.
-    void HoldFiles(int checks, int replacements) {
+    // Another program holds the files: the next `checks` checks, `replacements` replacements and `opens`
+    // opens for reading (-1: all of them) throw FileInUseError and change nothing.
+    void HoldFiles(int checks, int replacements, int opens = 0) {
         heldChecks_ = checks;
         heldReplacements_ = replacements;
+        heldOpens_ = opens;
     }
 
     const Counters& Count() const { return counters_; }
@@ -54,6 +55,7 @@ class MemoryFileSystem final : public FileSystem {
         if (found == files_.end() || unopenable_.count(key) != 0) {
             throw PlatformError("open " + key, 2);
         }
+        ThrowWhileHeld(heldOpens_, "open");
         ++counters_.Opens;
         return std::make_unique<File>(*this, found->second);
     }
@@ -71,7 +73,7 @@ class MemoryFileSystem final : public FileSystem {
         WriteOperation("check");
         ThrowWhileHeld(heldChecks_, "check");
         if (readOnly_.count(std::string(path)) != 0) {
-            throw PlatformError("open for writing", 5);
+            throw ReadOnlyFileError("open for writing", 5);
         }
     }
 
@@ -200,6 +202,7 @@ class MemoryFileSystem final : public FileSystem {
     int created_ = 0;
     int heldChecks_ = 0;
     int heldReplacements_ = 0;
+    int heldOpens_ = 0;
     bool failSize_ = false;
     bool strandReplacement_ = false;
     Counters counters_;

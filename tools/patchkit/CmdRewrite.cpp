@@ -25,7 +25,7 @@ int RunRewrite(const Arguments& arguments) {
     const int fileIndex = ParseFileIndex(rest[0]);
     DirectoryResourceStore resources(data);
     DecoderState decoder;
-    const bool rewritten = RewriteFile(fileIndex, rest[1], {SystemFileSystem(), resources, decoder});
+    const bool rewritten = RewriteFile(fileIndex, rest[1], {SystemFileSystem(), resources, decoder}).Ok;
     std::printf("%s\n", rewritten ? "true" : "false");
     return 0;
 }

@@ -5,6 +5,9 @@
 //   patcher_driver hold-desktop          keeps the window system's desktop open until the prefix ends, so
 //                                        that programs started one after the other do not each wait for it
 //   patcher_driver run SCRIPT REPORT     runs the steps of SCRIPT (one per line) and writes REPORT (UTF-8)
+//   patcher_driver hold-until PATH LOG TEXT MILLISECONDS
+//                                        holds the file as a running program does (open, sharing nothing),
+//                                        writes PATH.held, and lets go MILLISECONDS after LOG holds TEXT
 //
 // Steps (CONTROL is a component's name, as lblMain or btnUpdate; TEXT is given as hex bytes in code page CP,
 // so that no letter depends on how a command line is converted):
@@ -37,9 +40,11 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -432,6 +437,34 @@ int HoldDesktop() {
     return 0;
 }
 
+// Holds a product file the way another program can (the product itself, a virus scanner): open without
+// sharing anything. A patcher started once PATH.held exists meets the file held, and the hold lasts for a
+// known time after the patcher has logged TEXT (the folder it uses, say), whatever its start took.
+int HoldUntil(const std::string& path, const std::string& log, const std::string& text, int milliseconds) {
+    const win32::UniqueFileHandle held(
+        ::CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held) {
+        std::fprintf(stderr, "cannot hold %s (error %lu)\n", path.c_str(), ::GetLastError());
+        return 1;
+    }
+    std::ofstream(std::filesystem::path(Wide(path + ".held"))) << "held\n";
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    for (;;) {
+        std::ifstream in{std::filesystem::path(Wide(log)), std::ios::binary};
+        const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (written.find(text) != std::string::npos) {
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            std::fprintf(stderr, "%s never held %s\n", log.c_str(), text.c_str());
+            return 1;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return 0;
+}
+
 }  // namespace
 }  // namespace patcher::driver
 
@@ -444,6 +477,9 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "run") {
         return patcher::driver::RunScript(argv[2], argv[3]);
     }
-    std::fprintf(stderr, "usage: patcher_driver hold-desktop | run SCRIPT REPORT\n");
+    if (argc == 6 && std::string(argv[1]) == "hold-until") {
+        return patcher::driver::HoldUntil(argv[2], argv[3], argv[4], std::atoi(argv[5]));
+    }
+    std::fprintf(stderr, "usage: patcher_driver hold-desktop | run SCRIPT REPORT | hold-until PATH LOG TEXT MS\n");
     return 2;
 }

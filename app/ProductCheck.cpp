@@ -1,0 +1,37 @@
+#include "app/ProductCheck.h"
+
+#include "app/ExitCodes.h"
+#include "app/ProductInspection.h"
+#include "profile/FileIndex.h"
+
+namespace patcher {
+
+int CheckProduct(const ProductProfile& profile, UpdateRunSystem& system, LockWait& wait, RunReport& report) {
+    const FolderReport folder = LocateProductFolder(profile, system, [] { return std::nullopt; });
+    report.Folder(folder);
+    if (folder.Outcome != FolderReport::Verdict::Used) {
+        return kExitNoInstallDir;
+    }
+    bool updateNeeded = false, failed = false;
+    for (int fileIndex = 1; fileIndex <= kFileCount; ++fileIndex) {
+        if (!profile.SelectedFiles.Contains(fileIndex)) {
+            continue;
+        }
+        const ByteString path = folder.Path + ByteString(FileName(fileIndex));
+        const FileReport file = AssessFile(fileIndex, path, system, wait);
+        report.File(path, file);
+        switch (file.State) {
+            case FileState::Current:
+                break;
+            case FileState::NeedsUpdate:
+            case FileState::NeedsCreating:
+                updateNeeded = true;
+                break;
+            default:
+                failed = true;
+        }
+    }
+    return failed ? kExitSomeFileFailed : updateNeeded ? kExitUpdateNeeded : kExitAllCurrent;
+}
+
+}  // namespace patcher

@@ -1,0 +1,62 @@
+#include "app/ProductInspection.h"
+
+#include "common/PathText.h"
+#include "engine/VersionTables.h"
+#include "profile/ProductKinds.h"
+
+namespace patcher {
+
+FolderReport LocateProductFolder(const ProductProfile& profile,
+                                 UpdateRunSystem& system,
+                                 const std::function<std::optional<ByteString>()>& askForProgramFile) {
+    const FoundFolder found = system.FindInstallDir();
+    FolderReport folder{found.Path, found.Source, FolderReport::Verdict::NoneFound};
+    // An installer records a full path; a relative one would be followed from wherever the patcher was started.
+    const auto judge = [&] {
+        folder.Outcome = folder.Path.empty()                   ? FolderReport::Verdict::NoneFound
+                         : !IsFullPath(folder.Path)            ? FolderReport::Verdict::NotFullPath
+                         : system.DirectoryExists(folder.Path) ? FolderReport::Verdict::Used
+                                                               : FolderReport::Verdict::Missing;
+    };
+    judge();
+    if (folder.Outcome != FolderReport::Verdict::Used && AsksForProgramFile(profile.ProductKind)) {
+        if (const std::optional<ByteString> chosen = askForProgramFile()) {
+            folder = {FolderOf(*chosen), FolderSource::OpenDialog};
+            judge();
+        }
+    }
+    if (folder.Outcome == FolderReport::Verdict::Used && !IsPathDelimiter(folder.Path.back())) {
+        folder.Path += '\\';
+    }
+    return folder;
+}
+
+FileReport AssessFile(int fileIndex, ByteStringView path, UpdateRunSystem& system, LockWait& wait) {
+    FileReport file;
+    file.NewBuild = NewestVersion(fileIndex);
+    if (!system.FileExists(path)) {
+        file.State = file.NewBuild == 1 ? FileState::NeedsCreating : FileState::NotFound;
+        return file;
+    }
+    const Recognition recognition = system.RecogniseFileVersion(fileIndex, path, wait);
+    file.Build = recognition.Version;
+    file.Waited = recognition.Waited;
+    switch (recognition.Result) {
+        case CheckResult::Current:
+            file.State = FileState::Current;
+            break;
+        case CheckResult::OutOfDate:
+            file.State = FileState::NeedsUpdate;
+            break;
+        case CheckResult::NotRecognised:
+            file.State = FileState::UnknownBuild;
+            break;
+        case CheckResult::Unreadable:
+            file.State = FileState::Unreadable;
+            file.Failure = recognition.Failure;
+            break;
+    }
+    return file;
+}
+
+}  // namespace patcher

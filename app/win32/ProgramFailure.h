@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string_view>
+
+#include "app/RunLog.h"
+
+namespace patcher {
+
+// A failure of the patcher itself (an exception that nothing caught, a crash) ends the program with exit code
+// 6. The log, while one is open, says what in one line and then "exit code 6"; a person at the window is told
+// in a message box; an unattended run shows nothing, not even the system's error boxes.
+void InstallFailureHandling(bool unattended) noexcept;
+
+// The log that a failure is written to (none: nullptr).
+void SetFailureLog(RunLog* log) noexcept;
+
+// Ends the program as a failure of the patcher: logs `what`, tells a person if one is there, and answers the
+// exit code to return.
+int PatcherFailed(std::string_view what) noexcept;
+
+}  // namespace patcher
