@@ -32,9 +32,9 @@ using testing::PeReader;
 constexpr std::uint32_t kRcData = 10;
 constexpr std::uint32_t kBitmap = 2;
 // The exe without its packed data: the runtime of a static C++ program (strings, exceptions, threads'
-// support) is some 190 KB, the program's code and tables the rest. A budget that iostreams alone would
-// break several times over.
-constexpr std::uint64_t kSizeBudget = 360 * 1024;
+// support) is some 190 KB, the program's code and tables the rest (some 380 KB with the unattended runs and
+// their log). A budget that iostreams alone would break several times over.
+constexpr std::uint64_t kSizeBudget = 392 * 1024;
 
 std::filesystem::path ExePath() {
     std::wstring own(MAX_PATH, L'\0');
