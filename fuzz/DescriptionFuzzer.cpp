@@ -16,7 +16,8 @@
 #include "engine/SignatureTables.h"
 #include "engine/UDer.h"
 #include "engine/VersionTables.h"
-#include "tools/patchkit/PatchDescription.h"
+#include "tools/patchkit/DescriptionReader.h"
+#include "tools/patchkit/DescriptionShape.h"
 
 namespace {
 

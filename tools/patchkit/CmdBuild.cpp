@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/DescriptionReader.h"
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/OutputFolder.h"

@@ -15,6 +15,7 @@
 #include "engine/UDer.h"
 #include "engine/VersionTables.h"
 #include "tools/patchkit/InputFiles.h"
+#include "tools/patchkit/DescriptionReader.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatchSources.h"
 #include "tools/standin/PackedResources.h"
