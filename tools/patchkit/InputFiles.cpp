@@ -6,42 +6,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <system_error>
 
 #include "platform/posix/UniqueFd.h"
 #include "tools/patchkit/MessageText.h"
 
 namespace patcher::patchkit {
+namespace {
 
-std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
-                                          std::uint64_t limit,
-                                          const std::string& limitText,
-                                          Links links) {
-    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-    if (links == Links::Refuse) {
-        flags |= O_NOFOLLOW;
-    }
-    const UniqueFd fd(::open(path.c_str(), flags));
-    if (!fd) {
-        throw ReadError(errno == ELOOP && links == Links::Refuse ? "a symbolic link" : Reason(errno));
-    }
-    struct stat info {};
-    if (::fstat(fd.Get(), &info) != 0) {
-        throw ReadError(Reason(errno));
-    }
-    if (S_ISDIR(info.st_mode)) {
-        throw ReadError(Reason(EISDIR));
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throw ReadError("not a regular file");
-    }
-    const auto tooLarge = [&](std::uint64_t size) {
-        return ReadError(std::to_string(size) + " bytes, more than the " + std::to_string(limit) + " " + limitText);
+std::vector<std::uint8_t> ReadAll(int fd, std::uint64_t size, std::uint64_t limit, const std::string& limitText) {
+    const auto tooLarge = [&](std::uint64_t bytes) {
+        return ReadError(std::to_string(bytes) + " bytes, more than the " + std::to_string(limit) + " " + limitText);
     };
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > limit) {
-        throw tooLarge(size);
-    }
     // One byte more than the size, to see a file that grew meanwhile.
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size) + 1);
     std::size_t done = 0;
@@ -52,7 +29,7 @@ std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
             }
             bytes.resize(std::min<std::uint64_t>(limit + 1, 2 * bytes.size()));
         }
-        const ssize_t got = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -69,6 +46,45 @@ std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
     }
     bytes.resize(done);
     return bytes;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ReadOpenFile(int fd, std::uint64_t limit, const std::string& limitText) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        throw ReadError(Reason(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw ReadError(Reason(EISDIR));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw ReadError("not a regular file");
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > limit) {
+        throw ReadError(std::to_string(size) + " bytes, more than the " + std::to_string(limit) + " " + limitText);
+    }
+    try {
+        return ReadAll(fd, size, limit, limitText);
+    } catch (const std::bad_alloc&) {
+        throw ReadError("out of memory for its " + std::to_string(size) + " bytes");
+    }
+}
+
+std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
+                                          std::uint64_t limit,
+                                          const std::string& limitText) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
+        throw ReadError(Reason(errno));
+    }
+    return ReadOpenFile(fd.Get(), limit, limitText);
+}
+
+bool IsLinkAt(int folder, const std::string& name) {
+    struct stat info {};
+    return ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

@@ -3,30 +3,21 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
-#include <system_error>
 
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/ReleaseFolder.h"
 
 namespace patcher::patchkit {
 namespace {
 
-// Where a build of the release lies: its path resolved, links included, which must stay inside the release
-// folder. Throws ReadError.
-std::filesystem::path ReleaseFilePlace(const std::filesystem::path& releaseDir, const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path real = std::filesystem::canonical(releaseDir / path, error);
-    if (error) {
-        throw ReadError(error.message());
+ReleaseFolder OpenRelease(const std::filesystem::path& folder) {
+    try {
+        return ReleaseFolder(folder);
+    } catch (const ReadError& failure) {
+        throw std::runtime_error("the release folder " + Quoted(folder.string()) + " cannot be read (" +
+                                 failure.what() + ")");
     }
-    if (real == releaseDir || !IsWithin(real, releaseDir)) {
-        const std::filesystem::path lexical = std::filesystem::path(path).lexically_normal();
-        if (lexical.empty() || *lexical.begin() == "..") {
-            throw ReadError("it lies outside the release folder");
-        }
-        throw ReadError("a link on the way leads outside the release folder, to " + Shown(real.string()));
-    }
-    return real;
 }
 
 }  // namespace
@@ -48,23 +39,16 @@ const LoadedFile& FileOf(const std::vector<LoadedFile>& files, int fileIndex) {
 std::vector<LoadedFile> ReadRelease(const PatchDescription& description,
                                     const std::filesystem::path& releaseFolder,
                                     BuildFigures& figures) {
-    std::error_code error;
-    const std::filesystem::path releaseDir = std::filesystem::canonical(releaseFolder, error);
-    if (error) {
-        throw std::runtime_error("the release folder " + Quoted(releaseFolder.string()) + " cannot be read (" +
-                                 error.message() + ")");
-    }
+    const ReleaseFolder release = OpenRelease(releaseFolder);
     std::vector<LoadedFile> files;
     for (const DescribedFile& described : description.Files) {
         LoadedFile file{&described, {}};
         for (const DescribedBuild& build : described.Builds) {
             LoadedBuild loaded{&build, {}};
             try {
-                // The place is resolved before it is opened, and opened without following a link that has
-                // taken its place meanwhile.
-                loaded.Bytes = ReadRegularFile(ReleaseFilePlace(releaseDir, build.Path),
-                                               static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()),
-                                               "that a version table can hold", Links::Refuse);
+                loaded.Bytes =
+                    release.Read(build.Path, static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()),
+                                 "that a version table can hold");
             } catch (const ReadError& failure) {
                 description.Refuse(build.Line,
                                    Label(file, loaded) + PathOf(loaded) + " cannot be read (" + failure.what() + ")");
