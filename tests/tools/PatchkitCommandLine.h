@@ -159,7 +159,9 @@ class Refusals : public ::testing::Test {
             before.push_back(Snapshot(path));
         }
         const Outcome outcome = RunProgram(command, scratch_);
-        const std::string name = command[command.size() > 1 && command[0] == "/bin/sh" ? 4 : 1];
+        // The command's name follows patchkit's path, also behind a shell or another program that runs it.
+        const auto patchkit = std::find(command.begin(), command.end(), PATCHKIT_PATH);
+        const std::string name = patchkit != command.end() && patchkit + 1 != command.end() ? *(patchkit + 1) : "";
         EXPECT_FALSE(outcome.TimedOut) << "still running after a minute: " << fragment;
         EXPECT_EQ(outcome.ExitCode, 1) << outcome.Errors;
         EXPECT_EQ(std::count(outcome.Errors.begin(), outcome.Errors.end(), '\n'), 1) << outcome.Errors;
@@ -171,6 +173,17 @@ class Refusals : public ::testing::Test {
             EXPECT_TRUE(Snapshot(watched[i]) == before[i]) << watched[i] << " changed: " << fragment;
         }
         return outcome.Errors;
+    }
+
+    // The scratch entries (".pk-...") that anything left anywhere in the test's folder.
+    std::vector<std::string> ScratchLeft() const {
+        std::vector<std::string> left;
+        for (const auto& [path, what] : Snapshot(Dir())) {
+            if (fs::path(path).filename().string().starts_with(".pk-")) {
+                left.push_back(path);
+            }
+        }
+        return left;
     }
 
     Outcome Succeeds(const std::vector<std::string>& command) const {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <new>
 #include <system_error>
 
@@ -14,6 +15,9 @@
 
 namespace patcher::patchkit {
 namespace {
+
+// How many links one path may pass through, as the system counts before it gives up with ELOOP.
+constexpr int kMaxLinks = 40;
 
 std::vector<std::uint8_t> ReadAll(int fd, std::uint64_t size, std::uint64_t limit, const std::string& limitText) {
     const auto tooLarge = [&](std::uint64_t bytes) {
@@ -100,9 +104,50 @@ std::filesystem::path RealPath(const std::filesystem::path& path) {
     if (error) {
         throw ReadError(error.message());
     }
-    const std::filesystem::path real = std::filesystem::weakly_canonical(absolute, error);
-    if (error) {
-        throw ReadError(error.message());
+    // The parts still to resolve; a link puts the parts of its target in front of them.
+    const std::filesystem::path parts = absolute.relative_path();
+    std::deque<std::filesystem::path> pending(parts.begin(), parts.end());
+    std::filesystem::path real = absolute.root_path();
+    int links = 0;
+    while (!pending.empty()) {
+        const std::filesystem::path part = std::move(pending.front());
+        pending.pop_front();
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            real = real.parent_path();
+            continue;
+        }
+        const std::filesystem::path next = real / part;
+        struct stat info {};
+        if (::lstat(next.c_str(), &info) != 0) {
+            if (errno != ENOENT && errno != ENOTDIR) {
+                throw ReadError(Reason(errno));
+            }
+            // Nothing is there yet: the rest is where it will be.
+            std::filesystem::path rest = part;
+            for (const std::filesystem::path& later : pending) {
+                rest /= later;
+            }
+            return (real / rest).lexically_normal();
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            real = next;
+            continue;
+        }
+        if (++links > kMaxLinks) {
+            throw ReadError(Reason(ELOOP));
+        }
+        const std::filesystem::path target = std::filesystem::read_symlink(next, error);
+        if (error) {
+            throw ReadError(error.message());
+        }
+        if (target.is_absolute()) {
+            real = target.root_path();
+        }
+        const std::filesystem::path relative = target.relative_path();
+        pending.insert(pending.begin(), relative.begin(), relative.end());
     }
     return real;
 }

@@ -33,8 +33,9 @@ bool IsLinkAt(int folder, const std::string& name);
 // Whether two paths name one existing file (one device and inode: also through links).
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// The real path of something that may not exist yet: its deepest existing folder with every link resolved,
-// and the rest of the path after it. Throws ReadError with the system's reason.
+// The real path of something that may not exist yet: the path made absolute, with every link on the way
+// resolved, also a link that leads to nothing yet (whose target is then the place meant), and the rest of the
+// path after the deepest existing part. Throws ReadError with the system's reason.
 std::filesystem::path RealPath(const std::filesystem::path& path);
 
 // Whether `inner` is `outer` or lies below it (both absolute and normal).

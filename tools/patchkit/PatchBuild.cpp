@@ -96,6 +96,7 @@ namespace {
 std::filesystem::path CheckPlaces(const std::string& descriptionPath,
                                   const std::filesystem::path& releaseDir,
                                   const std::filesystem::path& outDir) {
+    const std::filesystem::path outPath = OutputFolderPath(outDir);
     std::error_code error;
     const std::string release = "the release folder " + Quoted(releaseDir.string());
     const std::filesystem::path releaseReal = std::filesystem::canonical(releaseDir, error);
@@ -117,7 +118,7 @@ std::filesystem::path CheckPlaces(const std::string& descriptionPath,
     std::filesystem::path descriptionReal;
     std::filesystem::path descriptionPlace;
     try {
-        outReal = RealPath(FolderPath(outDir));
+        outReal = RealPath(outPath);
         descriptionReal = RealPath(descriptionPath);
         descriptionPlace =
             RealPath(FolderPath(descriptionPath).parent_path()) / std::filesystem::path(descriptionPath).filename();
@@ -139,7 +140,7 @@ std::filesystem::path CheckPlaces(const std::string& descriptionPath,
     }
     // The resource script names the packed files by their place in the output folder.
     try {
-        CheckScriptPath(FolderPath(outDir).generic_string());
+        CheckScriptPath(outPath.generic_string());
     } catch (const std::invalid_argument& refusal) {
         throw std::runtime_error(out + " " + refusal.what());
     }
@@ -157,7 +158,7 @@ BuildFigures BuildPatch(const std::string& descriptionPath,
     BuildFigures figures;
     const std::vector<OutputFile> files = MakePatch(description, release, outDir, options, figures);
     const Clock::time_point start = Clock::now();
-    ReplaceFolder(outDir, files);
+    figures.Warning = ReplaceFolder(outDir, files);
     figures.Writing = SecondsSince(start);
     figures.FilesWritten = static_cast<int>(files.size());
     return figures;
