@@ -22,7 +22,7 @@
 #include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchBuild.h"
 #include "tools/patchkit/PatchSources.h"
-#include "tools/standin/StandinGenerator.h"
+#include "tools/patchkit/StandinRelease.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -380,7 +380,7 @@ class StandinRelease : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         dir_ = new testing::TempDir;
-        standin::WriteStandins(dir_->Path() / "standins");
+        WriteStandinRelease(dir_->Path() / "standins");
     }
     static void TearDownTestSuite() {
         delete dir_;

@@ -38,6 +38,47 @@ std::vector<std::string> WithoutRoot(std::vector<std::string> command, const fs:
     return command;
 }
 
+TEST_F(Refusals, StandinWritesOnlyRegularFilesInPlaceAndNeverThroughALink) {
+    const fs::path outside = Dir() / "outside.bin";
+    WriteFile(outside, std::string("not a stand-in"));
+    const fs::path linked = Dir() / "linked";
+    fs::create_directories(linked / "1/1");
+    fs::create_symlink(outside, linked / "1/1/VokarEn.exe");
+    ExpectRefused(Patchkit({"standin", linked}),
+                  "patchkit standin: cannot write \"" + (linked / "1/1/VokarEn.exe").string() +
+                      "\" (a symbolic link, which is never written through)\n",
+                  {outside, linked});
+
+    // A link where a folder belongs leads nowhere either, also to a folder that could be written.
+    const fs::path folderLink = Dir() / "folder-link";
+    fs::create_directories(folderLink);
+    fs::create_directory_symlink(Out(), folderLink / "1");
+    ExpectRefused(Patchkit({"standin", folderLink}),
+                  "cannot write \"" + (folderLink / "1").string() + "\" (a symbolic link, which is never followed)",
+                  {folderLink});
+
+    // A FIFO in a file's place is refused, not waited on.
+    const fs::path fifo = Dir() / "fifo";
+    fs::create_directories(fifo / "1/1");
+    ASSERT_EQ(::mkfifo((fifo / "1/1/VokarEn.exe").c_str(), 0644), 0);
+    ExpectRefused(Patchkit({"standin", fifo}), "\" (not a regular file, and only one is replaced)", {fifo});
+
+    // A full disk leaves an earlier stand-in as it was, and nothing beside it.
+    const fs::path earlier = Dir() / "earlier";
+    WriteFile(earlier / "1/1/VokarEn.exe", std::string("an earlier stand-in"));
+    ExpectRefused(
+        Patchkit({"standin", earlier}, true),
+        "patchkit standin: cannot write \"" + (earlier / "1/1/VokarEn.exe").string() + "\" (File too large)\n",
+        {earlier});
+    EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
+
+    // The folder as given, in the system's words; an empty path names no folder (and never the current one).
+    ExpectRefused(Patchkit({"standin", outside / "x"}),
+                  "patchkit standin: cannot make the folder \"" + (outside / "x").string() + "\" (Not a directory)\n");
+    ExpectRefused(Patchkit({"standin", ""}),
+                  "patchkit standin: the output folder is an empty path, which names no folder\n");
+}
+
 // Names of up to 255 bytes, the most that a folder holds: the scratch name beside them is a short one.
 TEST_F(Refusals, OutputsNamedWithTheLongestNamesAreWritten) {
     const fs::path out = Dir() / std::string(250, 'o');

@@ -273,4 +273,47 @@ void ReplaceFile(const std::filesystem::path& target, std::span<const std::uint8
     }
 }
 
+OutputTree::OutputTree(const std::filesystem::path& folder) : given_(folder) {
+    const std::filesystem::path path = OutputFolderPath(folder);
+    try {
+        const std::filesystem::path real = RealOutput(path);
+        std::error_code error;
+        std::filesystem::create_directories(real, error);
+        Check(error);
+        folder_ = OpenFolder(real);
+    } catch (const WriteFailure& failure) {
+        throw std::runtime_error("cannot make the folder " + Quoted(given_.string()) + " (" + failure.Reason + ")");
+    }
+}
+
+void OutputTree::Put(const std::filesystem::path& relative, std::span<const std::uint8_t> bytes) const {
+    UniqueFd at(::fcntl(folder_.Get(), F_DUPFD_CLOEXEC, 0));
+    std::filesystem::path shown = given_;
+    try {
+        if (!at) {
+            Fail(errno);
+        }
+        for (const std::filesystem::path& part : relative.parent_path()) {
+            shown /= part;
+            const std::string name = part.string();
+            if (::mkdirat(at.Get(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+                Fail(errno);
+            }
+            UniqueFd next(::openat(at.Get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!next) {
+                const int error = errno;
+                if (IsLinkAt(at.Get(), name)) {
+                    throw WriteFailure{"a symbolic link, which is never followed"};
+                }
+                Fail(error);
+            }
+            at = std::move(next);
+        }
+        shown /= relative.filename();
+        PutFileAt(at.Get(), relative.filename().string(), bytes);
+    } catch (const WriteFailure& failure) {
+        throw std::runtime_error("cannot write " + Quoted(shown.string()) + " (" + failure.Reason + ")");
+    }
+}
+
 }  // namespace patcher::patchkit

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/UniqueFd.h"
+
 namespace patcher::patchkit {
 
 // What the commands write, always beside its place first and renamed in: a failed write (a full disk) leaves
@@ -30,6 +32,21 @@ std::string ReplaceFolder(const std::filesystem::path& folder, const std::vector
 // The same for one file. Only a regular file is replaced: a folder, a device or a FIFO in the path's place is
 // refused; a link there stays, and the file it leads to is replaced.
 void ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// A folder that files are put into one at a time, each as ReplaceFile writes it, at paths relative to it. The
+// folder is made where it is missing (a link in its own place followed, as for ReplaceFolder); below it,
+// nothing is opened through a link, and a link, a FIFO or a device where a folder or a file belongs is
+// refused.
+class OutputTree {
+  public:
+    explicit OutputTree(const std::filesystem::path& folder);
+
+    void Put(const std::filesystem::path& relative, std::span<const std::uint8_t> bytes) const;
+
+  private:
+    std::filesystem::path given_;
+    UniqueFd folder_;
+};
 
 // An absolute, normalised form of a folder's path, without a final separator.
 std::filesystem::path FolderPath(const std::filesystem::path& path);
