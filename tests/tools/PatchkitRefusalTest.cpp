@@ -25,6 +25,8 @@ using testing::Outcome;
 using testing::Patchkit;
 using testing::ReadText;
 using testing::Refusals;
+using testing::RunProgram;
+using testing::Snapshot;
 using testing::WriteFile;
 
 // Issue class 1: one file described twice, its index written differently; compared as numbers.
@@ -37,7 +39,9 @@ TEST_F(Refusals, OneFileDescribedTwiceIsRefused) {
     ExpectRefused(Build(Describe("first.toml", first)),
                   "first.toml:8: File.10 describes file 10 again, as File.010 on line 6 does");
     const std::string quoted = kTinyDescription + "[File.\"10\"]\nVersions = [\"10/1/help.chm\"]\n";
-    ExpectRefused(Build(Describe("quoted.toml", quoted)), "quoted.toml:11: ");
+    // The same key, quoted: the TOML reader refuses it before the indices are compared, named the same way.
+    ExpectRefused(Build(Describe("quoted.toml", quoted)),
+                  "quoted.toml:11: File.\"10\" describes file 10 again, as File.10 on line 6 does\n");
 }
 
 // Issue class 2: a version path that leaves the release folder, by "..", by a link, or from the root.
@@ -207,6 +211,34 @@ TEST_F(Refusals, MessagesNameWhatWasGivenOnOneLine) {
     ExpectRefused(Patchkit({"build", "--greedy", Description(), Release(), Out()}, true),
                   "patchkit build: cannot write the folder \"" + Out().string() + "\" (File too large)\n");
     EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
+}
+
+// Words that say what is wrong in the maintainer's terms, where the system's or the TOML reader's would mislead
+// or say nothing.
+TEST_F(Refusals, RefusalsSayWhatIsWrongInTheMaintainersTerms) {
+    const auto second = [&](const std::string& path) {
+        std::string text = kTinyDescription;
+        text.replace(text.find("10/2/help.chm"), 13, path);
+        return Describe("folder.toml", text);
+    };
+    // A version path that names the release folder itself: no link is involved.
+    ExpectRefused(Build(second(".")),
+                  "folder.toml:9: file 10 version 2: \".\" cannot be read (it names the release folder, not a file)\n");
+    ExpectRefused(Build(second("10/..")), "\"10/..\" cannot be read (it names the release folder, not a file)\n");
+
+    // An empty OUTDIR names no folder, where the library would speak of an absolute path.
+    const std::string empty = "the output folder is an empty path, which names no folder\n";
+    ExpectRefused(Patchkit({"build", "--greedy", Description(), Release(), ""}), "patchkit build: " + empty);
+    ExpectRefused(Patchkit({"glyphs", ""}), "patchkit glyphs: " + empty);
+
+    // A file index on the command line is digits alone: no blank, no sign.
+    for (const std::string index : {" 1", "+1", "1 ", "0x1"}) {
+        const Outcome outcome = RunProgram(Patchkit({"recognise", index, Release() / "10/1/help.chm"}), Dir());
+        EXPECT_EQ(outcome.ExitCode, 2) << index;
+        EXPECT_EQ(outcome.Errors.rfind("patchkit recognise: the file index must be a number from 1 to 12\n", 0), 0u)
+            << index << ": " << outcome.Errors;
+    }
+    EXPECT_EQ(Succeeds(Patchkit({"recognise", "010", Release() / "10/1/help.chm"})).Output, "NotRecognised\n");
 }
 
 }  // namespace

@@ -51,17 +51,71 @@ int LineOf(const toml::key& key) {
     return static_cast<int>(key.source().begin.line);
 }
 
-// A file index as a header writes it: decimal digits, leading zeros allowed, compared as a number.
-std::optional<int> FileIndexOf(std::string_view name) {
-    if (name.empty() || name.size() > 9 ||
-        !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+// Where line `line` (from 1) of a text begins; the text's end for a line past it.
+std::size_t LineStart(std::string_view text, int line) {
+    std::size_t at = 0;
+    for (int current = 1; current < line && at < text.size(); ++current) {
+        const std::size_t end = text.find('\n', at);
+        at = end == std::string_view::npos ? text.size() : end + 1;
+    }
+    return at;
+}
+
+std::string_view LineAt(std::string_view text, int line) {
+    const std::string_view rest = text.substr(LineStart(text, line));
+    return rest.substr(0, rest.find('\n'));
+}
+
+// A key as the description writes it (8, "8", 008), from the place where the reader found it on `lineText`.
+std::string WrittenKey(std::string_view lineText, const toml::key& key) {
+    const toml::source_region& place = key.source();
+    if (place.begin.line != place.end.line || place.end.column <= place.begin.column ||
+        place.end.column - 1 > lineText.size()) {
+        return std::string(key.str());
+    }
+    return std::string(lineText.substr(place.begin.column - 1, place.end.column - place.begin.column));
+}
+
+std::string DescribedAgain(int fileIndex, std::string_view written, std::string_view earlier, int earlierLine) {
+    return "File." + Shown(written) + " describes file " + std::to_string(fileIndex) + " again, as File." +
+           Shown(earlier) + " on line " + std::to_string(earlierLine) + " does";
+}
+
+// The TOML reader refuses a table header that names a table again ([File.8], then [File."8"]), in words that
+// garble a quoted key ('File."1010"' for [File."10"]). Where the header on `line` describes a file that the
+// lines before it describe already, this names both places as the reader's own check of two entries for one
+// file does; else nullopt.
+std::optional<std::string> FileDescribedAgain(std::string_view text, int line) {
+    const std::string_view header = LineAt(text, line);
+    toml::table alone;
+    toml::table before;
+    try {
+        alone = toml::parse(header);
+        before = toml::parse(text.substr(0, LineStart(text, line)));
+    } catch (const toml::parse_error&) {
         return std::nullopt;
     }
-    int value = 0;
-    for (const char c : name) {
-        value = value * 10 + (c - '0');
+    const toml::node* files = alone.get("File");
+    const toml::node* earlier = before.get("File");
+    if (files == nullptr || !files->is_table() || files->as_table()->size() != 1 || earlier == nullptr ||
+        !earlier->is_table()) {
+        return std::nullopt;
     }
-    return value;
+    // The iterator holds what it points to: it is kept while key and node are used.
+    const auto only = files->as_table()->begin();
+    const toml::key& key = only->first;
+    const toml::node& node = only->second;
+    const std::optional<int> fileIndex = FileIndexOf(key.str());
+    if (!fileIndex || !node.is_table() || !node.as_table()->empty()) {
+        return std::nullopt;
+    }
+    for (const auto& [other, value] : *earlier->as_table()) {
+        if (FileIndexOf(other.str()) == fileIndex) {
+            return DescribedAgain(*fileIndex, WrittenKey(header, key), WrittenKey(LineAt(text, LineOf(other)), other),
+                                  LineOf(other));
+        }
+    }
+    return std::nullopt;
 }
 
 // Turns the parsed document into a PatchDescription, refusing whatever does not fit. Every refusal names
@@ -177,10 +231,8 @@ class Reader {
         for (std::size_t i = 0; i < entries.size(); ++i) {
             for (std::size_t j = 0; j < i; ++j) {
                 if (entries[j].FileIndex == entries[i].FileIndex) {
-                    Fail(entries[i].Line, "File." + Shown(entries[i].Name) + " describes file " +
-                                              std::to_string(entries[i].FileIndex) + " again, as File." +
-                                              Shown(entries[j].Name) + " on line " + std::to_string(entries[j].Line) +
-                                              " does");
+                    Fail(entries[i].Line,
+                         DescribedAgain(entries[i].FileIndex, entries[i].Name, entries[j].Name, entries[j].Line));
                 }
             }
             ReadFile(entries[i].FileIndex, *entries[i].Node, entries[i].Line);
@@ -315,7 +367,11 @@ PatchDescription ParsePatchDescription(std::string_view text, const std::string&
     try {
         root = toml::parse(text, source);
     } catch (const toml::parse_error& error) {
-        throw DescriptionError(description.At(static_cast<int>(error.source().begin.line), error.description()));
+        const int line = static_cast<int>(error.source().begin.line);
+        const std::optional<std::string> again = error.description().find("redefine") != std::string_view::npos
+                                                     ? FileDescribedAgain(text, line)
+                                                     : std::nullopt;
+        description.Refuse(line, again ? *again : error.description());
     }
     Reader(description).Read(root);
     return description;

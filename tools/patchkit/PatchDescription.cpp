@@ -28,4 +28,16 @@ void PatchDescription::Refuse(int line, std::string_view text) const {
     throw DescriptionError(At(line, text));
 }
 
+std::optional<int> FileIndexOf(std::string_view written) {
+    if (written.empty() || written.size() > 9 ||
+        !std::all_of(written.begin(), written.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (const char c : written) {
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 }  // namespace patcher::patchkit
