@@ -129,7 +129,8 @@ TEST(PatchBuild, RefusesNewContentThatItsSlotsCannotHold) {
               "slot: slot 1 (PVOKARDE2HS) would hold 2097153, more than the 2097152 bytes that a slot unpacks to");
 
     // File 8's row has two slots, which hold 2 * 2,097,152 bytes at most; and each must hold a byte.
-    const std::string program = Replaced(Replaced(kTinyDescription, "[10]", "[8]"), "[File.10]", "[File.8]");
+    const std::string program = Replaced(Replaced(Replaced(kTinyDescription, "[10]", "[8]"), "[File.10]", "[File.8]"),
+                                         "UpdateIndex = 10", "UpdateIndex = 8");
     release.Add("10/2/help.chm", Noise(2 * UnpackCapacity + 1, 2));
     EXPECT_EQ(release.Refusal(program),
               "patch.toml:9: file 8 version 2: \"10/2/help.chm\" has 4194305 bytes, too many for its row's two "

@@ -241,5 +241,19 @@ TEST_F(Refusals, RefusalsSayWhatIsWrongInTheMaintainersTerms) {
     EXPECT_EQ(Succeeds(Patchkit({"recognise", "010", Release() / "10/1/help.chm"})).Output, "NotRecognised\n");
 }
 
+// The window shows the product and version of file UpdateIndex: an update that does not bring that file
+// would show another product's.
+TEST_F(Refusals, AnUpdateIndexThatTheUpdateDoesNotBringIsRefused) {
+    std::string text = kTinyDescription;
+    text.replace(text.find("UpdateIndex = 10"), 16, "UpdateIndex = 5");
+    const std::string other = Describe("other.toml", text);
+    const std::string refusal =
+        "other.toml:4: UpdateIndex = 5 is not one of SelectedFiles: the window shows the "
+        "product and version of file 5, and the update brings no file 5\n";
+    ExpectRefused(Build(other), refusal);
+    ExpectRefused(Patchkit({"describe", other, Dir() / "names.cmake"}), refusal);
+    EXPECT_FALSE(fs::exists(Dir() / "names.cmake"));
+}
+
 }  // namespace
 }  // namespace patcher::patchkit

@@ -134,12 +134,20 @@ class Reader {
             static_cast<LanguageCode>(Integer(Required(root, "ProductLanguage"), "ProductLanguage", 1, 3));
         description_.ProductKind =
             static_cast<std::int32_t>(Integer(Required(root, "ProductKind"), "ProductKind", 1, 6));
-        description_.UpdateIndex =
-            static_cast<std::uint8_t>(Integer(Required(root, "UpdateIndex"), "UpdateIndex", 1, kFileCount));
+        const toml::node& updateNode = Required(root, "UpdateIndex");
+        description_.UpdateIndex = static_cast<std::uint8_t>(Integer(updateNode, "UpdateIndex", 1, kFileCount));
         if (const toml::node* files = root.get("File")) {
             ReadFiles(*files);
         }
         ReadSelection(Required(root, "SelectedFiles"));
+        // The window names the product and version that the update brings by the row of one of its files.
+        const std::vector<int>& selected = description_.SelectedFiles;
+        if (std::find(selected.begin(), selected.end(), description_.UpdateIndex) == selected.end()) {
+            const std::string file = "file " + std::to_string(description_.UpdateIndex);
+            Fail(LineOf(updateNode), "UpdateIndex = " + std::to_string(description_.UpdateIndex) +
+                                         " is not one of SelectedFiles: the window shows the product and version of " +
+                                         file + ", and the update brings no " + file);
+        }
     }
 
   private:
