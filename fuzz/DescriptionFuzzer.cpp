@@ -16,7 +16,8 @@
 #include "engine/SignatureTables.h"
 #include "engine/UDer.h"
 #include "engine/VersionTables.h"
-#include "tools/patchkit/PatchDescription.h"
+#include "tools/patchkit/DescriptionReader.h"
+#include "tools/patchkit/DescriptionShape.h"
 
 namespace {
 
@@ -89,7 +90,9 @@ bool KeepsItsPromises(const PatchDescription& description) {
         return false;
     }
     return std::all_of(description.SelectedFiles.begin(), description.SelectedFiles.end(),
-                       [&](int file) { return description.FindFile(file) != nullptr; });
+                       [&](int file) { return description.FindFile(file) != nullptr; }) &&
+           std::find(description.SelectedFiles.begin(), description.SelectedFiles.end(), description.UpdateIndex) !=
+               description.SelectedFiles.end();
 }
 
 }  // namespace

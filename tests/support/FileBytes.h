@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace patcher::testing {
@@ -24,6 +25,23 @@ inline std::vector<std::uint8_t> Noise(std::size_t size, std::uint32_t seed) {
 inline std::string ReadText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A whole file's bytes; none when it cannot be read.
+inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
+    const std::string text = ReadText(path);
+    return {text.begin(), text.end()};
+}
+
+// Writes a whole file, making the folders on its way.
+inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    WriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace patcher::testing

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,29 +17,24 @@
 #include "engine/UDer.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/tools/PatchkitCommandLine.h"
+#include "tests/tools/TinyRelease.h"
 #include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchBuild.h"
 #include "tools/patchkit/PatchSources.h"
-#include "tools/standin/StandinGenerator.h"
+#include "tools/patchkit/StandinRelease.h"
 
 namespace patcher::patchkit {
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using testing::kTinyDescription;
 using testing::Noise;
+using testing::ReadBytes;
 using testing::ReadText;
-
-Bytes ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const fs::path& path, const Bytes& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using testing::WriteFile;
+using testing::WriteTinyRelease;
 
 std::set<std::string> Listing(const fs::path& dir) {
     std::set<std::string> names;
@@ -73,32 +66,16 @@ BuildOptions Greedy() {
     return options;
 }
 
-// A small release of file 10 (a row with one slot), two builds of a few kilobytes, and a description of it
-// whose versions are on lines 8 and 9.
-const std::string kTinyDescription =
-    "ProductIndex = 2\n"
-    "ProductLanguage = 1\n"
-    "ProductKind = 1\n"
-    "UpdateIndex = 10\n"
-    "SelectedFiles = [10]\n"
-    "[File.10]\n"
-    "Versions = [\n"
-    "    \"10/1/help.chm\",\n"
-    "    \"10/2/help.chm\",\n"
-    "]\n";
-
+// The tiny release in a folder of its own, and builds of it into Out().
 class TinyRelease {
   public:
-    TinyRelease() {
-        Add("10/1/help.chm", Noise(3000, 1));
-        Add("10/2/help.chm", Noise(3100, 2));
-    }
+    TinyRelease() { WriteTinyRelease(Release()); }
 
     fs::path Release() const { return dir_.Path() / "release"; }
     fs::path Out() const { return dir_.Path() / "out"; }
     const testing::TempDir& Dir() const { return dir_; }
 
-    void Add(const std::string& name, const Bytes& bytes) const { WriteBytes(Release() / name, bytes); }
+    void Add(const std::string& name, const Bytes& bytes) const { WriteFile(Release() / name, bytes); }
 
     std::string Describe(const std::string& text) const {
         return dir_.Write("patch.toml", Bytes(text.begin(), text.end()));
@@ -152,7 +129,8 @@ TEST(PatchBuild, RefusesNewContentThatItsSlotsCannotHold) {
               "slot: slot 1 (PVOKARDE2HS) would hold 2097153, more than the 2097152 bytes that a slot unpacks to");
 
     // File 8's row has two slots, which hold 2 * 2,097,152 bytes at most; and each must hold a byte.
-    const std::string program = Replaced(Replaced(kTinyDescription, "[10]", "[8]"), "[File.10]", "[File.8]");
+    const std::string program = Replaced(Replaced(Replaced(kTinyDescription, "[10]", "[8]"), "[File.10]", "[File.8]"),
+                                         "UpdateIndex = 10", "UpdateIndex = 8");
     release.Add("10/2/help.chm", Noise(2 * UnpackCapacity + 1, 2));
     EXPECT_EQ(release.Refusal(program),
               "patch.toml:9: file 8 version 2: \"10/2/help.chm\" has 4194305 bytes, too many for its row's two "
@@ -403,7 +381,7 @@ class StandinRelease : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         dir_ = new testing::TempDir;
-        standin::WriteStandins(dir_->Path() / "standins");
+        WriteStandinRelease(dir_->Path() / "standins");
     }
     static void TearDownTestSuite() {
         delete dir_;
@@ -486,7 +464,7 @@ TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
 TEST(ReplaceFolder, PutsExactlyTheNewFilesInPlaceOrLeavesTheOldOnes) {
     testing::TempDir dir;
     const fs::path folder = dir.Path() / "out";
-    WriteBytes(folder / "stale.txt", {1, 2, 3});
+    WriteFile(folder / "stale.txt", Bytes{1, 2, 3});
     ReplaceFolder(folder, {{"a.txt", {4}}, {"b.txt", {5, 6}}});
     EXPECT_EQ(Listing(folder), (std::set<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(ReadBytes(folder / "b.txt"), (Bytes{5, 6}));
@@ -511,46 +489,36 @@ TEST(ResourceWideText, EscapesWhatIsNotPrintableAsciiAsTheResourceCompilerReadsI
 }
 
 #ifdef PATCHKIT_PATH
-struct Outcome {
-    int ExitCode = -1;
-    std::string Output;
-    std::string Errors;
-};
-
-Outcome Patchkit(const testing::TempDir& dir, const std::string& arguments) {
-    const std::string command =
-        std::string(PATCHKIT_PATH) + " " + arguments + " >" + dir.File("stdout.txt") + " 2>" + dir.File("stderr.txt");
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(dir.File("stdout.txt")),
-            ReadText(dir.File("stderr.txt"))};
+testing::Outcome RunPatchkit(const testing::TempDir& dir, std::vector<std::string> arguments) {
+    return testing::RunProgram(testing::Patchkit(std::move(arguments)), dir.Path());
 }
 
 TEST(PatchkitBuild, PrintsItsFiguresRefusesInOneLineAndDescribesQuickly) {
     TinyRelease release;
     const std::string description = release.Describe(kTinyDescription);
-    const std::string folders = " " + release.Release().string() + " " + release.Out().string();
-    const Outcome built = Patchkit(release.Dir(), "build --greedy " + description + folders);
+    const std::vector<std::string> build = {"build", "--greedy", description, release.Release(), release.Out()};
+    const testing::Outcome built = RunPatchkit(release.Dir(), build);
     EXPECT_EQ(built.ExitCode, 0) << built.Errors;
     for (const char* step : {"reading", "tables", "verification", "packing", "writing", "PVOKARDE2HS"}) {
         EXPECT_NE(built.Output.find(step), std::string::npos) << step << " in\n" << built.Output;
     }
 
     const std::string names = release.Dir().File("names.cmake");
-    EXPECT_EQ(Patchkit(release.Dir(), "describe " + description + " " + names).ExitCode, 0);
+    EXPECT_EQ(RunPatchkit(release.Dir(), {"describe", description, names}).ExitCode, 0);
     EXPECT_EQ(ReadText(names), ReadText(release.Out() / "Patch.cmake"));
 
     fs::remove(release.Release() / "10/2/help.chm");
-    const Outcome refused = Patchkit(release.Dir(), "build --greedy " + description + folders);
+    const testing::Outcome refused = RunPatchkit(release.Dir(), build);
     EXPECT_EQ(refused.ExitCode, 1);
     EXPECT_EQ(refused.Errors, "patchkit build: " + description +
                                   ":9: file 10 version 2: \"10/2/help.chm\" cannot be read (No such file or "
                                   "directory)\n");
 
     const std::string broken = release.Describe(Replaced(kTinyDescription, "ProductKind = 1", "ProductKind = 9"));
-    const Outcome undescribed = Patchkit(release.Dir(), "describe " + broken + " " + names);
+    const testing::Outcome undescribed = RunPatchkit(release.Dir(), {"describe", broken, names});
     EXPECT_EQ(undescribed.ExitCode, 1);
     EXPECT_EQ(undescribed.Errors, "patchkit describe: " + broken + ":3: ProductKind must be from 1 to 6, not 9\n");
-    EXPECT_EQ(Patchkit(release.Dir(), "build " + description).ExitCode, 2);  // usage
+    EXPECT_EQ(RunPatchkit(release.Dir(), {"build", description}).ExitCode, 2);  // usage
 }
 #endif
 

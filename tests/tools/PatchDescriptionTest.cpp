@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
-#include "tools/patchkit/PatchDescription.h"
+#include "tools/patchkit/DescriptionReader.h"
+#include "tools/patchkit/DescriptionShape.h"
 
 namespace patcher::patchkit {
 namespace {

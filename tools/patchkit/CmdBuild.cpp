@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/DescriptionReader.h"
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/OutputFolder.h"
@@ -45,6 +46,9 @@ int RunBuild(const Arguments& arguments) {
     for (const SlotFigures& slot : figures.Slots) {
         std::printf("%-13s %10zu %10zu %6.1f%%\n", slot.Name.c_str(), slot.Size, slot.PackedSize,
                     100.0 * static_cast<double>(slot.PackedSize) / static_cast<double>(slot.Size));
+    }
+    if (!figures.Warning.empty()) {
+        std::fprintf(stderr, "patchkit build: warning: %s\n", OneLine(figures.Warning).c_str());
     }
     return 0;
 }

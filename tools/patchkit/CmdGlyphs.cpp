@@ -19,7 +19,7 @@ int RunGlyphs(const Arguments& arguments) {
     if (arguments.size() != 1) {
         throw UsageError{"takes the directory to write into"};
     }
-    const std::filesystem::path dir = FolderPath(arguments[0]);
+    const std::filesystem::path dir = OutputFolderPath(arguments[0]);
     try {
         CheckScriptPath(dir.generic_string());
     } catch (const std::invalid_argument& refusal) {

@@ -3,7 +3,7 @@
 
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
-#include "tools/standin/StandinGenerator.h"
+#include "tools/patchkit/StandinRelease.h"
 
 namespace patcher::patchkit {
 
@@ -15,7 +15,7 @@ int RunStandin(const Arguments& arguments) {
         throw UsageError{"takes --grown or nothing, and the directory to write into"};
     }
     const std::string& dir = arguments.back();
-    const int written = standin::WriteStandins(dir, grown ? standin::GrownSizes() : standin::PublishedSizes());
+    const int written = WriteStandinRelease(dir, grown ? standin::GrownSizes() : standin::PublishedSizes());
     std::printf("%d stand-in files written under %s\n", written, Shown(dir).c_str());
     return 0;
 }

@@ -6,42 +6,23 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
+#include <new>
 #include <system_error>
 
 #include "platform/posix/UniqueFd.h"
 #include "tools/patchkit/MessageText.h"
 
 namespace patcher::patchkit {
+namespace {
 
-std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
-                                          std::uint64_t limit,
-                                          const std::string& limitText,
-                                          Links links) {
-    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-    if (links == Links::Refuse) {
-        flags |= O_NOFOLLOW;
-    }
-    const UniqueFd fd(::open(path.c_str(), flags));
-    if (!fd) {
-        throw ReadError(errno == ELOOP && links == Links::Refuse ? "a symbolic link" : Reason(errno));
-    }
-    struct stat info {};
-    if (::fstat(fd.Get(), &info) != 0) {
-        throw ReadError(Reason(errno));
-    }
-    if (S_ISDIR(info.st_mode)) {
-        throw ReadError(Reason(EISDIR));
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throw ReadError("not a regular file");
-    }
-    const auto tooLarge = [&](std::uint64_t size) {
-        return ReadError(std::to_string(size) + " bytes, more than the " + std::to_string(limit) + " " + limitText);
+// How many links one path may pass through, as the system counts before it gives up with ELOOP.
+constexpr int kMaxLinks = 40;
+
+std::vector<std::uint8_t> ReadAll(int fd, std::uint64_t size, std::uint64_t limit, const std::string& limitText) {
+    const auto tooLarge = [&](std::uint64_t bytes) {
+        return ReadError(std::to_string(bytes) + " bytes, more than the " + std::to_string(limit) + " " + limitText);
     };
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > limit) {
-        throw tooLarge(size);
-    }
     // One byte more than the size, to see a file that grew meanwhile.
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size) + 1);
     std::size_t done = 0;
@@ -52,7 +33,7 @@ std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
             }
             bytes.resize(std::min<std::uint64_t>(limit + 1, 2 * bytes.size()));
         }
-        const ssize_t got = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -71,6 +52,45 @@ std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
     return bytes;
 }
 
+}  // namespace
+
+std::vector<std::uint8_t> ReadOpenFile(int fd, std::uint64_t limit, const std::string& limitText) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        throw ReadError(Reason(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw ReadError(Reason(EISDIR));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw ReadError("not a regular file");
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > limit) {
+        throw ReadError(std::to_string(size) + " bytes, more than the " + std::to_string(limit) + " " + limitText);
+    }
+    try {
+        return ReadAll(fd, size, limit, limitText);
+    } catch (const std::bad_alloc&) {
+        throw ReadError("out of memory for its " + std::to_string(size) + " bytes");
+    }
+}
+
+std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
+                                          std::uint64_t limit,
+                                          const std::string& limitText) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
+        throw ReadError(Reason(errno));
+    }
+    return ReadOpenFile(fd.Get(), limit, limitText);
+}
+
+bool IsLinkAt(int folder, const std::string& name) {
+    struct stat info {};
+    return ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+}
+
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     struct stat first {};
     struct stat second {};
@@ -84,9 +104,50 @@ std::filesystem::path RealPath(const std::filesystem::path& path) {
     if (error) {
         throw ReadError(error.message());
     }
-    const std::filesystem::path real = std::filesystem::weakly_canonical(absolute, error);
-    if (error) {
-        throw ReadError(error.message());
+    // The parts still to resolve; a link puts the parts of its target in front of them.
+    const std::filesystem::path parts = absolute.relative_path();
+    std::deque<std::filesystem::path> pending(parts.begin(), parts.end());
+    std::filesystem::path real = absolute.root_path();
+    int links = 0;
+    while (!pending.empty()) {
+        const std::filesystem::path part = std::move(pending.front());
+        pending.pop_front();
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            real = real.parent_path();
+            continue;
+        }
+        const std::filesystem::path next = real / part;
+        struct stat info {};
+        if (::lstat(next.c_str(), &info) != 0) {
+            if (errno != ENOENT && errno != ENOTDIR) {
+                throw ReadError(Reason(errno));
+            }
+            // Nothing is there yet: the rest is where it will be.
+            std::filesystem::path rest = part;
+            for (const std::filesystem::path& later : pending) {
+                rest /= later;
+            }
+            return (real / rest).lexically_normal();
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            real = next;
+            continue;
+        }
+        if (++links > kMaxLinks) {
+            throw ReadError(Reason(ELOOP));
+        }
+        const std::filesystem::path target = std::filesystem::read_symlink(next, error);
+        if (error) {
+            throw ReadError(error.message());
+        }
+        if (target.is_absolute()) {
+            real = target.root_path();
+        }
+        const std::filesystem::path relative = target.relative_path();
+        pending.insert(pending.begin(), relative.begin(), relative.end());
     }
     return real;
 }

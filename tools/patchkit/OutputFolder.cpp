@@ -1,10 +1,12 @@
 #include "tools/patchkit/OutputFolder.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -31,44 +33,63 @@ void Check(const std::error_code& error) {
     }
 }
 
-// A folder or file that goes again unless it is kept: what a failed step leaves half-written.
-class Scratch {
+// What a failed step leaves half-written, undone unless it is kept.
+class Undo {
   public:
-    explicit Scratch(std::filesystem::path path) : path_(std::move(path)) {}
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    ~Scratch() {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(path_, ignored);
+    explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
+    Undo(const Undo&) = delete;
+    Undo& operator=(const Undo&) = delete;
+    ~Undo() {
+        if (undo_) {
+            undo_();
         }
     }
 
-    const std::filesystem::path& Path() const { return path_; }
-    void Keep() { path_.clear(); }
+    void Keep() { undo_ = nullptr; }
 
   private:
-    std::filesystem::path path_;
+    std::function<void()> undo_;
 };
 
-// A name beside `path` for this process's scratch copy; dot-prefixed, so that listings pass it over.
-std::filesystem::path Beside(const std::filesystem::path& path, const char* what) {
-    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about a literal plus a string.
-    std::string name(1, '.');
-    name += path.filename().string();
-    name += '.';
-    name += what;
-    name += '-';
-    name += std::to_string(::getpid());
-    return path.parent_path() / name;
-}
-
-// Writes a new file whole and onto the disk: a full disk shows here, at the latest when it is synced.
-void WriteNew(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd) {
+// A fresh scratch name: dot-prefixed, so that listings pass it over.
+std::string ScratchName() {
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char random[6];
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
         Fail(errno);
     }
+    std::string name = ".pk-";
+    for (const unsigned char byte : random) {
+        name += kLetters[byte % (sizeof kLetters - 1)];
+    }
+    return name;
+}
+
+// Makes an entry under a fresh scratch name, as `make` does, which fails with EEXIST where the name is taken
+// (another name is tried then). Returns the name.
+std::string MakeScratch(const std::function<bool(const std::string&)>& make) {
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string name = ScratchName();
+        if (make(name)) {
+            return name;
+        }
+        if (errno != EEXIST) {
+            Fail(errno);
+        }
+    }
+    Fail(EEXIST);
+}
+
+UniqueFd OpenFolder(const std::filesystem::path& path) {
+    UniqueFd folder(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) {
+        Fail(errno);
+    }
+    return folder;
+}
+
+// Writes a whole file and onto the disk: a full disk shows here, at the latest when it is synced.
+void WriteWhole(UniqueFd fd, std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t wrote = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
@@ -89,58 +110,124 @@ void WriteNew(const std::filesystem::path& path, std::span<const std::uint8_t> b
     }
 }
 
-void Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
+UniqueFd CreateFileAt(int folder, const std::string& name) {
+    return UniqueFd(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+}
+
+void RenameAt(int folder, const std::string& from, const std::string& to) {
+    if (::renameat(folder, from.c_str(), folder, to.c_str()) != 0) {
         Fail(errno);
     }
 }
 
-void PutFolder(const std::filesystem::path& folder, const std::vector<OutputFile>& files) {
-    std::error_code error;
-    std::filesystem::create_directories(folder.parent_path(), error);
-    Check(error);
-    Scratch fresh(Beside(folder, "new"));
-    std::filesystem::remove_all(fresh.Path(), error);
-    if (::mkdir(fresh.Path().c_str(), 0777) != 0) {
-        Fail(errno);
-    }
-    for (const OutputFile& file : files) {
-        WriteNew(fresh.Path() / file.Name, file.Bytes);
-    }
+// Writes a file beside `name` in the folder and renames it into its place.
+void PutFileAt(int folder, const std::string& name, std::span<const std::uint8_t> bytes) {
     struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0) {
-        if (errno != ENOENT) {
-            Fail(errno);
+    if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(info.st_mode)) {
+        if (S_ISLNK(info.st_mode)) {
+            throw WriteFailure{"a symbolic link, which is never written through"};
         }
-        Rename(fresh.Path(), folder);
-        fresh.Keep();
-        return;
-    }
-    // Two renames: the old folder steps aside, the new one takes its place; if the second fails, the old
-    // one goes back.
-    Scratch old(Beside(folder, "old"));
-    std::filesystem::remove_all(old.Path(), error);
-    Rename(folder, old.Path());
-    try {
-        Rename(fresh.Path(), folder);
-    } catch (...) {
-        // Where the old folder cannot go back either, it stays under its scratch name rather than be lost.
-        old.Keep();
-        std::filesystem::rename(old.Path(), folder, error);
-        throw;
-    }
-    fresh.Keep();
-}
-
-void PutFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         throw WriteFailure{S_ISDIR(info.st_mode) ? Reason(EISDIR) : "not a regular file, and only one is replaced"};
     }
-    Scratch fresh(Beside(path, "new"));
-    WriteNew(fresh.Path(), bytes);
-    Rename(fresh.Path(), path);
-    fresh.Keep();
+    UniqueFd fd;
+    const std::string scratch = MakeScratch([&](const std::string& candidate) {
+        fd = CreateFileAt(folder, candidate);
+        return static_cast<bool>(fd);
+    });
+    Undo undo([&] { ::unlinkat(folder, scratch.c_str(), 0); });
+    WriteWhole(std::move(fd), bytes);
+    RenameAt(folder, scratch, name);
+    undo.Keep();
+}
+
+// Old contents that cannot be removed are found before anything is written: every folder in them that holds
+// anything must let this process list it and remove from it, by the rights that the system gives this
+// process (AT_EACCESS; root's included). Throws WriteFailure naming the place as `shown`.
+void CheckRemovable(const std::filesystem::path& folder, const std::filesystem::path& shown) {
+    const auto refuse = [&](const std::string& reason) {
+        throw WriteFailure{"its old contents cannot be removed (" + Quoted(shown.string()) + ": " + reason +
+                           "), and nothing was written"};
+    };
+    std::error_code error;
+    std::filesystem::directory_iterator entries(folder, error);
+    bool empty = true;
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        empty = false;
+        if (entries->symlink_status(error).type() == std::filesystem::file_type::directory) {
+            CheckRemovable(entries->path(), shown / entries->path().filename());
+        }
+    }
+    if (error) {
+        refuse(error.message());
+    }
+    if (!empty && ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        refuse(Reason(errno));
+    }
+}
+
+std::string PutFolder(const std::filesystem::path& folder,
+                      const std::vector<OutputFile>& files,
+                      const std::filesystem::path& shown) {
+    std::error_code error;
+    const std::filesystem::path parentPath = folder.parent_path();
+    std::filesystem::create_directories(parentPath, error);
+    Check(error);
+    const UniqueFd parent = OpenFolder(parentPath);
+    const std::string name = folder.filename().string();
+    struct stat info {};
+    const bool exists = ::fstatat(parent.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno != ENOENT) {
+        Fail(errno);
+    }
+    if (exists && !S_ISDIR(info.st_mode)) {
+        Fail(ENOTDIR);
+    }
+    if (exists) {
+        CheckRemovable(folder, shown);
+    }
+
+    const std::string fresh = MakeScratch(
+        [&](const std::string& candidate) { return ::mkdirat(parent.Get(), candidate.c_str(), 0777) == 0; });
+    Undo undoFresh([&] {
+        std::error_code ignored;
+        std::filesystem::remove_all(parentPath / fresh, ignored);
+    });
+    const UniqueFd inside = OpenFolder(parentPath / fresh);
+    for (const OutputFile& file : files) {
+        UniqueFd fd = CreateFileAt(inside.Get(), file.Name);
+        if (!fd) {
+            Fail(errno);
+        }
+        WriteWhole(std::move(fd), file.Bytes);
+    }
+    if (!exists) {
+        RenameAt(parent.Get(), fresh, name);
+        undoFresh.Keep();
+        return {};
+    }
+    // Two renames: the old folder steps aside onto an empty scratch folder, the new one takes its place; if
+    // the second fails, the old one goes back.
+    const std::string old = MakeScratch(
+        [&](const std::string& candidate) { return ::mkdirat(parent.Get(), candidate.c_str(), 0700) == 0; });
+    Undo undoOld([&] { ::unlinkat(parent.Get(), old.c_str(), AT_REMOVEDIR); });
+    RenameAt(parent.Get(), name, old);
+    try {
+        RenameAt(parent.Get(), fresh, name);
+    } catch (...) {
+        // Where the old folder cannot go back either, it stays under its scratch name rather than be lost.
+        undoOld.Keep();
+        ::renameat(parent.Get(), old.c_str(), parent.Get(), name.c_str());
+        throw;
+    }
+    undoFresh.Keep();
+    undoOld.Keep();
+    std::filesystem::remove_all(parentPath / old, error);
+    if (error) {
+        return "the old contents of " + Quoted(shown.string()) +
+               " could not all be removed: what is left of them is in " + Quoted((parentPath / old).string()) + " (" +
+               error.message() + ")";
+    }
+    return {};
 }
 
 // The real place of an output: a link there stays, and what it leads to is replaced.
@@ -162,9 +249,16 @@ std::filesystem::path FolderPath(const std::filesystem::path& path) {
     return folder;
 }
 
-void ReplaceFolder(const std::filesystem::path& target, const std::vector<OutputFile>& files) {
+std::filesystem::path OutputFolderPath(const std::filesystem::path& given) {
+    if (given.empty()) {
+        throw std::runtime_error("the output folder is an empty path, which names no folder");
+    }
+    return FolderPath(given);
+}
+
+std::string ReplaceFolder(const std::filesystem::path& target, const std::vector<OutputFile>& files) {
     try {
-        PutFolder(RealOutput(FolderPath(target)), files);
+        return PutFolder(RealOutput(FolderPath(target)), files, target);
     } catch (const WriteFailure& failure) {
         throw std::runtime_error("cannot write the folder " + Quoted(target.string()) + " (" + failure.Reason + ")");
     }
@@ -172,9 +266,53 @@ void ReplaceFolder(const std::filesystem::path& target, const std::vector<Output
 
 void ReplaceFile(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
     try {
-        PutFile(RealOutput(target), bytes);
+        const std::filesystem::path real = RealOutput(target);
+        PutFileAt(OpenFolder(real.parent_path()).Get(), real.filename().string(), bytes);
     } catch (const WriteFailure& failure) {
         throw std::runtime_error("cannot write " + Quoted(target.string()) + " (" + failure.Reason + ")");
+    }
+}
+
+OutputTree::OutputTree(const std::filesystem::path& folder) : given_(folder) {
+    const std::filesystem::path path = OutputFolderPath(folder);
+    try {
+        const std::filesystem::path real = RealOutput(path);
+        std::error_code error;
+        std::filesystem::create_directories(real, error);
+        Check(error);
+        folder_ = OpenFolder(real);
+    } catch (const WriteFailure& failure) {
+        throw std::runtime_error("cannot make the folder " + Quoted(given_.string()) + " (" + failure.Reason + ")");
+    }
+}
+
+void OutputTree::Put(const std::filesystem::path& relative, std::span<const std::uint8_t> bytes) const {
+    UniqueFd at(::fcntl(folder_.Get(), F_DUPFD_CLOEXEC, 0));
+    std::filesystem::path shown = given_;
+    try {
+        if (!at) {
+            Fail(errno);
+        }
+        for (const std::filesystem::path& part : relative.parent_path()) {
+            shown /= part;
+            const std::string name = part.string();
+            if (::mkdirat(at.Get(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+                Fail(errno);
+            }
+            UniqueFd next(::openat(at.Get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!next) {
+                const int error = errno;
+                if (IsLinkAt(at.Get(), name)) {
+                    throw WriteFailure{"a symbolic link, which is never followed"};
+                }
+                Fail(error);
+            }
+            at = std::move(next);
+        }
+        shown /= relative.filename();
+        PutFileAt(at.Get(), relative.filename().string(), bytes);
+    } catch (const WriteFailure& failure) {
+        throw std::runtime_error("cannot write " + Quoted(shown.string()) + " (" + failure.Reason + ")");
     }
 }
 

@@ -6,7 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/UniqueFd.h"
+
 namespace patcher::patchkit {
+
+// What the commands write, always beside its place first and renamed in: a failed write (a full disk) leaves
+// what was there. Scratch entries are named ".pk-" and six random letters, so that beside any name that a
+// folder can hold there is room for one. Every failure is a std::runtime_error naming the place as the
+// maintainer gave it and the system's reason.
 
 // One file that a command writes, named relative to its folder.
 struct OutputFile {
@@ -16,16 +23,35 @@ struct OutputFile {
 
 // Writes the files into a fresh folder beside `folder`, then puts that folder in the place of `folder`:
 // afterwards `folder` holds exactly these files, or, when anything failed, it is as it was (or still absent)
-// and nothing is left beside it. A link in the folder's place stays, and the folder it leads to is replaced.
-// Throws std::runtime_error naming `folder` as given and the system's reason.
-void ReplaceFolder(const std::filesystem::path& folder, const std::vector<OutputFile>& files);
+// and nothing is left beside it. Old contents that this process could not remove (a folder in them that it
+// may not write to) are refused before anything is written. A link in the folder's place stays, and the
+// folder it leads to is replaced, or made where the link leads to nothing yet. Returns a warning, empty when
+// there is none: old contents that could not all be removed after all, and where they were left.
+std::string ReplaceFolder(const std::filesystem::path& folder, const std::vector<OutputFile>& files);
 
-// The same for one file: written beside `path` and then renamed into its place, so that a failed write (a
-// full disk) leaves an existing file as it was. Only a regular file is replaced: a folder, a device or a FIFO
-// in the path's place is refused.
+// The same for one file. Only a regular file is replaced: a folder, a device or a FIFO in the path's place is
+// refused; a link there stays, and the file it leads to is replaced.
 void ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// A folder that files are put into one at a time, each as ReplaceFile writes it, at paths relative to it. The
+// folder is made where it is missing (a link in its own place followed, as for ReplaceFolder); below it,
+// nothing is opened through a link, and a link, a FIFO or a device where a folder or a file belongs is
+// refused.
+class OutputTree {
+  public:
+    explicit OutputTree(const std::filesystem::path& folder);
+
+    void Put(const std::filesystem::path& relative, std::span<const std::uint8_t> bytes) const;
+
+  private:
+    std::filesystem::path given_;
+    UniqueFd folder_;
+};
 
 // An absolute, normalised form of a folder's path, without a final separator.
 std::filesystem::path FolderPath(const std::filesystem::path& path);
+
+// The same for the output folder that the maintainer gave, refusing an empty path, which names no folder.
+std::filesystem::path OutputFolderPath(const std::filesystem::path& given);
 
 }  // namespace patcher::patchkit

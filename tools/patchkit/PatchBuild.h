@@ -42,6 +42,7 @@ struct BuildFigures {
     std::uint64_t ChangedSamplesRefused = 0;
     std::vector<SlotFigures> Slots;
     int FilesWritten = 0;
+    std::string Warning;  // what writing the output left undone, for the maintainer; empty when nothing
 };
 
 // Everything that `patchkit build` writes, made and checked in memory from the description and the files
@@ -59,7 +60,7 @@ std::vector<OutputFile> MakePatch(const PatchDescription& description,
                                   BuildFigures& figures);
 
 // The whole command: reads the description, makes the patch and puts it into outDir, which is replaced only
-// once everything is written; a refused build leaves outDir as it was. outDir may not be the release
+// once everything is written (ReplaceFolder); a refused build leaves outDir as it was. outDir may not be the release
 // folder, hold it or the description, or lie inside the release folder, by their real paths. Throws
 // DescriptionError for what the description or the release is at fault for, std::runtime_error for the rest.
 BuildFigures BuildPatch(const std::string& descriptionPath,

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -52,14 +51,14 @@ struct PatchDescription {
     // A message about a line of the description: "descriptions/x.toml:14: text" (no line number for 0), with
     // the description's path as Shown.
     std::string At(int line, std::string_view text) const;
+
+    // Throws DescriptionError with that message.
+    [[noreturn]] void Refuse(int line, std::string_view text) const;
 };
 
-// A description is a few kilobytes of hand-written text; one larger than this is refused unread.
-inline constexpr std::size_t kMaxDescriptionBytes = 1 << 20;
-
-// How deeply a description may nest tables, arrays and keys, as CheckDescriptionShape counts: the format
-// needs 9 ([File.N] counts 4, Versions 1, its array 1, a build's table 1, Leading 1 and its array 1).
-inline constexpr int kMaxDescriptionDepth = 32;
+// A file index as the maintainer writes it, in a description's table header or on the command line: decimal
+// digits alone (no sign, no blank), leading zeros allowed, read as a number; nullopt for anything else.
+std::optional<int> FileIndexOf(std::string_view written);
 
 // A description that cannot be used, or a build that it cannot make. The message is one line that begins
 // with the description's path and the line concerned.
@@ -67,21 +66,5 @@ class DescriptionError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-// What is checked before the TOML reader sees a text: its size, how deeply it nests, and that it holds ASCII
-// alone outside strings and comments and after a backslash in a string (as TOML requires; the reader's
-// handling of other characters there has no defined behaviour). The reader recurses over nested tables,
-// and a description nested tens of thousands of levels deep ("[a.a.a...]", a dotted key, arrays in
-// arrays) would overflow its stack. The count errs upwards: each part of a table header counts 2 (it may
-// be an array of tables and a table in it), each part of a key 1, and each array and inline table 1.
-// Throws DescriptionError naming the line.
-void CheckDescriptionShape(std::string_view text, const std::string& source);
-
-// Reads and checks a description: only a regular file (not a FIFO or a device) of at most
-// kMaxDescriptionBytes, its shape, syntax, keys, types and ranges. Throws DescriptionError.
-PatchDescription ReadPatchDescription(const std::string& path);
-
-// The same for a description's text; `source` is the path that messages name.
-PatchDescription ParsePatchDescription(std::string_view text, const std::string& source);
 
 }  // namespace patcher::patchkit

@@ -3,11 +3,13 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "engine/VersionTables.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/PatchDescription.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -38,17 +40,11 @@ constexpr Command kCommands[] = {
 }  // namespace
 
 int ParseFileIndex(const std::string& text) {
-    std::size_t used = 0;
-    int fileIndex = 0;
-    try {
-        fileIndex = std::stoi(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used != text.size() || fileIndex < 1 || fileIndex > kFileCount) {
+    const std::optional<int> fileIndex = FileIndexOf(text);
+    if (!fileIndex || *fileIndex < 1 || *fileIndex > kFileCount) {
         throw UsageError{"the file index must be a number from 1 to 12"};
     }
-    return fileIndex;
+    return *fileIndex;
 }
 
 namespace {

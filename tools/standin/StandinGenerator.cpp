@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -268,26 +267,6 @@ std::vector<int> KnownVersions(int fileIndex, const FamilySizes& sizes) {
         }
     }
     return versions;
-}
-
-int WriteStandins(const std::filesystem::path& dir, const FamilySizes& sizes) {
-    StandinBuilds builds(sizes);
-    int written = 0;
-    for (int fileIndex = 1; fileIndex <= kFiles; ++fileIndex) {
-        for (const int version : KnownVersions(fileIndex, sizes)) {
-            const auto folder = dir / std::to_string(fileIndex) / std::to_string(version);
-            std::filesystem::create_directories(folder);
-            const auto path = folder / std::string(FileName(fileIndex));
-            const Bytes& bytes = builds.Get(fileIndex, version);
-            std::ofstream out(path, std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-            if (!out.flush()) {
-                throw std::runtime_error("cannot write " + path.string());
-            }
-            ++written;
-        }
-    }
-    return written;
 }
 
 }  // namespace patcher::standin

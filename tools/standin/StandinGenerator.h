@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <utility>
@@ -52,9 +51,5 @@ Bytes GenerateStandin(int fileIndex, int version);
 
 // The known versions of a file, oldest first.
 std::vector<int> KnownVersions(int fileIndex, const FamilySizes& sizes = PublishedSizes());
-
-// Writes every stand-in of a family as dir/<file index>/<version>/<file name>; returns how many files it
-// wrote.
-int WriteStandins(const std::filesystem::path& dir, const FamilySizes& sizes = PublishedSizes());
 
 }  // namespace patcher::standin

@@ -1,0 +1,139 @@
+// Where the maintainers' tool writes, at the command line: every output is written beside its place under a
+// short scratch name and renamed in, never through a link that stands below the folder given, and never over
+// what is not a regular file or a folder; old output that cannot go is said before anything is written.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/FileBytes.h"
+#include "tests/tools/PatchkitCommandLine.h"
+
+namespace patcher::patchkit {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Patchkit;
+using testing::ReadBytes;
+using testing::ReadText;
+using testing::Refusals;
+using testing::WriteFile;
+
+// The user that a test runs patchkit as where it runs as root, whom no mode bits stop.
+constexpr unsigned kNobody = 65534;
+
+// The command as a user without root's rights where the test runs as root; the folder becomes that user's.
+std::vector<std::string> WithoutRoot(std::vector<std::string> command, const fs::path& folder) {
+    if (::geteuid() != 0) {
+        return command;
+    }
+    EXPECT_EQ(::lchown(folder.c_str(), kNobody, kNobody), 0);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+        EXPECT_EQ(::lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
+    }
+    command.insert(command.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+    return command;
+}
+
+TEST_F(Refusals, StandinWritesOnlyRegularFilesInPlaceAndNeverThroughALink) {
+    const fs::path outside = Dir() / "outside.bin";
+    WriteFile(outside, std::string("not a stand-in"));
+    const fs::path linked = Dir() / "linked";
+    fs::create_directories(linked / "1/1");
+    fs::create_symlink(outside, linked / "1/1/VokarEn.exe");
+    ExpectRefused(Patchkit({"standin", linked}),
+                  "patchkit standin: cannot write \"" + (linked / "1/1/VokarEn.exe").string() +
+                      "\" (a symbolic link, which is never written through)\n",
+                  {outside, linked});
+
+    // A link where a folder belongs leads nowhere either, also to a folder that could be written.
+    const fs::path folderLink = Dir() / "folder-link";
+    fs::create_directories(folderLink);
+    fs::create_directory_symlink(Out(), folderLink / "1");
+    ExpectRefused(Patchkit({"standin", folderLink}),
+                  "cannot write \"" + (folderLink / "1").string() + "\" (a symbolic link, which is never followed)",
+                  {folderLink});
+
+    // A FIFO in a file's place is refused, not waited on.
+    const fs::path fifo = Dir() / "fifo";
+    fs::create_directories(fifo / "1/1");
+    ASSERT_EQ(::mkfifo((fifo / "1/1/VokarEn.exe").c_str(), 0644), 0);
+    ExpectRefused(Patchkit({"standin", fifo}), "\" (not a regular file, and only one is replaced)", {fifo});
+
+    // A full disk leaves an earlier stand-in as it was, and nothing beside it.
+    const fs::path earlier = Dir() / "earlier";
+    WriteFile(earlier / "1/1/VokarEn.exe", std::string("an earlier stand-in"));
+    ExpectRefused(
+        Patchkit({"standin", earlier}, true),
+        "patchkit standin: cannot write \"" + (earlier / "1/1/VokarEn.exe").string() + "\" (File too large)\n",
+        {earlier});
+    EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
+
+    // The folder as given, in the system's words; an empty path names no folder (and never the current one).
+    ExpectRefused(Patchkit({"standin", outside / "x"}),
+                  "patchkit standin: cannot make the folder \"" + (outside / "x").string() + "\" (Not a directory)\n");
+    ExpectRefused(Patchkit({"standin", ""}),
+                  "patchkit standin: the output folder is an empty path, which names no folder\n");
+}
+
+// Names of up to 255 bytes, the most that a folder holds: the scratch name beside them is a short one.
+TEST_F(Refusals, OutputsNamedWithTheLongestNamesAreWritten) {
+    const fs::path out = Dir() / std::string(250, 'o');
+    Succeeds(Build(Description(), out));
+    EXPECT_EQ(ReadText(out / "Patch.cmake"), ReadText(Out() / "Patch.cmake"));
+
+    const fs::path input = Release() / "10/1/help.chm";
+    const fs::path packed = Dir() / std::string(255, 'p');
+    const fs::path unpacked = Dir() / std::string(255, 'u');
+    const fs::path names = Dir() / std::string(255, 'd');
+    Succeeds(Patchkit({"pack", "--greedy", input, packed}));
+    Succeeds(Patchkit({"unpack", packed, unpacked}));
+    Succeeds(Patchkit({"describe", Description(), names}));
+    EXPECT_TRUE(ReadBytes(unpacked) == ReadBytes(input));
+    EXPECT_EQ(ReadText(names), ReadText(Out() / "Patch.cmake"));
+    EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
+}
+
+// Old contents of OUTDIR that the build could not delete (a folder of mode 555 in them, or OUTDIR itself)
+// are refused before anything is written: OUTDIR stays as it was, and nothing is left beside it.
+TEST_F(Refusals, OldOutputThatCannotBeRemovedIsRefusedBeforeAnythingIsWritten) {
+    const fs::path kept = Out() / "kept";
+    WriteFile(kept / "stale.txt", std::string("from an earlier build"));
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(kept, readOnly);
+    ExpectRefused(WithoutRoot(Build(Description()), Dir()),
+                  "patchkit build: cannot write the folder \"" + Out().string() +
+                      "\" (its old contents cannot be removed (\"" + kept.string() +
+                      "\": Permission denied), and nothing was written)\n");
+    fs::permissions(kept, fs::perms::owner_all, fs::perm_options::add);
+
+    fs::permissions(Out(), readOnly);
+    ExpectRefused(WithoutRoot(Build(Description()), Dir()),
+                  "(its old contents cannot be removed (\"" + Out().string() + "\": Permission denied)");
+    fs::permissions(Out(), fs::perms::owner_all, fs::perm_options::add);
+    EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
+}
+
+// A link given as OUTDIR stays, also one that leads to nothing yet: the folder it leads to is made, and is
+// checked as any output folder is.
+TEST_F(Refusals, ALinkGivenAsTheOutputFolderStaysAndTheFolderItLeadsToIsMade) {
+    const fs::path link = Dir() / "dangling";
+    fs::create_symlink("made", link);
+    for (int build = 0; build < 2; ++build) {
+        Succeeds(Build(Description(), link));
+        ASSERT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(fs::read_symlink(link), "made");
+        EXPECT_EQ(ReadText(Dir() / "made/Patch.cmake"), ReadText(Out() / "Patch.cmake"));
+    }
+
+    const fs::path intoRelease = Dir() / "into-release";
+    fs::create_symlink(Release() / "10/new", intoRelease);
+    ExpectRefused(Build(Description(), intoRelease), "\" lies inside the release folder \"", {intoRelease});
+}
+
+}  // namespace
+}  // namespace patcher::patchkit

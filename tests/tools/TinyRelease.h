@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/FileBytes.h"
+
+namespace patcher::testing {
+
+// A small release of file 10 (a row with one slot): two builds of a few kilobytes, 10/1/help.chm and
+// 10/2/help.chm, which its description lists on lines 8 and 9.
+inline const std::string kTinyDescription =
+    "ProductIndex = 2\n"
+    "ProductLanguage = 1\n"
+    "ProductKind = 1\n"
+    "UpdateIndex = 10\n"
+    "SelectedFiles = [10]\n"
+    "[File.10]\n"
+    "Versions = [\n"
+    "    \"10/1/help.chm\",\n"
+    "    \"10/2/help.chm\",\n"
+    "]\n";
+
+inline void WriteTinyRelease(const std::filesystem::path& release) {
+    WriteFile(release / "10/1/help.chm", Noise(3000, 1));
+    WriteFile(release / "10/2/help.chm", Noise(3100, 2));
+}
+
+}  // namespace patcher::testing
