@@ -29,7 +29,7 @@ using testing::RunProgram;
 using testing::Snapshot;
 using testing::WriteFile;
 
-// Issue class 1: one file described twice, its index written differently; compared as numbers.
+// One file described twice, its index written differently; compared as numbers.
 TEST_F(Refusals, OneFileDescribedTwiceIsRefused) {
     const std::string twice = kTinyDescription + "[File.010]\nVersions = [\"10/1/help.chm\"]\n";
     ExpectRefused(Build(Describe("twice.toml", twice)),
@@ -44,7 +44,7 @@ TEST_F(Refusals, OneFileDescribedTwiceIsRefused) {
                   "quoted.toml:11: File.\"10\" describes file 10 again, as File.10 on line 6 does\n");
 }
 
-// Issue class 2: a version path that leaves the release folder, by "..", by a link, or from the root.
+// A version path that leaves the release folder, by "..", by a link, or from the root.
 TEST_F(Refusals, PathsThatLeaveTheReleaseFolderAreRefused) {
     WriteFile(Dir() / "outside.bin", Noise(3200, 3));
     const fs::path elsewhere = Dir() / "elsewhere";
@@ -75,7 +75,7 @@ TEST_F(Refusals, PathsThatLeaveTheReleaseFolderAreRefused) {
     Succeeds(Build(second("10/1/inside.chm"), Dir() / "other"));
 }
 
-// Issue class 3: an output folder that is the release folder, holds it or the description, or lies inside
+// An output folder that is the release folder, holds it or the description, or lies inside
 // it, also when it is reached through a link.
 TEST_F(Refusals, OutputFoldersThatWouldDeleteWhatTheBuildReadsAreRefused) {
     fs::create_directory_symlink(Release(), Dir() / "release-link");
@@ -96,7 +96,7 @@ TEST_F(Refusals, OutputFoldersThatWouldDeleteWhatTheBuildReadsAreRefused) {
     ExpectRefused(Build(Description(), Release() / "10/1/help.chm"), "\" exists and is not a folder");
 }
 
-// Issue class 4: descriptions nested 50,000 levels deep in each way that TOML nests, or larger than 1 MiB,
+// Descriptions nested 50,000 levels deep in each way that TOML nests, or larger than 1 MiB,
 // are refused before the TOML reader sees them (it would overflow its stack).
 TEST_F(Refusals, DescriptionsTooDeepOrTooLargeAreRefusedBeforeTheyAreRead) {
     std::string key = "a";
@@ -121,7 +121,7 @@ TEST_F(Refusals, DescriptionsTooDeepOrTooLargeAreRefusedBeforeTheyAreRead) {
                   "letter.toml:11: the byte 0xD1 stands outside a string and a comment");
 }
 
-// Issue class 5: a description that is no regular file is refused unread, without waiting on a FIFO or
+// A description that is no regular file is refused unread, without waiting on a FIFO or
 // reading a device without end; `describe D D` would overwrite its own input.
 TEST_F(Refusals, DescriptionsThatAreNoRegularFileAndOutputsOntoThemAreRefused) {
     const fs::path fifo = Dir() / "fifo.toml";
@@ -139,7 +139,7 @@ TEST_F(Refusals, DescriptionsThatAreNoRegularFileAndOutputsOntoThemAreRefused) {
                   "cannot write \"/dev/full\" (not a regular file, and only one is replaced)");
 }
 
-// Issue class 6: names that a generated file would take as code. A description named with line breaks builds,
+// Names that a generated file would take as code. A description named with line breaks builds,
 // its name escaped in every file's first comment; places that a resource script cannot name are refused.
 TEST_F(Refusals, NamesThatWouldBecomeCodeAreEscapedOrRefused) {
     const std::string name = "x\nmessage(FATAL_ERROR injected)\nint injected = 1;\n#.toml";
@@ -168,7 +168,7 @@ TEST_F(Refusals, NamesThatWouldBecomeCodeAreEscapedOrRefused) {
     EXPECT_FALSE(fs::exists(Dir() / "back\\slash"));
 }
 
-// Issue class 7: outputs that would destroy inputs. `pack` and `unpack` refuse to write their input, and
+// Outputs that would destroy inputs. `pack` and `unpack` refuse to write their input, and
 // write through a file beside the output, so that a full disk leaves an existing output as it was.
 TEST_F(Refusals, OutputsThatWouldDestroyTheirInputsAreRefused) {
     const fs::path input = Dir() / "input.bin";
@@ -187,7 +187,7 @@ TEST_F(Refusals, OutputsThatWouldDestroyTheirInputsAreRefused) {
     EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
 }
 
-// Issue class 8: messages name what the maintainer gave, shortened when long, a NUL or a line break in it
+// Messages name what the maintainer gave, shortened when long, a NUL or a line break in it
 // shown as an escape; a failed write gives the system's reason and the output as given, no scratch name.
 TEST_F(Refusals, MessagesNameWhatWasGivenOnOneLine) {
     std::string text = kTinyDescription;
