@@ -1,5 +1,6 @@
 #include "tests/app/PeReader.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace patcher::testing {
@@ -10,6 +11,7 @@ constexpr std::uint16_t kMagicPe32 = 0x10B;
 constexpr std::uint16_t kMagicPe32Plus = 0x20B;
 constexpr std::size_t kImportDirectory = 1;
 constexpr std::size_t kResourceDirectory = 2;
+constexpr std::size_t kRelocationDirectory = 5;
 constexpr std::size_t kDelayImportDirectory = 13;
 constexpr std::uint32_t kImportDescriptorSize = 20;
 constexpr std::uint32_t kDelayDescriptorSize = 32;
@@ -41,6 +43,9 @@ PeReader::PeReader(std::span<const std::uint8_t> image) : image_(image) {
         Broken("unknown optional header");
     }
     is64Bit_ = magic == kMagicPe32Plus;
+    // The same place in both forms: PE32+ widens the image base but drops the base of data before it.
+    subsystem_ = Read16(optional + 68);
+    dllCharacteristics_ = Read16(optional + 70);
     imageBase_ = is64Bit_ ? Read64(optional + 24) : Read32(optional + 28);
     const std::uint64_t countAt = optional + (is64Bit_ ? 108 : 92);
     const std::uint64_t directoriesAt = countAt + 4;
@@ -152,50 +157,108 @@ std::uint32_t PeReader::ResourceTimeStamp() const {
     return Read32(OffsetOf(directories_[kResourceDirectory].Rva, 16) + 4);
 }
 
-// The resource tree has three levels: type, name, language; the language entries point at data entries
-// (address, size, code page, reserved). Offsets inside the tree count from the tree's root.
+bool PeReader::HasRelocations() const noexcept {
+    return directories_.size() > kRelocationDirectory && directories_[kRelocationDirectory].Rva != 0 &&
+           directories_[kRelocationDirectory].Size != 0;
+}
+
+std::string PeReader::ResourceId::Text() const {
+    if (Name.empty()) {
+        return "#" + std::to_string(Number);
+    }
+    std::string text;
+    for (const char16_t c : Name) {
+        if (c >= 0x20 && c < 0x7F) {
+            text.push_back(static_cast<char>(c));
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
+            text += escaped;
+        }
+    }
+    return text;
+}
+
 PeReader::ResourceTotal PeReader::ResourcesOfType(std::uint32_t type) const {
     ResourceTotal total;
-    if (directories_.size() <= kResourceDirectory || directories_[kResourceDirectory].Rva == 0) {
-        return total;
-    }
-    const std::uint32_t root = directories_[kResourceDirectory].Rva;
-    const std::uint64_t rootAt = OffsetOf(root, 16);
-    const std::uint32_t named = Read16(rootAt + 12);
-    const std::uint32_t numbered = Read16(rootAt + 14);
-    for (std::uint32_t i = 0; i < named + numbered; ++i) {
-        const std::uint64_t entry = OffsetOf(root + 16 + i * 8, 8);
-        const std::uint32_t id = Read32(entry);
-        const std::uint32_t target = Read32(entry + 4);
-        if ((id & 0x80000000U) == 0 && id == type) {
-            if ((target & 0x80000000U) == 0) {
-                Broken("resource type without a directory");
-            }
-            AddResources(target & 0x7FFFFFFFU, 1, total);
+    for (const Resource& resource : Resources()) {
+        if (resource.Type.Name.empty() && resource.Type.Number == type) {
+            total.Bytes += resource.Bytes.size();
+            ++total.Count;
         }
     }
     return total;
 }
 
-void PeReader::AddResources(std::uint32_t directoryOffset, int depth, ResourceTotal& total) const {
-    const std::uint32_t root = directories_[kResourceDirectory].Rva;
-    const std::uint64_t at = OffsetOf(root + directoryOffset, 16);
+// The resource tree has three levels: type, name, language; the language entries point at data entries
+// (address, size, code page, reserved). Offsets inside the tree count from the tree's root; an entry's
+// type or name with its top bit set is the offset of a counted UTF-16 string there.
+std::vector<PeReader::Resource> PeReader::Resources() const {
+    std::vector<Resource> resources;
+    if (directories_.size() > kResourceDirectory && directories_[kResourceDirectory].Rva != 0) {
+        Resource path;
+        AddResources(0, 0, path, resources);
+    }
+    return resources;
+}
+
+std::uint64_t PeReader::TreeOffset(std::uint32_t fromRoot, std::uint32_t length) const {
+    const std::uint64_t rva = std::uint64_t{directories_[kResourceDirectory].Rva} + fromRoot;
+    if (rva > UINT32_MAX) {
+        Broken("resource tree past the end of the address space");
+    }
+    return OffsetOf(static_cast<std::uint32_t>(rva), length);
+}
+
+PeReader::ResourceId PeReader::ResourceIdAt(std::uint32_t field) const {
+    ResourceId id;
+    if ((field & 0x80000000U) == 0) {
+        id.Number = field;
+        return id;
+    }
+    const std::uint32_t at = field & 0x7FFFFFFFU;
+    const std::uint32_t length = Read16(TreeOffset(at, 2));
+    if (length == 0) {
+        Broken("empty resource name");
+    }
+    const std::uint64_t text = TreeOffset(at, 2 + length * 2) + 2;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        id.Name.push_back(static_cast<char16_t>(Read16(text + i * 2ULL)));
+    }
+    return id;
+}
+
+void PeReader::AddResources(std::uint32_t directoryOffset,
+                            int depth,
+                            Resource& path,
+                            std::vector<Resource>& out) const {
+    const std::uint64_t at = TreeOffset(directoryOffset, 16);
     const std::uint32_t count = Read16(at + 12) + static_cast<std::uint32_t>(Read16(at + 14));
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint64_t entry = OffsetOf(root + directoryOffset + 16 + i * 8, 8);
+        const std::uint64_t entry = TreeOffset(directoryOffset + 16 + i * 8, 8);
+        const std::uint32_t id = Read32(entry);
         const std::uint32_t target = Read32(entry + 4);
         const bool isDirectory = (target & 0x80000000U) != 0;
         if (isDirectory != (depth < 2)) {
             Broken("resource tree of the wrong depth");
         }
-        if (isDirectory) {
-            AddResources(target & 0x7FFFFFFFU, depth + 1, total);
+        if (depth == 0) {
+            path.Type = ResourceIdAt(id);
+        } else if (depth == 1) {
+            path.Name = ResourceIdAt(id);
+        } else if ((id & 0x80000000U) != 0) {
+            Broken("resource language given by name");
         } else {
-            const std::uint64_t data = OffsetOf(root + target, 16);
+            path.Language = id;
+        }
+        if (isDirectory) {
+            AddResources(target & 0x7FFFFFFFU, depth + 1, path, out);
+        } else {
+            const std::uint64_t data = TreeOffset(target, 16);
             const std::uint32_t size = Read32(data + 4);
-            OffsetOf(Read32(data), size);  // the data lies inside the file
-            total.Bytes += size;
-            ++total.Count;
+            const std::uint64_t offset = OffsetOf(Read32(data), size);
+            path.Bytes = image_.subspan(static_cast<std::size_t>(offset), size);
+            out.push_back(path);
         }
     }
 }

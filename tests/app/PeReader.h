@@ -17,6 +17,12 @@ class PeReader {
     bool Is64Bit() const noexcept { return is64Bit_; }
     // The COFF header's time stamp.
     std::uint32_t TimeStamp() const noexcept { return timeStamp_; }
+    // The optional header's subsystem (2: a Windows GUI program) and its DllCharacteristics flags.
+    std::uint16_t Subsystem() const noexcept { return subsystem_; }
+    std::uint16_t DllCharacteristics() const noexcept { return dllCharacteristics_; }
+    // Whether the file has base relocations: without them the loader cannot move the image, whatever
+    // DllCharacteristics asks for.
+    bool HasRelocations() const noexcept;
 
     // The DLL names of the import table and then of the delay-load table, as the file spells them.
     std::vector<std::string> ImportedDlls() const;
@@ -30,6 +36,24 @@ class PeReader {
         int Count = 0;
     };
     ResourceTotal ResourcesOfType(std::uint32_t type) const;
+
+    // A type or name in the resource tree: a number, or a name (UTF-16) where Name is not empty.
+    struct ResourceId {
+        std::uint32_t Number = 0;
+        std::u16string Name;
+
+        // "#10" for a number, the name itself for a name (letters beyond ASCII as \uXXXX).
+        std::string Text() const;
+        friend bool operator==(const ResourceId&, const ResourceId&) = default;
+    };
+    struct Resource {
+        ResourceId Type;
+        ResourceId Name;
+        std::uint32_t Language = 0;
+        std::span<const std::uint8_t> Bytes;  // inside the image given to the reader
+    };
+    // Every resource of the file, in the order of the tree (types, names, languages).
+    std::vector<Resource> Resources() const;
 
   private:
     struct Section {
@@ -49,11 +73,16 @@ class PeReader {
     // The file offset of a relative virtual address, with at least `length` bytes of the file behind it.
     std::uint64_t OffsetOf(std::uint32_t rva, std::uint32_t length) const;
     std::string NameAt(std::uint32_t rva) const;
-    void AddResources(std::uint32_t directoryOffset, int depth, ResourceTotal& total) const;
+    // The file offset of a place in the resource tree, given from the tree's root.
+    std::uint64_t TreeOffset(std::uint32_t fromRoot, std::uint32_t length) const;
+    ResourceId ResourceIdAt(std::uint32_t field) const;
+    void AddResources(std::uint32_t directoryOffset, int depth, Resource& path, std::vector<Resource>& out) const;
 
     std::span<const std::uint8_t> image_;
     bool is64Bit_ = false;
     std::uint32_t timeStamp_ = 0;
+    std::uint16_t subsystem_ = 0;
+    std::uint16_t dllCharacteristics_ = 0;
     std::uint64_t imageBase_ = 0;
     std::vector<Section> sections_;
     std::vector<Directory> directories_;

@@ -6,9 +6,11 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/app/PeReader.h"
+#include "tests/support/FileBytes.h"
 
 namespace patcher::testing {
 namespace {
@@ -17,10 +19,26 @@ constexpr std::uint32_t kSectionRva = 0x1000;
 constexpr std::uint32_t kSectionOffset = 0x200;
 constexpr std::uint64_t kImageBase = 0x400000;
 
+// A resource type or name: a number, or a name where Name is not empty.
+struct ResourceKey {
+    ResourceKey(std::uint32_t number) : Number(number) {}
+    ResourceKey(const char16_t* name) : Name(name) {}
+
+    // Named entries come first in a directory, as linkers write them.
+    bool operator<(const ResourceKey& other) const {
+        return std::tuple(Name.empty(), Name, Number) < std::tuple(other.Name.empty(), other.Name, other.Number);
+    }
+
+    std::uint32_t Number = 0;
+    std::u16string Name;
+};
+
+// The data of a resource is Noise(Size, its index in PeBuilder::Resources).
 struct Resource {
-    std::uint32_t Type;
-    std::uint32_t Id;
+    ResourceKey Type;
+    ResourceKey Name;
     std::uint32_t Size;
+    std::uint16_t Language = 0x409;
 };
 
 void Put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
@@ -46,11 +64,15 @@ struct PeBuilder {
     std::vector<std::string> DelayLoads;
     bool DelayLoadsByAddress = false;  // the oldest linkers' form
     std::vector<Resource> Resources;
+    std::uint16_t Subsystem = 2;
+    std::uint16_t DllCharacteristics = 0;
+    bool Relocations = false;
 
     // Where the section's pieces landed, as relative virtual addresses (0: absent).
     std::uint32_t ImportRva = 0;
     std::uint32_t DelayRva = 0;
     std::uint32_t ResourceRva = 0;
+    std::uint32_t RelocationRva = 0;
 
     std::vector<std::uint8_t> Build() {
         std::vector<std::uint8_t> section;
@@ -78,6 +100,11 @@ struct PeBuilder {
         if (!Resources.empty()) {
             ResourceRva = kSectionRva + static_cast<std::uint32_t>(section.size());
             BuildResources(section, section.size());
+        }
+        if (Relocations) {
+            RelocationRva = kSectionRva + static_cast<std::uint32_t>(section.size());
+            Put32(section, section.size(), kSectionRva);  // one block: its page and its size, no entries
+            Put32(section, section.size(), 8);
         }
         for (const auto& [field, name] : names) {
             std::uint64_t rva = kSectionRva + section.size();
@@ -109,6 +136,8 @@ struct PeBuilder {
         } else {
             Put32(image, optional + 28, static_cast<std::uint32_t>(kImageBase));
         }
+        Put16(image, optional + 68, Subsystem);
+        Put16(image, optional + 70, DllCharacteristics);
         const std::size_t count = optional + (Is64Bit ? 108 : 92);
         Put32(image, count, 16);
         const auto directory = [&](std::size_t index, std::uint32_t rva, std::uint32_t size) {
@@ -117,6 +146,7 @@ struct PeBuilder {
         };
         directory(1, ImportRva, ImportRva != 0 ? 20 : 0);
         directory(2, ResourceRva, ResourceRva != 0 ? 16 : 0);
+        directory(5, RelocationRva, RelocationRva != 0 ? 8 : 0);
         directory(13, DelayRva, DelayRva != 0 ? 32 : 0);
         const std::size_t table = optional + optionalSize;
         const char sectionName[] = ".data";
@@ -132,39 +162,65 @@ struct PeBuilder {
     }
 
   private:
-    // Root (types) -> one directory per type (ids) -> one per resource (a language) -> data entry -> data.
+    // Root (types) -> one directory per type (names) -> one per name (languages) -> data entries -> data,
+    // then the names that entries point at.
     void BuildResources(std::vector<std::uint8_t>& section, std::size_t root) {
-        std::map<std::uint32_t, std::vector<Resource>> byType;
-        for (const Resource& resource : Resources) {
-            byType[resource.Type].push_back(resource);
+        std::map<ResourceKey, std::map<ResourceKey, std::map<std::uint16_t, std::size_t>>> tree;
+        for (std::size_t i = 0; i < Resources.size(); ++i) {
+            tree[Resources[i].Type][Resources[i].Name][Resources[i].Language] = i;
         }
-        const auto directory = [&](std::size_t at, std::size_t entries, std::uint32_t stamp) {
+        const auto directory = [&](std::size_t entries, std::size_t named, std::uint32_t stamp) {
+            const std::size_t at = section.size();
             section.resize(at + 16 + entries * 8);
             Put32(section, at + 4, stamp);
-            Put16(section, at + 14, static_cast<std::uint32_t>(entries));
+            Put16(section, at + 12, static_cast<std::uint32_t>(named));
+            Put16(section, at + 14, static_cast<std::uint32_t>(entries - named));
+            return at;
         };
-        directory(root, byType.size(), ResourceTimeStamp);
+        const auto namedKeys = [](const auto& level) {
+            return static_cast<std::size_t>(
+                std::count_if(level.begin(), level.end(), [](const auto& item) { return !item.first.Name.empty(); }));
+        };
+        std::vector<std::pair<std::size_t, std::u16string>> names;  // (field to patch, name)
+        const auto entry = [&](std::size_t directoryAt, std::size_t index, const ResourceKey& key, std::size_t target,
+                               bool isDirectory) {
+            const std::size_t at = directoryAt + 16 + index * 8;
+            if (key.Name.empty()) {
+                Put32(section, at, key.Number);
+            } else {
+                names.emplace_back(at, key.Name);
+            }
+            Put32(section, at + 4, (isDirectory ? 0x80000000U : 0U) | static_cast<std::uint32_t>(target - root));
+        };
+
+        directory(tree.size(), namedKeys(tree), ResourceTimeStamp);  // the root, at root
         std::size_t typeIndex = 0;
-        for (const auto& [type, resources] : byType) {
-            const std::size_t typeDirectory = section.size();
-            Put32(section, root + 16 + typeIndex * 8, type);
-            Put32(section, root + 20 + typeIndex * 8, 0x80000000U | static_cast<std::uint32_t>(typeDirectory - root));
-            ++typeIndex;
-            directory(typeDirectory, resources.size(), 0);
-            for (std::size_t i = 0; i < resources.size(); ++i) {
-                const std::size_t nameDirectory = section.size();
-                Put32(section, typeDirectory + 16 + i * 8, resources[i].Id);
-                Put32(section, typeDirectory + 20 + i * 8,
-                      0x80000000U | static_cast<std::uint32_t>(nameDirectory - root));
-                directory(nameDirectory, 1, 0);
-                const std::size_t dataEntry = section.size();
-                Put32(section, nameDirectory + 16, 0x409);
-                Put32(section, nameDirectory + 20, static_cast<std::uint32_t>(dataEntry - root));
-                section.resize(dataEntry + 16);
-                const std::size_t data = section.size();
-                Put32(section, dataEntry, kSectionRva + static_cast<std::uint32_t>(data));
-                Put32(section, dataEntry + 4, resources[i].Size);
-                section.resize(data + resources[i].Size, 0xAB);
+        for (const auto& [type, byName] : tree) {
+            const std::size_t typeAt = directory(byName.size(), namedKeys(byName), 0);
+            entry(root, typeIndex++, type, typeAt, true);
+            std::size_t nameIndex = 0;
+            for (const auto& [name, byLanguage] : byName) {
+                const std::size_t nameAt = directory(byLanguage.size(), 0, 0);
+                entry(typeAt, nameIndex++, name, nameAt, true);
+                std::size_t languageIndex = 0;
+                for (const auto& [language, index] : byLanguage) {
+                    const std::size_t dataEntry = section.size();
+                    section.resize(dataEntry + 16);
+                    entry(nameAt, languageIndex++, language, dataEntry, false);
+                    const std::vector<std::uint8_t> bytes =
+                        Noise(Resources[index].Size, static_cast<std::uint32_t>(index));
+                    Put32(section, dataEntry, kSectionRva + static_cast<std::uint32_t>(section.size()));
+                    Put32(section, dataEntry + 4, static_cast<std::uint32_t>(bytes.size()));
+                    section.insert(section.end(), bytes.begin(), bytes.end());
+                }
+            }
+        }
+        for (const auto& [field, name] : names) {
+            const std::size_t at = section.size();
+            Put32(section, field, 0x80000000U | static_cast<std::uint32_t>(at - root));
+            Put16(section, at, static_cast<std::uint32_t>(name.size()));
+            for (const char16_t c : name) {
+                Put16(section, section.size(), c);
             }
         }
     }
@@ -221,12 +277,78 @@ TEST(PeReader, AddsUpTheResourcesOfAType) {
     EXPECT_EQ(PeReader(plain).ResourcesOfType(10).Count, 0);
 }
 
+// Types and names given by number or by name, a name with two languages, in the tree's order: named
+// entries first, then numbers, languages by number.
+TEST(PeReader, ListsEveryResourceWithItsTypeNameLanguageAndBytes) {
+    PeBuilder builder;
+    builder.Resources = {
+        {10, u"PVOKAREN1B", 7}, {10, u"PVOKAREN1A", 300}, {16, 1, 60, 0x415},      {2, u"FLAG_PL", 40}, {24, 1, 9},
+        {16, 1, 62, 0x409},     {u"TYPEFONT", 3, 5},      {10, u"Pl\u0105ski", 4}, {10, 5, 0}};
+    const std::vector<std::uint8_t> image = builder.Build();
+    const std::vector<PeReader::Resource> resources = PeReader(image).Resources();
+
+    struct Expected {
+        std::string Type;
+        std::string Name;
+        std::uint32_t Language;
+        std::size_t Index;  // in builder.Resources
+    };
+    const std::vector<Expected> expected = {
+        {"TYPEFONT", "#3", 0x409, 6},    {"#2", "FLAG_PL", 0x409, 3},       {"#10", "PVOKAREN1A", 0x409, 1},
+        {"#10", "PVOKAREN1B", 0x409, 0}, {"#10", "Pl\\u0105ski", 0x409, 7}, {"#10", "#5", 0x409, 8},
+        {"#16", "#1", 0x409, 5},         {"#16", "#1", 0x415, 2},           {"#24", "#1", 0x409, 4}};
+    ASSERT_EQ(resources.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const PeReader::Resource& resource = resources[i];
+        EXPECT_EQ(resource.Type.Text(), expected[i].Type) << i;
+        EXPECT_EQ(resource.Name.Text(), expected[i].Name) << i;
+        EXPECT_EQ(resource.Language, expected[i].Language) << i;
+        const std::size_t index = expected[i].Index;
+        const std::vector<std::uint8_t> bytes = Noise(builder.Resources[index].Size, static_cast<std::uint32_t>(index));
+        EXPECT_TRUE(std::ranges::equal(resource.Bytes, bytes)) << i;
+    }
+    // Names and numbers are told apart.
+    EXPECT_EQ(resources[2].Name, (PeReader::ResourceId{0, u"PVOKAREN1A"}));
+    EXPECT_EQ(resources[6].Type, (PeReader::ResourceId{16, u""}));
+
+    PeBuilder none;
+    none.Imports = {"KERNEL32.dll"};
+    const std::vector<std::uint8_t> plain = none.Build();
+    EXPECT_TRUE(PeReader(plain).Resources().empty());
+}
+
+TEST(PeReader, ReadsTheSubsystemSecurityFlagsAndRelocationsOfBothFormats) {
+    for (const bool is64Bit : {false, true}) {
+        PeBuilder gui;
+        gui.Is64Bit = is64Bit;
+        gui.Subsystem = 2;
+        gui.DllCharacteristics = 0x0160;
+        gui.Relocations = true;
+        const std::vector<std::uint8_t> guiImage = gui.Build();
+        const PeReader guiReader(guiImage);
+        EXPECT_EQ(guiReader.Subsystem(), 2);
+        EXPECT_EQ(guiReader.DllCharacteristics(), 0x0160);
+        EXPECT_TRUE(guiReader.HasRelocations());
+
+        PeBuilder console;
+        console.Is64Bit = is64Bit;
+        console.Subsystem = 3;
+        console.DllCharacteristics = 0x0100;
+        const std::vector<std::uint8_t> consoleImage = console.Build();
+        const PeReader consoleReader(consoleImage);
+        EXPECT_EQ(consoleReader.Subsystem(), 3);
+        EXPECT_EQ(consoleReader.DllCharacteristics(), 0x0100);
+        EXPECT_FALSE(consoleReader.HasRelocations());
+    }
+}
+
 TEST(PeReader, RefusesBrokenFiles) {
     PeBuilder builder;
     builder.Imports = {"KERNEL32.dll"};
-    builder.Resources = {{10, 1, 16}};
+    builder.Resources = {{10, u"PACKED", 16}};
     const std::vector<std::uint8_t> good = builder.Build();
     ASSERT_NO_THROW(PeReader(good).ImportedDlls());
+    ASSERT_NO_THROW(PeReader(good).Resources());
 
     std::vector<std::uint8_t> notMz = good;
     notMz[0] = 'X';
@@ -253,6 +375,14 @@ TEST(PeReader, RefusesBrokenFiles) {
     ASSERT_NE(found, endless.end());
     std::fill(found, endless.end(), static_cast<std::uint8_t>('A'));
     EXPECT_THROW(PeReader(endless).ImportedDlls(), std::invalid_argument);
+
+    // A resource name whose count of letters reaches past the end of the file.
+    std::vector<std::uint8_t> overlong = good;
+    const std::vector<std::uint8_t> counted = {6, 0, 'P', 0, 'A', 0};
+    const auto counter = std::search(overlong.begin(), overlong.end(), counted.begin(), counted.end());
+    ASSERT_NE(counter, overlong.end());
+    *counter = 0xFF;
+    EXPECT_THROW(PeReader(overlong).Resources(), std::invalid_argument);
 }
 
 }  // namespace
