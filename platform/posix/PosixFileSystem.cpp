@@ -10,6 +10,7 @@
 #include "common/PathText.h"
 #include "platform/FileSystem.h"
 #include "platform/FreshName.h"
+#include "platform/PathBytes.h"
 #include "platform/PlatformError.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -19,16 +20,8 @@ namespace {
 // A name taken by another file is met again only by chance; this many in a row mean something else is wrong.
 constexpr int kFreshNameAttempts = 16;
 
-bool HoldsZero(ByteStringView path) {
-    return path.find('\0') != ByteStringView::npos;
-}
-
-// Paths reach the system zero-terminated: one holding a zero byte would name something else.
-ByteString Terminated(ByteStringView path) {
-    if (HoldsZero(path)) {
-        throw PlatformError("a path holding a zero byte", EINVAL);
-    }
-    return ByteString(path);
+ByteString SystemPath(ByteStringView path) {
+    return Terminated(path, "a path", EINVAL);
 }
 
 class PosixReadableFile final : public ReadableFile {
@@ -112,7 +105,7 @@ class PosixWritableFile final : public WritableFile {
 class PosixFileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
-        const ByteString terminated = Terminated(path);
+        const ByteString terminated = SystemPath(path);
         // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; a regular file reads
         // the same either way.
         UniqueFd fd(::open(terminated.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -130,7 +123,7 @@ class PosixFileSystem final : public FileSystem {
     bool DirectoryExists(ByteStringView path) override { return HasMode(path, S_IFDIR); }
 
     void CheckWritable(ByteStringView path) override {
-        const ByteString terminated = Terminated(path);
+        const ByteString terminated = SystemPath(path);
         struct stat info {};
         if (::stat(terminated.c_str(), &info) != 0) {
             if (errno == ENOENT) {
@@ -151,7 +144,7 @@ class PosixFileSystem final : public FileSystem {
     std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
                                                    std::size_t longestName,
                                                    ByteString& path) override {
-        ByteString folder = directory.empty() ? ByteString(".") : Terminated(directory);
+        ByteString folder = directory.empty() ? ByteString(".") : SystemPath(directory);
         if (folder.back() != '/') {
             folder += '/';
         }
@@ -170,7 +163,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     void Replace(ByteStringView target, ByteStringView replacement) override {
-        const ByteString to = Terminated(target), from = Terminated(replacement);
+        const ByteString to = SystemPath(target), from = SystemPath(replacement);
         // The new file takes the target's permissions, or those of any new file when there is no target.
         struct stat info {};
         mode_t mode = 0;
@@ -197,7 +190,7 @@ class PosixFileSystem final : public FileSystem {
     bool Delete(ByteStringView path) noexcept override {
         try {
             const ByteString terminated(path);
-            return !HoldsZero(path) && ::unlink(terminated.c_str()) == 0;
+            return !HoldsZeroByte(path) && ::unlink(terminated.c_str()) == 0;
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -207,7 +200,7 @@ class PosixFileSystem final : public FileSystem {
     static bool HasMode(ByteStringView path, mode_t type) {
         const ByteString terminated(path);
         struct stat info {};
-        return !terminated.empty() && !HoldsZero(path) && ::stat(terminated.c_str(), &info) == 0 &&
+        return !terminated.empty() && !HoldsZeroByte(path) && ::stat(terminated.c_str(), &info) == 0 &&
                (info.st_mode & S_IFMT) == type;
     }
 };

@@ -6,15 +6,14 @@
 
 namespace patcher::win32 {
 
+template <typename Interface>
+void ReleaseInterface(Interface* pointer) noexcept {
+    pointer->Release();
+}
+
 // A COM interface pointer owned like any other handle: released exactly once, move-only.
 template <typename Interface>
-struct ComInterfaceTraits {
-    using Handle = Interface*;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { h->Release(); }
-};
-template <typename Interface>
-using ComPtr = UniqueHandle<ComInterfaceTraits<Interface>>;
+using ComPtr = UniqueHandle<Interface*, ReleaseInterface<Interface>>;
 
 // For the void** "out" parameter of CoCreateInstance and QueryInterface.
 template <typename Interface>

@@ -6,19 +6,28 @@
 
 namespace patcher::win32 {
 
-// Owns one handle of the kind that Traits describes (its type, the value that means "none", and how to
-// release it) and releases it exactly once. Move-only: a copy would release the handle twice.
-template <typename Traits>
+// The value that means "no handle" for most kinds.
+template <typename Handle>
+constexpr Handle NoHandle() noexcept {
+    return nullptr;
+}
+
+// CreateFile's: a file handle is INVALID_HANDLE_VALUE when empty.
+inline HANDLE NoFileHandle() noexcept {
+    return INVALID_HANDLE_VALUE;
+}
+
+// Owns one handle of type Handle, released exactly once by Close; Empty gives the value that means none.
+// Move-only: a copy would release the handle twice.
+template <typename Handle, auto Close, Handle (*Empty)() = NoHandle<Handle>>
 class UniqueHandle {
   public:
-    using Handle = typename Traits::Handle;
-
     UniqueHandle() noexcept = default;
     explicit UniqueHandle(Handle handle) noexcept : handle_(handle) {}
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, Traits::Empty())) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, Empty())) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
         if (this != &other) {
-            Reset(std::exchange(other.handle_, Traits::Empty()));
+            Reset(std::exchange(other.handle_, Empty()));
         }
         return *this;
     }
@@ -27,12 +36,12 @@ class UniqueHandle {
     ~UniqueHandle() { Reset(); }
 
     Handle Get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != Traits::Empty(); }
-    Handle Release() noexcept { return std::exchange(handle_, Traits::Empty()); }
-    void Reset(Handle handle = Traits::Empty()) noexcept {
+    explicit operator bool() const noexcept { return handle_ != Empty(); }
+    Handle Release() noexcept { return std::exchange(handle_, Empty()); }
+    void Reset(Handle handle = Empty()) noexcept {
         const Handle old = std::exchange(handle_, handle);
-        if (old != Traits::Empty()) {
-            Traits::Close(old);
+        if (old != Empty()) {
+            Close(old);
         }
     }
     // For the "out" parameter of calls that hand over a new handle.
@@ -42,70 +51,18 @@ class UniqueHandle {
     }
 
   private:
-    Handle handle_ = Traits::Empty();
+    Handle handle_ = Empty();
 };
 
 // One line per kind of handle.
-struct FileHandleTraits {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
-
-// Process and thread handles are null when empty.
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
-
-// A loaded resource of a module (FreeResource is kept for the old systems that needed it).
-struct ResourceHandleTraits {
-    using Handle = HGLOBAL;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::FreeResource(h); }
-};
-using UniqueResourceHandle = UniqueHandle<ResourceHandleTraits>;
-
-// A module loaded by LoadLibraryEx (not one borrowed with GetModuleHandle).
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
-};
-using UniqueModule = UniqueHandle<ModuleTraits>;
-
-struct RegistryKeyTraits {
-    using Handle = HKEY;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
-
-template <typename GdiHandle>
-struct GdiObjectTraits {
-    using Handle = GdiHandle;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DeleteObject(h); }
-};
-using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
-
-// A device context made by CreateCompatibleDC (not one borrowed from a window with GetDC).
-struct MemoryDcTraits {
-    using Handle = HDC;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DeleteDC(h); }
-};
-using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
-
-struct WindowTraits {
-    using Handle = HWND;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::DestroyWindow(h); }
-};
-using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueFileHandle = UniqueHandle<HANDLE, ::CloseHandle, NoFileHandle>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, ::CloseHandle>;      // processes, threads: null when empty
+using UniqueResourceHandle = UniqueHandle<HGLOBAL, ::FreeResource>;  // kept for the systems that needed it
+using UniqueModule = UniqueHandle<HMODULE, ::FreeLibrary>;           // loaded by LoadLibraryEx, not borrowed
+using UniqueRegistryKey = UniqueHandle<HKEY, ::RegCloseKey>;
+using UniqueFont = UniqueHandle<HFONT, ::DeleteObject>;
+using UniqueBitmap = UniqueHandle<HBITMAP, ::DeleteObject>;
+using UniqueMemoryDc = UniqueHandle<HDC, ::DeleteDC>;  // made by CreateCompatibleDC, not borrowed with GetDC
+using UniqueWindow = UniqueHandle<HWND, ::DestroyWindow>;
 
 }  // namespace patcher::win32

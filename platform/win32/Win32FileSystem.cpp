@@ -6,6 +6,7 @@
 #include "platform/FileSwap.h"
 #include "platform/FileSystem.h"
 #include "platform/FreshName.h"
+#include "platform/PathBytes.h"
 #include "platform/PlatformError.h"
 #include "platform/win32/UniqueHandle.h"
 
@@ -27,16 +28,8 @@ constexpr int kFreshNameAttempts = 16;
     throw PlatformError(operation, error);
 }
 
-bool HoldsZero(ByteStringView path) {
-    return path.find('\0') != ByteStringView::npos;
-}
-
-// Paths reach the system zero-terminated: one holding a zero byte would name something else.
-ByteString Terminated(ByteStringView path) {
-    if (HoldsZero(path)) {
-        throw PlatformError("a path holding a zero byte", ERROR_INVALID_NAME);
-    }
-    return ByteString(path);
+ByteString SystemPath(ByteStringView path) {
+    return Terminated(path, "a path", ERROR_INVALID_NAME);
 }
 
 unsigned long Outcome(BOOL succeeded) {
@@ -139,7 +132,7 @@ class Win32WritableFile final : public WritableFile {
 class Win32FileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
-        const ByteString terminated = Terminated(path);
+        const ByteString terminated = SystemPath(path);
         UniqueFileHandle handle(::CreateFileA(terminated.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle) {
@@ -162,7 +155,7 @@ class Win32FileSystem final : public FileSystem {
         if (path.empty()) {
             throw PlatformError("open for writing of an empty path", ERROR_INVALID_NAME);
         }
-        const ByteString terminated = Terminated(path);
+        const ByteString terminated = SystemPath(path);
         const DWORD attributes = ::GetFileAttributesA(terminated.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             const DWORD error = ::GetLastError();
@@ -186,7 +179,7 @@ class Win32FileSystem final : public FileSystem {
     std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
                                                    std::size_t longestName,
                                                    ByteString& path) override {
-        ByteString folder = directory.empty() ? ByteString(".") : Terminated(directory);
+        ByteString folder = directory.empty() ? ByteString(".") : SystemPath(directory);
         if (folder.back() != '\\' && folder.back() != '/' && folder.back() != ':') {
             folder += '\\';
         }
@@ -208,7 +201,7 @@ class Win32FileSystem final : public FileSystem {
     }
 
     void Replace(ByteStringView target, ByteStringView replacement) override {
-        const ByteString to = Terminated(target), from = Terminated(replacement);
+        const ByteString to = SystemPath(target), from = SystemPath(replacement);
         Win32SwapCalls calls;
         // A backup name lets a failed replacement leave both files under names we know: without one, a
         // failure can leave the target gone. As short as the replacement's, so that it fits where it fits.
@@ -225,7 +218,7 @@ class Win32FileSystem final : public FileSystem {
 
     bool Delete(ByteStringView path) noexcept override {
         char name[MAX_PATH + 1] = {};
-        if (path.empty() || path.size() > MAX_PATH || HoldsZero(path)) {
+        if (path.empty() || path.size() > MAX_PATH || HoldsZeroByte(path)) {
             return false;
         }
         path.copy(name, path.size());
@@ -234,7 +227,7 @@ class Win32FileSystem final : public FileSystem {
 
   private:
     static DWORD Attributes(ByteStringView path) {
-        if (path.empty() || HoldsZero(path)) {
+        if (path.empty() || HoldsZeroByte(path)) {
             return INVALID_FILE_ATTRIBUTES;
         }
         const ByteString terminated(path);

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/PathBytes.h"
 #include "platform/PlatformError.h"
 #include "platform/win32/UniqueHandle.h"
 
@@ -37,10 +38,10 @@ class Win32LogFile final : public LogFile {
 }  // namespace
 
 std::unique_ptr<LogFile> OpenLogFile(ByteStringView path) {
-    if (path.empty() || path.find('\0') != ByteStringView::npos) {
-        throw PlatformError("CreateFileA of a log", ERROR_INVALID_NAME);
+    if (path.empty()) {
+        throw PlatformError("CreateFileA of a log without a name", ERROR_INVALID_NAME);
     }
-    const ByteString terminated(path);
+    const ByteString terminated = Terminated(path, "a log's path", ERROR_INVALID_NAME);
     win32::UniqueFileHandle file(::CreateFileA(terminated.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                                FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/PathBytes.h"
 #include "platform/PlatformError.h"
 #include "platform/Registry.h"
 #include "platform/win32/UniqueHandle.h"
@@ -23,11 +24,6 @@ constexpr REGSAM kReadAccess = KEY_READ;
 // A value that grows between the size query and the read is asked for again, a few times at most.
 constexpr int kReadAttempts = 4;
 
-// Names and paths reach the system zero-terminated: one holding a zero byte would name something else.
-bool HoldsZero(ByteStringView text) {
-    return text.find('\0') != ByteStringView::npos;
-}
-
 HKEY Root(RegistryHive hive) {
     return hive == RegistryHive::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
@@ -37,7 +33,7 @@ class Win32RegistryKey final : public RegistryKey {
     explicit Win32RegistryKey(UniqueRegistryKey key) : key_(std::move(key)) {}
 
     bool ValueExists(ByteStringView name) override {
-        if (HoldsZero(name)) {
+        if (HoldsZeroByte(name)) {
             return false;
         }
         const ByteString terminated(name);
@@ -47,7 +43,7 @@ class Win32RegistryKey final : public RegistryKey {
     }
 
     std::optional<RegistryValue> QueryValue(ByteStringView name) override {
-        if (HoldsZero(name)) {
+        if (HoldsZeroByte(name)) {
             return std::nullopt;
         }
         const ByteString terminated(name);
@@ -84,7 +80,7 @@ class Win32RegistryKey final : public RegistryKey {
 class Win32Registry final : public Registry {
   public:
     std::unique_ptr<RegistryKey> OpenKey(RegistryHive hive, ByteStringView path) override {
-        if (HoldsZero(path)) {
+        if (HoldsZeroByte(path)) {
             return nullptr;
         }
         const ByteString terminated(path);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/PathBytes.h"
 #include "platform/PlatformError.h"
 #include "platform/Shell.h"
 #include "platform/win32/ComPtr.h"
@@ -16,14 +17,6 @@ namespace {
 
 using win32::ComPtr;
 using win32::PutVoid;
-
-// Paths reach the system zero-terminated: one holding a zero byte would name something else.
-ByteString Terminated(ByteStringView text, const char* what) {
-    if (text.find('\0') != ByteStringView::npos) {
-        throw PlatformError(std::string(what) + " holds a zero byte", ERROR_INVALID_NAME);
-    }
-    return ByteString(text);
-}
 
 void Check(HRESULT result, const char* operation) {
     if (FAILED(result)) {
@@ -50,16 +43,16 @@ std::wstring ToWide(const ByteString& text) {
 class Win32Shell final : public Shell {
   public:
     void RemoveFile(ByteStringView path) override {
-        const ByteString terminated = Terminated(path, "path");
+        const ByteString terminated = Terminated(path, "path", ERROR_INVALID_NAME);
         if (!::DeleteFileA(terminated.c_str())) {
             throw PlatformError("DeleteFileA", ::GetLastError());
         }
     }
 
     void WriteShellLink(ByteStringView linkPath, ByteStringView target, ByteStringView workingDirectory) override {
-        const ByteString targetText = Terminated(target, "link target");
-        const ByteString directoryText = Terminated(workingDirectory, "working directory");
-        const std::wstring linkFile = ToWide(Terminated(linkPath, "link path"));
+        const ByteString targetText = Terminated(target, "link target", ERROR_INVALID_NAME);
+        const ByteString directoryText = Terminated(workingDirectory, "working directory", ERROR_INVALID_NAME);
+        const std::wstring linkFile = ToWide(Terminated(linkPath, "link path", ERROR_INVALID_NAME));
 
         // The identifiers through __uuidof, which the headers define where they are used: the uuid library
         // would bring every identifier of the system, some 40 KB, into the program.

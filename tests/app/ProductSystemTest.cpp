@@ -8,35 +8,20 @@
 #include "lang/MessageCatalogue.h"
 #include "shell/HelpShortcuts.h"
 #include "shell/untKod.h"
+#include "tests/support/BuildData.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/MemoryRegistry.h"
 #include "tests/support/RecordingShell.h"
 #include "tools/standin/StandinGenerator.h"
 
-#ifndef _WIN32
-#include "platform/DirectoryResourceStore.h"
-#endif
-
 namespace patcher {
 namespace {
 
+using testing::BuildResources;
 using testing::MemoryFileSystem;
 using testing::MemoryRegistry;
 using testing::RecordingShell;
-
-ResourceStore& BuildResources() {
-#ifdef _WIN32
-    return ProgramResources();
-#else
-    static DirectoryResourceStore store(PATCHER_PACKED_DIR);
-    return store;
-#endif
-}
-
-standin::StandinBuilds& Standins() {
-    static standin::StandinBuilds builds;
-    return builds;
-}
+using testing::Standins;
 
 class ProductSystemTest : public ::testing::Test {
   protected:

@@ -15,6 +15,7 @@
 #include "engine/VersionTables.h"
 #include "shell/HelpShortcuts.h"
 #include "tests/e2e/ExpectedTexts.h"
+#include "tests/e2e/GermanEdition.h"
 #include "tests/e2e/PatcherSession.h"
 
 namespace patcher::e2e {
@@ -25,8 +26,8 @@ using C = MainControl;
 
 // What the German edition's description sets.
 constexpr char kPatch[] = "VokarDe-2.1";
-constexpr int kProductIndex = 4;
-constexpr int kUpdateIndex = 8;
+constexpr int kProductIndex = GermanProduct::kProductIndex;
+constexpr int kUpdateIndex = GermanProduct::kUpdateIndex;
 constexpr int kFirstFile = 8;
 constexpr int kLastFile = 12;
 // The help files that the patcher creates where they are missing.
@@ -54,7 +55,7 @@ bool Contains(const std::vector<std::uint8_t>& bytes, const std::string& text) {
 
 class GermanEdition : public ::testing::Test {
   protected:
-    GermanEdition() : installation_("de_AT.UTF-8", PatcherExe(kPatch)) {}
+    GermanEdition() : installation_(GermanProduct::Install(kPatch)) {}
 
     // The edition installed at the oldest build of each file that it has, without the help files that the
     // update brings, with the Polish help files of the product, and with its record.
@@ -66,7 +67,7 @@ class GermanEdition : public ::testing::Test {
         }
         installation_.Put("Vokar.chm", {'I', 'T', 'S', 'F'});
         installation_.Put("Sl_Zew.chm", {'I', 'T', 'S', 'F'});
-        installation_.Record("hkcu", kProductIndex, installation_.WindowsFolder());
+        GermanProduct::Record(installation_);
     }
 
     fs::path Group() const {

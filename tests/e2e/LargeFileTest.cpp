@@ -13,6 +13,7 @@
 
 #include "profile/ProductProfile.h"
 #include "tests/e2e/ExpectedTexts.h"
+#include "tests/e2e/GermanEdition.h"
 #include "tests/e2e/PatcherSession.h"
 
 namespace patcher::e2e {
@@ -22,8 +23,7 @@ namespace fs = std::filesystem;
 using C = MainControl;
 
 constexpr char kPatch[] = "VokarDe-grown";
-constexpr int kProductIndex = 4;
-constexpr int kUpdateIndex = 8;
+constexpr int kUpdateIndex = GermanProduct::kUpdateIndex;
 constexpr int kProgram = 8;
 constexpr int kNewest = 11;
 
@@ -49,9 +49,9 @@ TEST(GrownProgram, AnOldBuildBecomesTheNewestOfFourMebibytesByteForByte) {
     ASSERT_EQ(GrownBuild(kOld).size(), GrownBuild(3).size());
     ASSERT_FALSE(GrownBuild(kOld) == GrownBuild(3));
 
-    Installation installation("de_AT.UTF-8", PatcherExe(kPatch));
+    Installation installation = GermanProduct::Install(kPatch);
     installation.Put(FileName(kProgram), GrownBuild(kOld));
-    installation.Record("hkcu", kProductIndex, installation.WindowsFolder());
+    GermanProduct::Record(installation);
     DriverScript script;
     script.Start(installation.Patcher())
         .ExpectText(C::lblMain, Introduction(kGerman, kUpdateIndex))

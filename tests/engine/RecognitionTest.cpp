@@ -14,6 +14,7 @@
 #include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
 #include "profile/ProductProfile.h"
+#include "tests/support/BuildData.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/TempDir.h"
 #include "tools/standin/StandinGenerator.h"
@@ -22,12 +23,7 @@ namespace patcher {
 namespace {
 
 using testing::MemoryFileSystem;
-
-// The stand-ins are deterministic and take a moment to make: one set serves every test here.
-standin::StandinBuilds& Standins() {
-    static standin::StandinBuilds builds;
-    return builds;
-}
+using testing::Standins;
 
 Recognition RecogniseBytes(int fileIndex, std::vector<std::uint8_t> bytes, MemoryFileSystem& files) {
     files.AddFile("C:\\Vokarion\\file", std::move(bytes));

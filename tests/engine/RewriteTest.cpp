@@ -14,13 +14,12 @@
 #include "platform/win32/UniqueHandle.h"
 #else
 #include <sys/stat.h>
-
-#include "platform/DirectoryResourceStore.h"
 #endif
 
 #include "engine/UDer.h"
 #include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
+#include "tests/support/BuildData.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/MemoryResourceStore.h"
 #include "tests/support/TempDir.h"
@@ -30,14 +29,11 @@
 namespace patcher {
 namespace {
 
+using testing::BuildResources;
 using testing::MemoryFileSystem;
 using testing::MemoryResourceStore;
+using testing::Standins;
 using Bytes = std::vector<std::uint8_t>;
-
-standin::StandinBuilds& Standins() {
-    static standin::StandinBuilds builds;
-    return builds;
-}
 
 const Bytes& NewFileOne() {
     return Standins().Get(1, 11);
@@ -47,17 +43,6 @@ const Bytes& NewFileOne() {
 std::vector<standin::PackedResource> FileTenResources() {
     return standin::PackFileResources(Standins().Get(10, 1), ResourceName(10, 1), ResourceName(10, 2),
                                       packer::ParseMethod::Greedy);
-}
-
-// The packed data that this build carries: resources of the test program itself on Windows, the build's
-// packed-data directory elsewhere.
-ResourceStore& BuildResources() {
-#ifdef _WIN32
-    return ProgramResources();
-#else
-    static DirectoryResourceStore store(PATCHER_PACKED_DIR);
-    return store;
-#endif
 }
 
 // The build's two resources of file 1, copied into a store that tests may change.

@@ -7,15 +7,13 @@
 
 #include "engine/VersionTables.h"
 #include "profile/ProductProfile.h"
+#include "tests/support/BuildData.h"
 #include "tools/standin/StandinGenerator.h"
 
 namespace patcher::standin {
 namespace {
 
-StandinBuilds& Standins() {
-    static StandinBuilds builds;
-    return builds;
-}
+using testing::Standins;
 
 std::uint32_t Read32(const Bytes& bytes, std::size_t at) {
     return static_cast<std::uint32_t>(bytes.at(at) | bytes.at(at + 1) << 8 | bytes.at(at + 2) << 16 |

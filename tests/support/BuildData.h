@@ -1,0 +1,33 @@
+#pragma once
+
+// The data of this build that tests run the engine on: the packed data it carries, and the stand-ins of every
+// known build of the product files (deterministic, and a moment to make: one set serves a test program).
+
+#include "platform/ResourceStore.h"
+#include "tools/standin/StandinGenerator.h"
+
+#ifndef _WIN32
+#include "platform/DirectoryResourceStore.h"
+#endif
+
+namespace patcher::testing {
+
+#if defined(_WIN32) || defined(PATCHER_PACKED_DIR)
+// The packed data that this build carries: resources of the test program itself on Windows, the build's
+// packed-data folder elsewhere (for the test programs that are given it).
+inline ResourceStore& BuildResources() {
+#ifdef _WIN32
+    return ProgramResources();
+#else
+    static DirectoryResourceStore store(PATCHER_PACKED_DIR);
+    return store;
+#endif
+}
+#endif
+
+inline standin::StandinBuilds& Standins() {
+    static standin::StandinBuilds builds;
+    return builds;
+}
+
+}  // namespace patcher::testing
