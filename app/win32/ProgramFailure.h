@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string_view>
 
 #include "app/RunLog.h"
@@ -17,5 +18,17 @@ void SetFailureLog(RunLog* log) noexcept;
 // Ends the program as a failure of the patcher: logs `what`, tells a person if one is there, and answers the
 // exit code to return.
 int PatcherFailed(std::string_view what) noexcept;
+
+// Runs `body`, answering its exit code; whatever escapes it ends the program as a failure of the patcher.
+template <typename Body>
+int FailingAsThePatcher(Body body) noexcept {
+    try {
+        return body();
+    } catch (const std::exception& error) {
+        return PatcherFailed(error.what());
+    } catch (...) {
+        return PatcherFailed("an exception of no known kind");
+    }
+}
 
 }  // namespace patcher

@@ -10,7 +10,7 @@
 
 #include <commctrl.h>
 
-#include <exception>
+#include <utility>
 
 #include "app/CommandLine.h"
 #include "app/Startup.h"
@@ -34,9 +34,12 @@ int RunProgram(ProgramCommandLine commandLine, bool unattended) {
     ::InitCommonControlsEx(&commonControls);
 
     Win32Program program(Profile(), std::move(commandLine), unattended);
-    const int exitCode = RunStartup(Profile(), program);
-    program.End(exitCode);
-    return exitCode;
+    // Caught here, while the program and its log are still there to say what happened.
+    return FailingAsThePatcher([&] {
+        const int exitCode = RunStartup(Profile(), program);
+        program.End(exitCode);
+        return exitCode;
+    });
 }
 
 }  // namespace
@@ -49,11 +52,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const bool unattended = AsksForNoWindow(commandLine.Arguments);
     InstallFailureHandling(unattended);
     BecomeDpiAware();
-    try {
-        return RunProgram(std::move(commandLine), unattended);
-    } catch (const std::exception& error) {
-        return PatcherFailed(error.what());
-    } catch (...) {
-        return PatcherFailed("an exception of no known kind");
-    }
+    // What fails before the program is there (no memory for it, say) ends it all the same.
+    return FailingAsThePatcher([&] { return RunProgram(std::move(commandLine), unattended); });
 }
