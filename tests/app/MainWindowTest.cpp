@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "lang/LanguageRules.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
+#include "tests/app/RecordingReport.h"
 #include "tests/app/ScriptedSystem.h"
 #include "tests/lang/FixedWidthMeasure.h"
 
@@ -395,6 +397,8 @@ TEST_F(MainWindowTest, KindFourAsksThroughThePolishOpenDialog) {
 TEST_F(MainWindowTest, APressOfUpdateAfterARunStartsAnotherFromTheIntroduction) {
     system_.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
     Open();
+    testing::RecordingReport report;
+    form_->AttachReport(report);
     form_->btnUpdateClick();
     std::vector<ByteString> texts;
     view_.OnMessages = [&] { texts.push_back(view_.Of(C::lblMain).Caption); };
@@ -402,6 +406,10 @@ TEST_F(MainWindowTest, APressOfUpdateAfterARunStartsAnotherFromTheIntroduction) 
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.front(), Introduction(kPolish, 1));
     EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, kSummaryNothingToDo));
+    // The log of /LOG= hears of both runs, each to its summary.
+    EXPECT_EQ(std::count(report.Lines.begin(), report.Lines.end(), "introduction 0"), 2);
+    EXPECT_EQ(report.Lines.back(), "summary 274");
+    EXPECT_NE(std::find(report.Lines.begin(), report.Lines.end(), "summary 272"), report.Lines.end());
 }
 
 }  // namespace
