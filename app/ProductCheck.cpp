@@ -1,7 +1,7 @@
 #include "app/ProductCheck.h"
 
 #include "app/ExitCodes.h"
-#include "app/ProductInspection.h"
+#include "app/FolderAndFileStates.h"
 #include "profile/FileIndex.h"
 
 namespace patcher {

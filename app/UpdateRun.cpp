@@ -3,7 +3,7 @@
 #include <exception>
 #include <optional>
 
-#include "app/ProductInspection.h"
+#include "app/FolderAndFileStates.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
 #include "profile/FileIndex.h"

@@ -1,4 +1,4 @@
-#include "app/ProductInspection.h"
+#include "app/FolderAndFileStates.h"
 
 #include "common/PathText.h"
 #include "engine/VersionTables.h"
