@@ -19,12 +19,17 @@ unsigned CodePageOf(LanguageCode language) {
     return CharsetCodePage(LanguageCharset[language < kLanguageCount ? language : kPolish]);
 }
 
-std::string Digits(unsigned value, int count) {
+// The last `count` digits of the value in the base (10 or 16), with leading zeros.
+std::string PaddedDigits(unsigned long value, int count, unsigned base) {
     std::string text(static_cast<std::size_t>(count), '0');
-    for (int i = count - 1; i >= 0; --i, value /= 10) {
-        text[static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    for (int i = count - 1; i >= 0; --i, value /= base) {
+        text[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[value % base];
     }
     return text;
+}
+
+std::string Digits(unsigned value, int count) {
+    return PaddedDigits(value, count, 10);
 }
 
 // "2 s", "1.25 s".
@@ -44,11 +49,7 @@ std::string SystemErrorNumber(unsigned long code) {
     if (code <= 0xFFFF) {
         return std::to_string(code);
     }
-    std::string hex = "0x";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        hex += "0123456789ABCDEF"[(code >> shift) & 0xF];
-    }
-    return hex;
+    return "0x" + HexDigits(code, 8);
 }
 
 std::string SystemErrorSuffix(unsigned long code) {
@@ -118,11 +119,7 @@ void AppendEscape(std::string& out, unsigned codePoint) {
             out += "<TAB>";
             return;
         default:
-            out += "<U+";
-            for (int shift = 12; shift >= 0; shift -= 4) {
-                out += "0123456789ABCDEF"[(codePoint >> shift) & 0xF];
-            }
-            out += ">";
+            out += "<U+" + HexDigits(codePoint, 4) + ">";
     }
 }
 
@@ -151,6 +148,10 @@ std::string EscapeControlCharacters(std::string_view utf8) {
         }
     }
     return out;
+}
+
+std::string HexDigits(unsigned long value, int count) {
+    return PaddedDigits(value, count, 16);
 }
 
 std::string LogTimeStamp(const LocalTime& time) {

@@ -72,6 +72,9 @@ class RunLog final : public RunReport {
 // The text with every control character and line separator written as a visible escape. UTF-8 in and out.
 std::string EscapeControlCharacters(std::string_view utf8);
 
+// The last `count` hexadecimal digits of the value, in capitals, with leading zeros ("0000001B").
+std::string HexDigits(unsigned long value, int count);
+
 // "2026-12-08 14:05:31.042".
 std::string LogTimeStamp(const LocalTime& time);
 

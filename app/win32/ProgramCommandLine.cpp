@@ -25,10 +25,10 @@ ProgramCommandLine ReadProgramCommandLine() {
     return commandLine;
 }
 
-std::string ProgramFileName() {
+std::wstring ProgramFileName() {
     std::wstring path(MAX_PATH, L'\0');
     path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return win32::Utf8FromWide(path.substr(path.find_last_of(L"\\/") + 1));
+    return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
 }  // namespace patcher

@@ -17,7 +17,7 @@ struct ProgramCommandLine {
 
 ProgramCommandLine ReadProgramCommandLine();
 
-// The program file's own name ("VokarEn-1.5.3-patch.exe"), in UTF-8.
-std::string ProgramFileName();
+// The program file's own name ("VokarEn-1.5.3-patch.exe").
+std::wstring ProgramFileName();
 
 }  // namespace patcher

@@ -15,20 +15,13 @@ namespace {
 RunLog* failureLog = nullptr;
 bool failureUnattended = false;
 
-std::string Hex(unsigned long value) {
-    std::string text = "0x";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        text += "0123456789ABCDEF"[(value >> shift) & 0xF];
-    }
-    return text;
-}
-
 // A crash: no exception of ours, the system's own.
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
     const unsigned long code =
         exception != nullptr && exception->ExceptionRecord != nullptr ? exception->ExceptionRecord->ExceptionCode : 0;
-    ::TerminateProcess(::GetCurrentProcess(),
-                       static_cast<UINT>(PatcherFailed("the system stopped it with exception " + Hex(code))));
+    ::TerminateProcess(
+        ::GetCurrentProcess(),
+        static_cast<UINT>(PatcherFailed("the system stopped it with exception 0x" + HexDigits(code, 8))));
     return EXCEPTION_EXECUTE_HANDLER;
 }
 

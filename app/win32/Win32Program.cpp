@@ -128,14 +128,15 @@ int Win32Program::Refuse(const CommandLineError& error) {
 void Win32Program::OpenLog(const ByteString& path) {
     logFile_ = OpenLogFile(path);
     log_.emplace(*logFile_, SystemClock(), LogSettings{AnsiCodePage(), !unattended_});
-    log_->Start(ProgramFileName(), BuildUpdateVersion(), ::GetCurrentProcessId(), commandLine_.WholeUtf8);
+    log_->Start(win32::Utf8FromWide(ProgramFileName()), BuildUpdateVersion(), ::GetCurrentProcessId(),
+                commandLine_.WholeUtf8);
     SetFailureLog(&*log_);
 }
 
 void Win32Program::ShowHelp() {
     ByteString programName;
     try {
-        programName = win32::BytesFromWide(win32::WideFromBytes(ProgramFileName(), kCodePageUtf8), 1250);
+        programName = win32::BytesFromWide(ProgramFileName(), 1250);
     } catch (const PlatformError&) {
         programName = "patcher.exe";
     }
