@@ -24,9 +24,6 @@ struct CommandLineOptions {
     std::optional<LanguageCode> Language;  // /LANG=PL|EN|DE|FR: one the window offers
     std::optional<ByteString> LogFile;     // /LOG=FILE: appended to, in UTF-8
     std::optional<int> WaitSeconds;        // /WAIT=SECONDS: 0..600, for a file another program holds
-
-    // Nobody is there to answer a window or a dialog.
-    bool Unattended() const noexcept { return Silent || Check; }
 };
 
 inline constexpr int kLongestWaitSeconds = 600;

@@ -83,22 +83,18 @@ ByteString CommandLineHelp(const ProductProfile& profile, ByteStringView program
     return help;
 }
 
-ByteString CommandLineErrorPattern(CommandLineError::Reason reason) {
+RefusalText RefusalTextOf(const CommandLineError& error) {
     for (const ReasonTexts& texts : kReasonTexts) {
-        if (texts.Why == reason) {
-            return ByteString(texts.Polish) + "\r\n" + ByteString(texts.English) + "\r\n/? - opcje / the options";
+        if (texts.Why == error.Why()) {
+            return {ByteString(texts.Polish) + "\r\n" + ByteString(texts.English) + "\r\n/? - opcje / the options",
+                    Shortened(error.Argument())};
         }
     }
-    return "%s";
+    return {"%s", Shortened(error.Argument())};
 }
 
-ByteString ShownArgument(const CommandLineError& error) {
-    return Shortened(error.Argument());
-}
-
-ByteString CommandLineErrorText(const CommandLineError& error) {
-    const ByteString argument = ShownArgument(error);
-    return FormatText(CommandLineErrorPattern(error.Why()), {argument, argument});
+ByteString RefusalText::Whole() const {
+    return FormatText(Pattern, {Argument, Argument});
 }
 
 }  // namespace patcher

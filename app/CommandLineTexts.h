@@ -11,12 +11,15 @@ namespace patcher {
 ByteString CommandLineHelp(const ProductProfile& profile, ByteStringView programName);
 
 // Why the command line was refused, in Polish and in English, one line each, then where the options are
-// told. The argument at fault is shown as given, shortened where it is long. Windows-1250 bytes.
-ByteString CommandLineErrorText(const CommandLineError& error);
+// told, with the argument at fault as given, shortened where it is long. Windows-1250 bytes. In two parts,
+// so that a log reads the argument in its own code page.
+struct RefusalText {
+    ByteString Pattern;   // its lines each hold one "%s"
+    ByteString Argument;  // as shown
 
-// The same in two parts, for a log that reads the argument in its own code page: the text, whose lines each
-// hold one "%s", and the argument as shown.
-ByteString CommandLineErrorPattern(CommandLineError::Reason reason);
-ByteString ShownArgument(const CommandLineError& error);
+    // The pattern with the argument in its places.
+    ByteString Whole() const;
+};
+RefusalText RefusalTextOf(const CommandLineError& error);
 
 }  // namespace patcher

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UpdateRun.h"
+#include "app/RunState.h"
 
 namespace patcher {
 

@@ -6,26 +6,27 @@
 
 namespace patcher {
 
-FolderReport LocateProductFolder(const ProductProfile& profile,
-                                 UpdateRunSystem& system,
-                                 const std::function<std::optional<ByteString>()>& askForProgramFile) {
-    const FoundFolder found = system.FindInstallDir();
-    FolderReport folder{found.Path, found.Source, FolderReport::Verdict::NoneFound};
+ProductFolder LocateProductFolder(const ProductProfile& profile,
+                                  UpdateRunSystem& system,
+                                  const RunOptions& options,
+                                  const std::function<std::optional<ByteString>()>& askForProgramFile) {
+    ProductFolder folder =
+        options.Folder ? ProductFolder{*options.Folder, FolderSource::CommandLine} : system.FindInstallDir();
     // An installer records a full path; a relative one would be followed from wherever the patcher was started.
     const auto judge = [&] {
-        folder.Outcome = folder.Path.empty()                   ? FolderReport::Verdict::NoneFound
-                         : !IsFullPath(folder.Path)            ? FolderReport::Verdict::NotFullPath
-                         : system.DirectoryExists(folder.Path) ? FolderReport::Verdict::Used
-                                                               : FolderReport::Verdict::Missing;
+        folder.Verdict = folder.Path.empty()                   ? FolderVerdict::NoneFound
+                         : !IsFullPath(folder.Path)            ? FolderVerdict::NotFullPath
+                         : system.DirectoryExists(folder.Path) ? FolderVerdict::Used
+                                                               : FolderVerdict::Missing;
     };
     judge();
-    if (folder.Outcome != FolderReport::Verdict::Used && AsksForProgramFile(profile.ProductKind)) {
+    if (folder.Verdict != FolderVerdict::Used && AsksForProgramFile(profile.ProductKind)) {
         if (const std::optional<ByteString> chosen = askForProgramFile()) {
             folder = {FolderOf(*chosen), FolderSource::OpenDialog};
             judge();
         }
     }
-    if (folder.Outcome == FolderReport::Verdict::Used && !IsPathDelimiter(folder.Path.back())) {
+    if (folder.Verdict == FolderVerdict::Used && !IsPathDelimiter(folder.Path.back())) {
         folder.Path += '\\';
     }
     return folder;

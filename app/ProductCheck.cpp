@@ -6,10 +6,10 @@
 
 namespace patcher {
 
-int CheckProduct(const ProductProfile& profile, UpdateRunSystem& system, LockWait& wait, RunReport& report) {
-    const FolderReport folder = LocateProductFolder(profile, system, [] { return std::nullopt; });
-    report.Folder(folder);
-    if (folder.Outcome != FolderReport::Verdict::Used) {
+int CheckProduct(const ProductProfile& profile, UpdateRunSystem& system, const RunOptions& options, RunView& view) {
+    const ProductFolder folder = LocateProductFolder(profile, system, options, [] { return std::nullopt; });
+    view.Folder(folder);
+    if (folder.Verdict != FolderVerdict::Used) {
         return kExitNoInstallDir;
     }
     bool updateNeeded = false, failed = false;
@@ -18,8 +18,8 @@ int CheckProduct(const ProductProfile& profile, UpdateRunSystem& system, LockWai
             continue;
         }
         const ByteString path = folder.Path + ByteString(FileName(fileIndex));
-        const FileReport file = AssessFile(fileIndex, path, system, wait);
-        report.File(path, file);
+        const FileReport file = AssessFile(fileIndex, path, system, view);
+        view.File(path, file);
         switch (file.State) {
             case FileState::Current:
                 break;

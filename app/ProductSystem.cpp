@@ -5,17 +5,8 @@
 
 namespace patcher {
 
-FoundFolder ProductSystem::FindInstallDir() {
-    if (settings_.InstallDir) {
-        return {*settings_.InstallDir, FolderSource::CommandLine};
-    }
-    RecordedInstallDir recorded = LocateInstallDir(profile_, services_.Records);
-    if (recorded.Path.empty()) {
-        return {};
-    }
-    const FolderSource source =
-        recorded.Hive == RegistryHive::CurrentUser ? FolderSource::CurrentUserRecord : FolderSource::LocalMachineRecord;
-    return {std::move(recorded.Path), source};
+ProductFolder ProductSystem::FindInstallDir() {
+    return LocateInstallDir(profile_, services_.Records);
 }
 
 bool ProductSystem::DirectoryExists(ByteStringView path) {

@@ -1,11 +1,9 @@
 #pragma once
 
 #include <chrono>
-#include <optional>
-#include <utility>
 #include <vector>
 
-#include "app/UpdateRun.h"
+#include "app/UpdateRunSystem.h"
 #include "engine/UDer.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
@@ -14,12 +12,6 @@
 #include "profile/ProductProfile.h"
 
 namespace patcher {
-
-// What the command line may set of the product's system.
-struct ProductSettings {
-    std::optional<ByteString> InstallDir;                       // the directory, whatever the registry records (/DIR=)
-    std::chrono::milliseconds LongestWait = kDefaultInUseWait;  // for a file another program holds (/WAIT=)
-};
 
 // The update run's system: the registry record, the product's files, the packed data and the Start menu,
 // reached through the platform's interfaces and the patch engine.
@@ -33,12 +25,13 @@ class ProductSystem final : public UpdateRunSystem {
         DecoderState& Decoder;  // the program's one decoder, kept for its whole life
     };
 
-    using Settings = ProductSettings;
+    // `longestWait`: how long a file that another program holds is tried again (/WAIT=).
+    ProductSystem(const ProductProfile& profile,
+                  const Services& services,
+                  std::chrono::milliseconds longestWait = kDefaultInUseWait)
+        : profile_(profile), services_(services), longestWait_(longestWait) {}
 
-    ProductSystem(const ProductProfile& profile, const Services& services, Settings settings = {})
-        : profile_(profile), services_(services), settings_(std::move(settings)) {}
-
-    FoundFolder FindInstallDir() override;
+    ProductFolder FindInstallDir() override;
     bool DirectoryExists(ByteStringView path) override;
     bool FileExists(ByteStringView path) override;
     Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, LockWait& wait) override;
@@ -46,11 +39,11 @@ class ProductSystem final : public UpdateRunSystem {
     std::vector<ShortcutProblem> CreateHelpShortcuts(ByteStringView installDir) override;
 
   private:
-    InUseWait WaitWith(LockWait& pauses) const { return {&pauses, settings_.LongestWait}; }
+    InUseWait WaitWith(LockWait& pauses) const { return {&pauses, longestWait_}; }
 
     const ProductProfile& profile_;
     Services services_;
-    Settings settings_;
+    std::chrono::milliseconds longestWait_;
 };
 
 }  // namespace patcher

@@ -1,7 +1,9 @@
 #include "app/RunLog.h"
 
 #include <exception>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "lang/LanguageRules.h"
 #include "lang/MessageCatalogue.h"
@@ -106,7 +108,7 @@ const char* FaultText(FileFault fault) {
     return "no reason given";
 }
 
-// Appends one code point as UTF-8.
+// Appends the visible escape that stands for a control character or a line separator.
 void AppendEscape(std::string& out, unsigned codePoint) {
     switch (codePoint) {
         case '\r':
@@ -190,38 +192,51 @@ void RunLog::End(int exitCode) {
     Write({{line, kCodePageUtf8}});
 }
 
-void RunLog::Introduction(ByteStringView text, LanguageCode language) {
-    Shown(settings_.Instructions ? text : WithoutInstructions(kMessageIntroduction, text), language);
+void RunLog::SetMainText(const ShownText& text) {
+    unfinishedLine_.clear();
+    const ByteString shown = Rendered(text);
+    Lines(settings_.Instructions ? ByteStringView(shown) : WithoutInstructions(text.MessageId, shown),
+          CodePageOf(text.Language), std::nullopt);
 }
 
-void RunLog::Progress(ByteStringView line, LanguageCode language) {
-    Shown(line, language);
+void RunLog::AppendMainText(const ShownText& text) {
+    unfinishedLine_.push_back({Rendered(text), CodePageOf(text.Language)});
+    if (!unfinishedLine_.back().Bytes.ends_with(kLineBreak)) {
+        return;
+    }
+    unfinishedLine_.back().Bytes.resize(unfinishedLine_.back().Bytes.size() - kLineBreak.size());
+    const std::vector<ShownPiece> pieces = std::exchange(unfinishedLine_, {});
+    std::vector<Piece> line;
+    for (const ShownPiece& piece : pieces) {
+        line.push_back({piece.Bytes, piece.CodePage});
+    }
+    Write(line);
 }
 
-void RunLog::Dialog(int messageId, ByteStringView path, LanguageCode language) {
-    Shown(LookupMessage(language, messageId), language, path);
+void RunLog::ShowProblem(const ShownText& text) {
+    std::optional<ByteStringView> path;
+    if (!text.Arguments.empty()) {
+        path = text.Arguments.front();
+    }
+    Lines(LookupMessage(text.Language, text.MessageId), CodePageOf(text.Language), path);
 }
 
-void RunLog::Summary(int messageId, LanguageCode language) {
-    const ByteStringView text = LookupMessage(language, messageId);
-    Shown(settings_.Instructions ? text : WithoutInstructions(messageId, text), language);
-}
-
-void RunLog::Folder(const FolderReport& folder) {
+void RunLog::Folder(const ProductFolder& folder) {
     const std::string source = std::string(" (") + SourceText(folder.Source) + ")";
-    switch (folder.Outcome) {
-        case FolderReport::Verdict::Used:
+    switch (folder.Verdict) {
+        case FolderVerdict::Used:
             Write({{"folder ", kCodePageUtf8}, {folder.Path, settings_.PathCodePage}, {source, kCodePageUtf8}});
             return;
-        case FolderReport::Verdict::NoneFound:
+        case FolderVerdict::Unchecked:
+        case FolderVerdict::NoneFound:
             Write({{"no folder: the registry holds no record of the product, and no /DIR= names one", kCodePageUtf8}});
             return;
-        case FolderReport::Verdict::NotFullPath:
+        case FolderVerdict::NotFullPath:
             Write({{"no folder: ", kCodePageUtf8},
                    {folder.Path, settings_.PathCodePage},
                    {source + " is not a full path", kCodePageUtf8}});
             return;
-        case FolderReport::Verdict::Missing:
+        case FolderVerdict::Missing:
             Write({{"no folder: ", kCodePageUtf8},
                    {folder.Path, settings_.PathCodePage},
                    {source + " does not exist", kCodePageUtf8}});
@@ -281,11 +296,7 @@ void RunLog::Unexpected(std::string_view what) {
     Write({{line, kCodePageUtf8}, {what, kCodePageUtf8}});
 }
 
-void RunLog::Shown(ByteStringView text, LanguageCode language, ByteStringView path) {
-    Lines(text, CodePageOf(language), path);
-}
-
-void RunLog::Lines(ByteStringView text, unsigned codePage, ByteStringView argument) {
+void RunLog::Lines(ByteStringView text, unsigned codePage, std::optional<ByteStringView> argument) {
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find(kLineBreak, start);
@@ -294,10 +305,10 @@ void RunLog::Lines(ByteStringView text, unsigned codePage, ByteStringView argume
         }
         // The blank lines between paragraphs tell a reader of the log nothing.
         const ByteStringView line = text.substr(start, end - start);
-        const std::size_t placeholder = line.find(kPlaceholder);
+        const std::size_t placeholder = argument ? line.find(kPlaceholder) : ByteStringView::npos;
         if (placeholder != ByteStringView::npos) {
             Write({{line.substr(0, placeholder), codePage},
-                   {argument, settings_.PathCodePage},
+                   {*argument, settings_.PathCodePage},
                    {line.substr(placeholder + kPlaceholder.size()), codePage}});
         } else if (!line.empty()) {
             Write({{line, codePage}});
@@ -315,6 +326,10 @@ std::string RunLog::Cause(const FileFailure& failure, std::chrono::milliseconds 
 }
 
 void RunLog::Write(std::initializer_list<Piece> pieces) noexcept {
+    Write(std::span(pieces.begin(), pieces.size()));
+}
+
+void RunLog::Write(std::span<const Piece> pieces) noexcept {
     if (failed_) {
         return;
     }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "app/RunReport.h"
+#include "app/RunView.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
 #include "platform/LocalClock.h"
@@ -23,8 +26,9 @@ struct LogSettings {
 // shows and the facts behind them (the folder used and where it came from, each file's outcome with its
 // reason), and last the exit code. A control character inside any text given is written as a visible escape
 // ("<CR>", "<LF>", "<TAB>", "<U+001B>"), so no input can make a line of its own. A log that fails while the
-// patcher runs is given up: the update goes on.
-class RunLog final : public RunReport {
+// patcher runs is given up: the update goes on. As the view of a run, it writes whole lines: a progress line
+// once its last piece has come.
+class RunLog final : public WindowlessView {
   public:
     RunLog(LogFile& file, LocalClock& clock, LogSettings settings);
 
@@ -40,11 +44,10 @@ class RunLog final : public RunReport {
     void Failed(std::string_view what);
     void End(int exitCode);
 
-    void Introduction(ByteStringView text, LanguageCode language) override;
-    void Progress(ByteStringView line, LanguageCode language) override;
-    void Dialog(int messageId, ByteStringView path, LanguageCode language) override;
-    void Summary(int messageId, LanguageCode language) override;
-    void Folder(const FolderReport& folder) override;
+    void SetMainText(const ShownText& text) override;
+    void AppendMainText(const ShownText& text) override;
+    void ShowProblem(const ShownText& text) override;
+    void Folder(const ProductFolder& folder) override;
     void File(ByteStringView path, const FileReport& file) override;
     void Shortcut(const ShortcutProblem& problem) override;
     void Unexpected(std::string_view what) override;
@@ -54,18 +57,23 @@ class RunLog final : public RunReport {
         ByteStringView Bytes;
         unsigned CodePage;
     };
+    struct ShownPiece {
+        ByteString Bytes;
+        unsigned CodePage;
+    };
 
-    // A catalogue text in the language's code page, with `path` in place of its "%s".
-    void Shown(ByteStringView text, LanguageCode language, ByteStringView path = {});
-    // Each line of the text that holds something, with `argument` (in the path code page) for its "%s".
-    void Lines(ByteStringView text, unsigned codePage, ByteStringView argument);
+    // Each line of the text that holds something, with `argument` (in the path code page), where there is one,
+    // for its "%s".
+    void Lines(ByteStringView text, unsigned codePage, std::optional<ByteStringView> argument);
     // One line of the pieces, each decoded from its code page, escaped, after the time stamp.
     void Write(std::initializer_list<Piece> pieces) noexcept;
+    void Write(std::span<const Piece> pieces) noexcept;
     std::string Cause(const FileFailure& failure, std::chrono::milliseconds waited) const;
 
     LogFile& file_;
     LocalClock& clock_;
     LogSettings settings_;
+    std::vector<ShownPiece> unfinishedLine_;  // the main text's pieces since its last line break
     bool failed_ = false;
 };
 

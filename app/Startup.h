@@ -1,28 +1,79 @@
 #pragma once
 
-#include <optional>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "app/CommandLine.h"
+#include "app/RunLog.h"
+#include "app/UpdateRunSystem.h"
+#include "app/untMainPatcher.h"
+#include "common/ByteString.h"
+#include "common/LanguageCode.h"
+#include "lang/untPytanie.h"
+#include "platform/LocalClock.h"
+#include "platform/LogFile.h"
 #include "profile/ProductProfile.h"
 
 namespace patcher {
 
-// What start-up asks of the program's platform side, in the order it asks it. Without a window (/S, /CHECK)
-// the two windows are not made and the "message loop" is the run or the check itself.
-class StartupSteps {
-  public:
-    virtual ~StartupSteps() = default;
-
-    // Understands the command line by the product's identity (the languages its window offers) and opens the
-    // log it names. An exit code ends the program here: a refused command line, or the help shown.
-    virtual std::optional<int> ReadCommandLine(const ProductProfile& profile) = 0;
-    virtual void CreateMainWindow() = 0;     // created hidden; becomes the application's main window
-    virtual void CreateMessageDialog() = 0;  // created hidden, reused for every message
-    virtual int RunMessageLoop() = 0;        // shows the main window and runs until it closes
+// How the program was started.
+struct ProgramInvocation {
+    std::vector<CommandLineArgument> Arguments;  // the program's own name first, then its arguments
+    std::string CommandLineUtf8;                 // the whole command line, as the log names it
+    std::string ProgramNameUtf8;                 // the program file's name ("VokarEn-1.5.3-patch.exe")
+    ByteString ProgramName;                      // the same in Windows-1250, for the help text
+    unsigned long ProcessId = 0;
 };
 
-// Runs the program from start to end; the one place that sets the profile. The order matters: the command
-// line is read by the product's identity, and the main window reads the profile only when it is shown, which
-// happens in the message loop, after the profile is complete. Returns the exit code.
-int RunStartup(ProductProfile& profile, StartupSteps& steps);
+// The program's three ways of running.
+enum class ProgramMode {
+    Window,  // the main window, as without options
+    Silent,  // /S: the update at once, with no window and no dialog
+    Check,   // /CHECK: no window and nothing written; the exit code tells whether the update is needed
+};
+ProgramMode ModeOf(const CommandLineOptions& options) noexcept;
+
+// What start-up needs of the system it runs on; app/win32/Startup_win.cpp is the Windows side.
+class StartupPlatform {
+  public:
+    virtual ~StartupPlatform() = default;
+
+    // The file that /LOG= names, opened for appending. Throws PlatformError when it cannot be.
+    virtual std::unique_ptr<LogFile> OpenLogFile(ByteStringView path) = 0;
+    virtual LocalClock& Clock() = 0;
+    // The code page of paths and arguments (the system's ANSI code page).
+    virtual unsigned PathCodePage() = 0;
+    // The log that a failure of the patcher itself is told to, while there is one (nullptr: none).
+    virtual void LogFailuresTo(RunLog* log) = 0;
+    // Ends the program as a failure of the patcher: says `what` in that log and to the person at the window,
+    // if one is there; answers the exit code.
+    virtual int PatcherFailed(std::string_view what) = 0;
+
+    // A text of the program's own (Polish and English) in the message dialog, with no main window.
+    virtual void ShowMessage(ByteStringView text) = 0;
+    // A text for whoever started the program without a window: their console, or where its output goes.
+    virtual void TellCaller(ByteStringView text) = 0;
+    // The language that the user's locale suggests (DetectDisplayLanguage).
+    virtual LanguageCode DetectLanguage() = 0;
+
+    // The installed product and the patch engine; `longestWait` is how long a file that another program
+    // holds is waited for.
+    virtual UpdateRunSystem& InstalledProduct(const ProductProfile& profile, std::chrono::milliseconds longestWait) = 0;
+    // The window system's side of the main window and of the message dialog, both created hidden.
+    virtual std::unique_ptr<MainWindowView> CreateMainWindowView(TfrmMainPatcher& form) = 0;
+    virtual std::unique_ptr<MessageDialogView> CreateMessageDialogView() = 0;
+    // Handles the window messages until the main window is gone.
+    virtual void RunMessageLoop(MainWindowView& window) = 0;
+};
+
+// Runs the program from start to end and answers its exit code, each step deciding what the next is: the
+// product's identity, the command line read by it, the log it names opened, a refusal or the help, and then
+// the mode asked for. The one place that sets the profile, in the order its readers need: the command line is
+// read by the product's identity; the main window reads the profile only when it is shown, inside the message
+// loop, once the profile is complete. Whatever escapes a step ends the program as a failure of the patcher.
+int RunProgram(ProductProfile& profile, const ProgramInvocation& invocation, StartupPlatform& platform);
 
 }  // namespace patcher

@@ -4,8 +4,7 @@
 #include <optional>
 
 #include "app/FolderAndFileStates.h"
-#include "lang/MessageCatalogue.h"
-#include "lang/MessageFormat.h"
+#include "lang/MessageIds.h"
 #include "profile/FileIndex.h"
 
 namespace patcher {
@@ -13,23 +12,27 @@ namespace {
 
 class Run {
   public:
-    Run(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system, RunReport& report)
-        : profile_(profile), window_(window), system_(system), report_(report) {}
+    Run(const ProductProfile& profile,
+        RunState& state,
+        RunView& view,
+        UpdateRunSystem& system,
+        const RunOptions& options)
+        : profile_(profile), state_(state), view_(view), system_(system), options_(options) {}
 
     void Perform() {
-        State().RunSucceeded = true;
-        State().RunDone = false;
-        State().InstallDirFound = false;
-        State().PatcherFailed = false;
+        state_.RunSucceeded = true;
+        state_.RunDone = false;
+        state_.InstallDirFound = false;
+        state_.PatcherFailed = false;
         try {
-            const ByteString introduction = Introduction();
-            window_.SetMainText(introduction);
-            report_.Introduction(introduction, Language());
-            window_.EnablePushButtons(false);
-            window_.ProcessPendingMessages();
+            view_.SetMainText(
+                Shown(kMessageIntroduction, {ByteString(UpdateTitle(profile_.UpdateIndex, profile_.TitleColumn)),
+                                             ByteString(UpdateVersion(profile_.UpdateIndex))}));
+            view_.EnablePushButtons(false);
+            view_.ProcessPendingMessages();
             const ByteString installDir = UpdateFiles();
             for (const ShortcutProblem& problem : system_.CreateHelpShortcuts(installDir)) {
-                report_.Shortcut(problem);
+                view_.Shortcut(problem);
             }
         } catch (const std::exception& error) {
             Unexpected(error.what());
@@ -43,27 +46,27 @@ class Run {
     // Nothing is left half done by a step that failed (a rewrite leaves its file old or new), so the run ends
     // as any failed run does, with the buttons back for another try.
     void Unexpected(const char* what) noexcept {
-        State().RunSucceeded = false;
-        State().PatcherFailed = true;
+        state_.RunSucceeded = false;
+        state_.PatcherFailed = true;
         try {
-            report_.Unexpected(what);
+            view_.Unexpected(what);
         } catch (...) {
-            // The report is a log, which gives up on its own failures.
+            // What shows the run cannot say more than that.
         }
     }
 
     // Finds the installation directory and updates every selected file in it; answers the directory in the
     // state that the help shortcuts take it.
     ByteString UpdateFiles() {
-        const FolderReport folder =
-            LocateProductFolder(profile_, system_, [this] { return window_.AskForProgramFile(); });
-        report_.Folder(folder);
-        if (folder.Outcome != FolderReport::Verdict::Used) {
-            State().RunSucceeded = false;
-            ShowProblem(kMessageNoDirectory, std::nullopt);
+        const ProductFolder folder =
+            LocateProductFolder(profile_, system_, options_, [this] { return view_.AskForProgramFile(); });
+        view_.Folder(folder);
+        if (folder.Verdict != FolderVerdict::Used) {
+            state_.RunSucceeded = false;
+            view_.ShowProblem(Shown(kMessageNoDirectory));
             return folder.Path;
         }
-        State().InstallDirFound = true;
+        state_.InstallDirFound = true;
         for (int fileIndex = 1; fileIndex <= kFileCount; ++fileIndex) {
             if (profile_.SelectedFiles.Contains(fileIndex)) {
                 UpdateFile(fileIndex, folder.Path);
@@ -75,61 +78,45 @@ class Run {
     void Finish() {
         // The summary is decided here, with the end of the run, so that a language change from now on
         // shows the summary this run ends with.
-        State().RunDone = true;
-        State().Summary = !State().RunSucceeded ? kSummaryFailed
-                          : filesRewritten_     ? kSummaryUpdated
-                                                : kSummaryNothingToDo;
-        window_.EnablePushButtons(true);
-        window_.ProcessPendingMessages();
+        state_.RunDone = true;
+        state_.Summary = !state_.RunSucceeded ? kSummaryFailed
+                         : filesRewritten_    ? kSummaryUpdated
+                                              : kSummaryNothingToDo;
+        view_.EnablePushButtons(true);
+        view_.ProcessPendingMessages();
 
-        window_.SetMainText(ByteString(Message(State().Summary)));
-        report_.Summary(State().Summary, Language());
-        if (State().RunSucceeded) {
-            window_.FocusCloseButton();
+        view_.SetMainText(Shown(state_.Summary));
+        if (state_.RunSucceeded) {
+            view_.FocusCloseButton();
         }
-        window_.ProcessPendingMessages();
+        view_.ProcessPendingMessages();
     }
 
-    RunState& State() { return window_.State(); }
-    LanguageCode Language() { return State().DisplayLanguage; }
-
-    // Looked up anew every time: the user may change the language while the run goes on.
-    ByteStringView Message(int id) { return LookupMessage(Language(), id); }
-
-    ByteString Introduction() {
-        const ByteStringView title = UpdateTitle(profile_.UpdateIndex, profile_.TitleColumn);
-        return FormatText(Message(kMessageIntroduction), {title, UpdateVersion(profile_.UpdateIndex)});
-    }
-
-    void Append(ByteStringView text) { window_.SetMainText(window_.MainText() + ByteString(text)); }
-
-    // A problem in the message dialog, formatted with the path where it names one. The log has it first: a
-    // dialog may be answered late or never.
-    void ShowProblem(int messageId, std::optional<ByteStringView> path) {
-        report_.Dialog(messageId, path.value_or(ByteStringView()), Language());
-        window_.ShowError(path ? FormatText(Message(messageId), {*path}) : ByteString(Message(messageId)));
+    // In the language shown at this moment: the user may change it while the run goes on.
+    ShownText Shown(int messageId, std::vector<ByteString> arguments = {}) const {
+        return {state_.DisplayLanguage, messageId, std::move(arguments)};
     }
 
     void UpdateFile(int fileIndex, const ByteString& installDir) {
-        const ByteStringView fileName = FileName(fileIndex);
-        Append(FormatText(Message(kMessageFileLine), {fileName}));
-        window_.ProcessPendingMessages();
+        const ByteString fileName(FileName(fileIndex));
+        view_.AppendMainText(Shown(kMessageFileLine, {fileName}));
+        view_.ProcessPendingMessages();
 
-        const ByteString path = installDir + ByteString(fileName);
-        FileReport file = AssessFile(fileIndex, path, system_, window_);
+        const ByteString path = installDir + fileName;
+        FileReport file = AssessFile(fileIndex, path, system_, view_);
         switch (file.State) {
             case FileState::NeedsUpdate:
             case FileState::NeedsCreating:
                 Rewrite(fileIndex, path, file);
                 break;
             case FileState::UnknownBuild:
-                ShowProblem(kMessageUnknownVersion, path);
+                view_.ShowProblem(Shown(kMessageUnknownVersion, {path}));
                 break;
             case FileState::Unreadable:
-                ShowProblem(kMessageUnreadable, path);
+                view_.ShowProblem(Shown(kMessageUnreadable, {path}));
                 break;
             case FileState::NotFound:
-                ShowProblem(kMessageFileMissing, path);
+                view_.ShowProblem(Shown(kMessageFileMissing, {path}));
                 break;
             default:
                 break;
@@ -137,17 +124,15 @@ class Run {
         const bool ok =
             file.State == FileState::Current || file.State == FileState::Updated || file.State == FileState::Created;
         if (!ok) {
-            State().RunSucceeded = false;
+            state_.RunSucceeded = false;
         }
-        const int word = ok ? kMessageFileOk : kMessageFileFailed;
-        Append(Message(word));
-        report_.Progress(FormatText(Message(kMessageFileLine), {fileName}) + ByteString(Message(word)), Language());
-        report_.File(path, file);
+        view_.AppendMainText(Shown(ok ? kMessageFileOk : kMessageFileFailed));
+        view_.File(path, file);
     }
 
     void Rewrite(int fileIndex, const ByteString& path, FileReport& file) {
         filesRewritten_ = true;
-        const RewriteResult rewrite = system_.RewriteFile(fileIndex, path, window_);
+        const RewriteResult rewrite = system_.RewriteFile(fileIndex, path, view_);
         file.Waited += rewrite.Waited;
         if (rewrite) {
             file.State = file.State == FileState::NeedsCreating ? FileState::Created : FileState::Updated;
@@ -158,16 +143,21 @@ class Run {
     }
 
     const ProductProfile& profile_;
-    UpdateRunWindow& window_;
+    RunState& state_;
+    RunView& view_;
     UpdateRunSystem& system_;
-    RunReport& report_;
+    const RunOptions& options_;
     bool filesRewritten_ = false;
 };
 
 }  // namespace
 
-void RunUpdate(const ProductProfile& profile, UpdateRunWindow& window, UpdateRunSystem& system, RunReport& report) {
-    Run(profile, window, system, report).Perform();
+void RunUpdate(const ProductProfile& profile,
+               RunState& state,
+               RunView& view,
+               UpdateRunSystem& system,
+               const RunOptions& options) {
+    Run(profile, state, view, system, options).Perform();
 }
 
 }  // namespace patcher

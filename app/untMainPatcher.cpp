@@ -3,6 +3,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/UpdateRun.h"
 #include "app/WindowLanguages.h"
 #include "lang/LanguageRules.h"
 #include "lang/MessageCatalogue.h"
@@ -65,8 +66,11 @@ class RunInProgressMark {
 
 }  // namespace
 
-TfrmMainPatcher::TfrmMainPatcher(ProductProfile& profile, UpdateRunSystem& system, LanguageDetector detectLanguage)
-    : profile_(profile), system_(system), detectLanguage_(std::move(detectLanguage)) {
+TfrmMainPatcher::TfrmMainPatcher(ProductProfile& profile,
+                                 UpdateRunSystem& system,
+                                 LanguageDetector detectLanguage,
+                                 RunOptions options)
+    : profile_(profile), system_(system), detectLanguage_(std::move(detectLanguage)), options_(std::move(options)) {
     for (const ControlDesign& design : MainWindowDesign) {
         ControlState& state = Mutable(design.Control);
         state.Caption = DesignCaption(design.Control);
@@ -94,8 +98,8 @@ void TfrmMainPatcher::AttachDialog(TfrmPytanie& dialog) {
     dialog_ = &dialog;
 }
 
-void TfrmMainPatcher::AttachReport(RunReport& report) {
-    report_ = &report;
+void TfrmMainPatcher::AttachLog(RunView& log) {
+    log_ = &log;
 }
 
 void TfrmMainPatcher::RequestLanguage(LanguageCode language) {
@@ -167,7 +171,7 @@ void TfrmMainPatcher::RequestClose() {
 
 void TfrmMainPatcher::SetDisplayLanguage(LanguageCode language) {
     state_.DisplayLanguage = language;
-    profile_.TitleColumn = language == kPolish ? 1 : 2;
+    profile_.TitleColumn = TitleColumnOf(language);
     if (dialog_ != nullptr) {
         SetDialogLanguage(*dialog_, language);
     }
@@ -237,8 +241,12 @@ void TfrmMainPatcher::btnUpdateClick() {
     }
     {
         const RunInProgressMark mark(runInProgress_, view_);
-        RunReport silence;
-        RunUpdate(profile_, *this, system_, report_ != nullptr ? *report_ : silence);
+        if (log_ != nullptr) {
+            RunViewTee both(*log_, *this);
+            RunUpdate(profile_, state_, both, system_, options_);
+        } else {
+            RunUpdate(profile_, state_, *this, system_, options_);
+        }
     }
     if (std::exchange(closeAfterRun_, false) && view_ != nullptr) {
         view_->Close();
@@ -253,12 +261,13 @@ const ControlState& TfrmMainPatcher::Control(MainControl control) const {
     return controls_[static_cast<std::size_t>(control)];
 }
 
-ByteString TfrmMainPatcher::MainText() const {
-    return Control(C::lblMain).Caption;
+void TfrmMainPatcher::SetMainText(const ShownText& text) {
+    SetCaption(C::lblMain, Rendered(text));
+    Refresh(C::lblMain);
 }
 
-void TfrmMainPatcher::SetMainText(ByteString text) {
-    SetCaption(C::lblMain, std::move(text));
+void TfrmMainPatcher::AppendMainText(const ShownText& text) {
+    SetCaption(C::lblMain, Control(C::lblMain).Caption + Rendered(text));
     Refresh(C::lblMain);
 }
 
@@ -293,9 +302,9 @@ std::optional<ByteString> TfrmMainPatcher::AskForProgramFile() {
     return view_ != nullptr ? view_->ShowOpenDialog(dlgOtworz) : std::nullopt;
 }
 
-void TfrmMainPatcher::ShowError(ByteStringView text) {
+void TfrmMainPatcher::ShowProblem(const ShownText& text) {
     if (dialog_ != nullptr) {
-        ShowMessageDialog(*dialog_, view_ != nullptr ? view_->Handle() : NativeWindow{}, text, kDialogOk);
+        ShowMessageDialog(*dialog_, view_ != nullptr ? view_->Handle() : NativeWindow{}, Rendered(text), kDialogOk);
     }
 }
 

@@ -6,8 +6,10 @@
 #include <optional>
 
 #include "app/MainWindowDesign.h"
-#include "app/RunReport.h"
-#include "app/UpdateRun.h"
+#include "app/RunOptions.h"
+#include "app/RunState.h"
+#include "app/RunView.h"
+#include "app/UpdateRunSystem.h"
 #include "common/LanguageCode.h"
 #include "lang/untPytanie.h"
 #include "platform/Font.h"
@@ -60,19 +62,23 @@ class MainWindowView {
 
 // The patcher's main window: the update's title and version, an explanation, the language flags and the two
 // push buttons. It keeps every component's state, which its view shows, and runs the update run when
-// btnUpdate is pressed. Its fields RunDone, RunSucceeded and DisplayLanguage are those of its RunState.
-class TfrmMainPatcher final : public UpdateRunWindow {
+// btnUpdate is pressed; it is what shows that run. Its fields RunDone, RunSucceeded and DisplayLanguage are
+// those of its RunState.
+class TfrmMainPatcher final : public RunView {
   public:
     using LanguageDetector = std::function<LanguageCode()>;
 
     // Creating the form runs FormCreate. The view comes with AttachView, the message dialog with
-    // AttachDialog; both before the window is shown.
-    TfrmMainPatcher(ProductProfile& profile, UpdateRunSystem& system, LanguageDetector detectLanguage);
+    // AttachDialog; both before the window is shown. Its runs take `options` (the command line's).
+    TfrmMainPatcher(ProductProfile& profile,
+                    UpdateRunSystem& system,
+                    LanguageDetector detectLanguage,
+                    RunOptions options = {});
 
     void AttachView(MainWindowView& view);
     void AttachDialog(TfrmPytanie& dialog);
-    // Where each run tells what it shows and the facts behind it (the log of /LOG=).
-    void AttachReport(RunReport& report);
+    // The log of /LOG=, which hears each run as well.
+    void AttachLog(RunView& log);
     // The language that the command line asks for (one the window offers): the window starts in it, with its
     // flag pressed, whatever the user's locale.
     void RequestLanguage(LanguageCode language);
@@ -103,20 +109,22 @@ class TfrmMainPatcher final : public UpdateRunWindow {
     void SetDisplayLanguage(LanguageCode language);
 
     const ControlState& Control(MainControl control) const;
-    bool RunInProgress() const noexcept { return runInProgress_; }
+    const RunState& State() const { return state_; }
 
     OpenDialogSettings dlgOtworz;
 
-    // UpdateRunWindow
-    RunState& State() override { return state_; }
-    const RunState& State() const { return state_; }
-    ByteString MainText() const override;
-    void SetMainText(ByteString text) override;
+    // RunView: what the window shows of a run. The facts it shows through the texts alone.
+    void SetMainText(const ShownText& text) override;
+    void AppendMainText(const ShownText& text) override;
+    void ShowProblem(const ShownText& text) override;
+    std::optional<ByteString> AskForProgramFile() override;
     void EnablePushButtons(bool enabled) override;
     void FocusCloseButton() override;
     void ProcessPendingMessages() override;
-    std::optional<ByteString> AskForProgramFile() override;
-    void ShowError(ByteStringView text) override;
+    void Folder(const ProductFolder&) override {}
+    void File(ByteStringView, const FileReport&) override {}
+    void Shortcut(const ShortcutProblem&) override {}
+    void Unexpected(std::string_view) override {}
     void Pause(std::chrono::milliseconds pause) override;
 
   private:
@@ -129,9 +137,10 @@ class TfrmMainPatcher final : public UpdateRunWindow {
     ProductProfile& profile_;
     UpdateRunSystem& system_;
     LanguageDetector detectLanguage_;
+    RunOptions options_;
     MainWindowView* view_ = nullptr;
     TfrmPytanie* dialog_ = nullptr;
-    RunReport* report_ = nullptr;
+    RunView* log_ = nullptr;
     std::optional<LanguageCode> requestedLanguage_;
     std::array<ControlState, kMainControlCount> controls_;
     RunState state_;

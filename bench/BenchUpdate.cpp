@@ -12,6 +12,7 @@
 #include "bench/Bench.h"
 #include "engine/UDer.h"
 #include "engine/untPatcher.h"
+#include "lang/MessageIds.h"
 #include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
 #include "shell/untKod.h"

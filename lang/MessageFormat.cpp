@@ -2,7 +2,7 @@
 
 namespace patcher {
 
-ByteString FormatText(ByteStringView pattern, std::initializer_list<ByteStringView> arguments) {
+ByteString FormatText(ByteStringView pattern, std::span<const ByteStringView> arguments) {
     std::size_t resultSize = pattern.size();
     for (const ByteStringView argument : arguments) {
         resultSize += argument.size();

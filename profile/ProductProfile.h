@@ -22,15 +22,21 @@ struct SelectedFileSet {
 };
 
 // The values that make one build of the patcher serve one product and one update. Set once at start-up and
-// read-only afterwards, except TitleColumn, whose one writer is the main window.
+// read-only afterwards, except TitleColumn, which is written where a display language is applied: by the main
+// window's SetDisplayLanguage, and without a window (/S, /CHECK) by start-up, once.
 struct ProductProfile {
     std::int32_t ProductIndex = 0;     // row of ProductKeyTable and StartMenuGroupName; scrambler method
     LanguageCode ProductLanguage = 0;  // the product's foreign language: 1, 2 or 3
     std::int32_t ProductKind = 0;      // 1..6: lookup path and optional steps
     SelectedFileSet SelectedFiles;     // file indices handled by the update run
     std::uint8_t UpdateIndex = 0;      // row of UpdateTitle and UpdateVersion shown on screen
-    std::int32_t TitleColumn = 1;      // UpdateTitle column: 1 while Polish is shown, else 2
+    std::int32_t TitleColumn = 1;      // UpdateTitle column: TitleColumnOf the display language
 };
+
+// The UpdateTitle column of a display language: 1 for Polish, 2 for any other.
+inline std::int32_t TitleColumnOf(LanguageCode displayLanguage) noexcept {
+    return displayLanguage == kPolish ? 1 : 2;
+}
 
 // The process-wide profile.
 ProductProfile& Profile();

@@ -1,5 +1,7 @@
 #include "shell/InstallDirLookup.h"
 
+#include <utility>
+
 #include "profile/ProductKinds.h"
 #include "shell/untKod.h"
 
@@ -53,13 +55,15 @@ ByteString TryHive(const ProductProfile& profile, Registry& registry, RegistryHi
 
 }  // namespace
 
-RecordedInstallDir LocateInstallDir(const ProductProfile& profile, Registry& registry) noexcept {
-    RecordedInstallDir result{TryHive(profile, registry, RegistryHive::CurrentUser), RegistryHive::CurrentUser};
-    // An empty record counts as none, so the local machine's is consulted too.
-    if (result.Path.empty()) {
-        result = {TryHive(profile, registry, RegistryHive::LocalMachine), RegistryHive::LocalMachine};
+ProductFolder LocateInstallDir(const ProductProfile& profile, Registry& registry) noexcept {
+    if (ByteString path = TryHive(profile, registry, RegistryHive::CurrentUser); !path.empty()) {
+        return {std::move(path), FolderSource::CurrentUserRecord};
     }
-    return result;
+    // An empty record counts as none, so the local machine's is consulted too.
+    if (ByteString path = TryHive(profile, registry, RegistryHive::LocalMachine); !path.empty()) {
+        return {std::move(path), FolderSource::LocalMachineRecord};
+    }
+    return {};
 }
 
 ByteString FindInstallDir(const ProductProfile& profile, Registry& registry) noexcept {

@@ -3,6 +3,7 @@
 #include "common/ByteString.h"
 #include "platform/Registry.h"
 #include "profile/ProductProfile.h"
+#include "shell/ProductFolder.h"
 
 namespace patcher {
 
@@ -15,11 +16,7 @@ namespace patcher {
 // or empty. Never throws.
 ByteString FindInstallDir(const ProductProfile& profile, Registry& registry) noexcept;
 
-// The same, with the hive whose record it is (an empty Path: none).
-struct RecordedInstallDir {
-    ByteString Path;
-    RegistryHive Hive = RegistryHive::CurrentUser;
-};
-RecordedInstallDir LocateInstallDir(const ProductProfile& profile, Registry& registry) noexcept;
+// The same, with the hive whose record it is as its source (an empty Path and no source: none found).
+ProductFolder LocateInstallDir(const ProductProfile& profile, Registry& registry) noexcept;
 
 }  // namespace patcher

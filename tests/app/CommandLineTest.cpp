@@ -129,7 +129,7 @@ TEST(ParseCommandLine, RefusesWhatItDoesNotUnderstandAndKeepsTheRest) {
         EXPECT_TRUE(error.Understood().Silent);
         EXPECT_EQ(error.Understood().LogFile, "C:\\v.log");
         EXPECT_FALSE(error.Understood().InstallDir.has_value());
-        const ByteString text = CommandLineErrorText(error);
+        const ByteString text = RefusalTextOf(error).Whole();
         EXPECT_NE(text.find("Nieznana opcja: /BOGUS\r\n"), ByteString::npos) << text;
         EXPECT_NE(text.find("Unknown option: /BOGUS"), ByteString::npos) << text;
     }
@@ -253,9 +253,9 @@ TEST(CanonicalFolder, ReadsAsTheSystemDoes) {
 }
 #endif
 
-TEST(CommandLineErrorText, ShortensAHugeArgument) {
+TEST(RefusalText, ShortensAHugeArgument) {
     const CommandLineError error(Reason::UnknownOption, "/" + std::string(10'000'000, 'x'));
-    EXPECT_LT(CommandLineErrorText(error).size(), 600u);
+    EXPECT_LT(RefusalTextOf(error).Whole().size(), 600u);
 }
 
 }  // namespace

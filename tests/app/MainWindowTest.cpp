@@ -13,72 +13,17 @@
 #include "lang/LanguageRules.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
-#include "tests/app/RecordingReport.h"
+#include "tests/app/FakeScreens.h"
+#include "tests/app/RecordingView.h"
 #include "tests/app/ScriptedSystem.h"
-#include "tests/lang/FixedWidthMeasure.h"
 
 namespace patcher {
 namespace {
 
 using C = MainControl;
+using testing::DialogScreen;
+using testing::ScreenView;
 using testing::ScriptedSystem;
-
-// The screen as the form put it there: the last state shown of every component.
-class ScreenView final : public MainWindowView {
-  public:
-    std::map<MainControl, ControlState> Shown;
-    std::vector<std::string> Log;
-    std::optional<ByteString> ChosenFile;
-    std::optional<MainControl> Focused;
-    std::function<void()> OnMessages;
-    int MessagePoints = 0;
-    bool Visible = false;
-    bool Closed = false;
-
-    void Refresh(MainControl control, const ControlState& state) override { Shown.insert_or_assign(control, state); }
-    void Focus(MainControl control) override {
-        Focused = control;
-        Log.push_back("focus " + std::to_string(static_cast<int>(control)));
-    }
-    std::optional<MainControl> FocusedControl() const override { return Focused; }
-    void ShowCentred() override { Visible = true; }
-    void ProcessPendingMessages() override {
-        ++MessagePoints;
-        if (OnMessages) {
-            OnMessages();
-        }
-    }
-    std::optional<ByteString> ShowOpenDialog(const OpenDialogSettings& settings) override {
-        Log.push_back("open dialog " + settings.Filter + " title=" + settings.Title +
-                      (settings.Resizable ? " resizable" : ""));
-        return ChosenFile;
-    }
-    NativeWindow Handle() const override { return NativeWindow{const_cast<ScreenView*>(this)}; }
-    void Close() override { Closed = true; }
-    void SetRunInProgress(bool inProgress) override { Log.push_back(inProgress ? "run starts" : "run ends"); }
-
-    const ControlState& Of(MainControl control) const { return Shown.at(control); }
-};
-
-// The message dialog's window: records what it was asked to show, answers OK.
-class DialogScreen final : public MessageDialogView {
-  public:
-    std::vector<MessageDialogScreen> Showings;
-    std::vector<NativeWindow> Owners;
-    std::function<void()> WhileShown;
-
-    std::unique_ptr<TextMeasure> MeasureIn(const FontDescription&) override {
-        return std::make_unique<testing::FixedWidthMeasure>(6, 13);
-    }
-    int ShowModal(const MessageDialogScreen& screen, NativeWindow owner) override {
-        Showings.push_back(screen);
-        Owners.push_back(owner);
-        if (WhileShown) {
-            WhileShown();
-        }
-        return kResultYes;
-    }
-};
 
 ByteString Message(LanguageCode language, int id) {
     return ByteString(LookupMessage(language, id));
@@ -397,8 +342,8 @@ TEST_F(MainWindowTest, KindFourAsksThroughThePolishOpenDialog) {
 TEST_F(MainWindowTest, APressOfUpdateAfterARunStartsAnotherFromTheIntroduction) {
     system_.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
     Open();
-    testing::RecordingReport report;
-    form_->AttachReport(report);
+    testing::RecordingView log;
+    form_->AttachLog(log);
     form_->btnUpdateClick();
     std::vector<ByteString> texts;
     view_.OnMessages = [&] { texts.push_back(view_.Of(C::lblMain).Caption); };
@@ -407,9 +352,11 @@ TEST_F(MainWindowTest, APressOfUpdateAfterARunStartsAnotherFromTheIntroduction) 
     EXPECT_EQ(texts.front(), Introduction(kPolish, 1));
     EXPECT_EQ(view_.Of(C::lblMain).Caption, Message(kPolish, kSummaryNothingToDo));
     // The log of /LOG= hears of both runs, each to its summary.
-    EXPECT_EQ(std::count(report.Lines.begin(), report.Lines.end(), "introduction 0"), 2);
-    EXPECT_EQ(report.Lines.back(), "summary 274");
-    EXPECT_NE(std::find(report.Lines.begin(), report.Lines.end(), "summary 272"), report.Lines.end());
+    EXPECT_EQ(std::count(log.Reported.begin(), log.Reported.end(), "introduction 0"), 2);
+    EXPECT_EQ(log.Reported.back(), "summary 274");
+    EXPECT_NE(std::find(log.Reported.begin(), log.Reported.end(), "summary 272"), log.Reported.end());
+    // The window alone is asked and shown to: the log is told what happened.
+    EXPECT_TRUE(log.Log.empty()) << log.Log.front();
 }
 
 }  // namespace

@@ -5,20 +5,15 @@
 
 #include "app/ExitCodes.h"
 #include "app/ProductCheck.h"
-#include "tests/app/RecordingReport.h"
+#include "tests/app/RecordingView.h"
 #include "tests/app/ScriptedSystem.h"
 
 namespace patcher {
 namespace {
 
-using testing::RecordingReport;
+using testing::RecordingView;
 using testing::ScriptedSystem;
 using Lines = std::vector<std::string>;
-
-class NoWait final : public LockWait {
-  public:
-    void Pause(std::chrono::milliseconds) override {}
-};
 
 class ProductCheckTest : public ::testing::Test {
   protected:
@@ -35,10 +30,7 @@ class ProductCheckTest : public ::testing::Test {
         }
     }
 
-    int Check(ScriptedSystem& system, RecordingReport& report) {
-        NoWait wait;
-        return CheckProduct(profile_, system, wait, report);
-    }
+    int Check(ScriptedSystem& system, RecordingView& view) { return CheckProduct(profile_, system, {}, view); }
 
     ProductProfile profile_;
 };
@@ -62,12 +54,13 @@ TEST_F(ProductCheckTest, TellsWhatTheUpdateWouldDoAndWritesNothing) {
          }) {
         ScriptedSystem system;
         system.Install(c.Files);
-        RecordingReport report;
-        EXPECT_EQ(Check(system, report), c.Expected) << report.Lines.back();
+        RecordingView report;
+        EXPECT_EQ(Check(system, report), c.Expected) << report.Reported.back();
         for (const std::string& call : system.Calls) {
             EXPECT_TRUE(call.starts_with("lookup") || call.starts_with("recognise")) << call;
         }
-        EXPECT_EQ(report.Lines.size(), 4u);  // the folder and each file's state, nothing shown
+        EXPECT_EQ(report.Reported.size(), 4u);  // the folder and each file's state, nothing shown
+        EXPECT_TRUE(report.Log.empty()) << report.Log.front();
     }
 }
 
@@ -75,9 +68,9 @@ TEST_F(ProductCheckTest, ReportsEachFilesStateAndFindsTheFolderAsARunDoes) {
     Select({1, 9});
     ScriptedSystem system;
     system.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
-    RecordingReport report;
+    RecordingView report;
     EXPECT_EQ(Check(system, report), kExitUpdateNeeded);
-    EXPECT_EQ(report.Lines,
+    EXPECT_EQ(report.Reported,
               (Lines{"folder C:\\Vokarion\\ (current user) used", "file C:\\Vokarion\\VokarEn.exe needs update 1->11",
                      "file C:\\Vokarion\\VokarD.chm needs creating 0->1"}));
 
@@ -86,9 +79,9 @@ TEST_F(ProductCheckTest, ReportsEachFilesStateAndFindsTheFolderAsARunDoes) {
         profile_.ProductKind = kind;
         ScriptedSystem missing;
         missing.RecordedDirectory = "C:\\Gone";
-        RecordingReport nothing;
+        RecordingView nothing;
         EXPECT_EQ(Check(missing, nothing), kExitNoInstallDir);
-        EXPECT_EQ(nothing.Lines, (Lines{"folder C:\\Gone (current user) missing"}));
+        EXPECT_EQ(nothing.Reported, (Lines{"folder C:\\Gone (current user) missing"}));
     }
 }
 

@@ -43,7 +43,7 @@ class ProductSystemTest : public ::testing::Test {
         TfrmMainPatcher form(profile_, system, [] { return kPolish; });
         form.Show();
         form.btnUpdateClick();
-        return form.MainText();
+        return form.Control(MainControl::lblMain).Caption;
     }
 
     ProductProfile profile_;

@@ -7,7 +7,6 @@
 
 #include "app/RunLog.h"
 #include "lang/MessageCatalogue.h"
-#include "lang/MessageFormat.h"
 #include "platform/PlatformError.h"
 #include "platform/SystemErrors.h"
 
@@ -110,7 +109,7 @@ TEST_F(RunLogTest, StampsEveryLineAndNamesTheProcessFirst) {
 TEST_F(RunLogTest, NoTextGivenCanMakeALineOfItsOwn) {
     RunLog& log = Log();
     log.Start("p.exe", "1.5.3", 1, "p.exe \"/DIR=C:\\x\r\n2026-12-08 09:05:03.007 exit code 0\"\t\x1B\x7F");
-    log.Folder({"C:\\Vok\narion\\", FolderSource::CommandLine, FolderReport::Verdict::Used});
+    log.Folder({"C:\\Vok\narion\\", FolderSource::CommandLine, FolderVerdict::Used});
     // Line and paragraph separators and NEL, which some readers break lines at, in the UTF-8 command line.
     log.Failed(
         "a\xE2\x80\xA8"
@@ -130,24 +129,22 @@ TEST_F(RunLogTest, ReadsPathsInTheSystemCodePageAndTextsInTheLanguages) {
     RunLog& log = Log({1251, true});
     // "C:\Программы" as the Cyrillic code page writes it.
     const ByteString cyrillic = "C:\\\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB\\VokarEn.exe";
-    log.Dialog(kMessageUnknownVersion, cyrillic, kPolish);
+    log.ShowProblem({kPolish, kMessageUnknownVersion, {cyrillic}});
     EXPECT_EQ(Texts()[0],
               Utf8("Błąd - nieznana wersja pliku ") +
                   "C:\\\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B\\VokarEn.exe.");
 }
 
 // Every line the window shows, in the order shown, and the summary of every run; the blank lines between
-// paragraphs are left out.
+// paragraphs are left out, and a progress line is written once its last piece has come.
 TEST_F(RunLogTest, WritesEveryShownLineAndEverySummary) {
     RunLog& log = Log();
-    const ByteString introduction =
-        FormatText(LookupMessage(kEnglish, kMessageIntroduction), {"Vokarion Języka Angielskiego", "1.5.3"});
-    const ByteString progress = FormatText(LookupMessage(kEnglish, kMessageFileLine), {"VokarEn.exe"}) +
-                                ByteString(LookupMessage(kEnglish, kMessageFileOk));
     for (int run = 0; run < 2; ++run) {
-        log.Introduction(introduction, kEnglish);
-        log.Progress(progress, kEnglish);
-        log.Summary(run == 0 ? kSummaryUpdated : kSummaryNothingToDo, kEnglish);
+        log.SetMainText({kEnglish, kMessageIntroduction, {"Vokarion Języka Angielskiego", "1.5.3"}});
+        log.AppendMainText({kEnglish, kMessageFileLine, {"VokarEn.exe"}});
+        EXPECT_EQ(file_.Written.size(), run == 0 ? 2u : 6u);
+        log.AppendMainText({kEnglish, kMessageFileOk, {}});
+        log.SetMainText({kEnglish, run == 0 ? kSummaryUpdated : kSummaryNothingToDo, {}});
     }
     const Lines once = {
         "This program will update 'Vokarion J\xC4\x99zyka Angielskiego' to version 1.5.3. If Vokarion "
@@ -164,11 +161,10 @@ TEST_F(RunLogTest, WritesEveryShownLineAndEverySummary) {
 // instructions to press a button.
 TEST_F(RunLogTest, TheSilentLogLeavesOutTheWindowsInstructions) {
     RunLog& log = Log({1250, false});
-    const ByteString introduction = FormatText(LookupMessage(kPolish, kMessageIntroduction), {"Vokarion", "1.5.3"});
-    log.Introduction(introduction, kPolish);
-    log.Summary(kSummaryUpdated, kPolish);
-    log.Summary(kSummaryFailed, kEnglish);
-    log.Summary(kSummaryNothingToDo, kEnglish);
+    log.SetMainText({kPolish, kMessageIntroduction, {"Vokarion", "1.5.3"}});
+    log.SetMainText({kPolish, kSummaryUpdated, {}});
+    log.SetMainText({kEnglish, kSummaryFailed, {}});
+    log.SetMainText({kEnglish, kSummaryNothingToDo, {}});
     EXPECT_EQ(Texts(), (Lines{Utf8("Ten program uaktualni \"Vokarion\" do wersji 1.5.3. Jeżeli Vokarion jest "
                                    "uruchomiony, należy go zamknąć przed dokonaniem aktualizacji."),
                               Utf8("Aktualizacja została zakończona pomyślnie."), "Some errors occured during update.",
@@ -178,7 +174,7 @@ TEST_F(RunLogTest, TheSilentLogLeavesOutTheWindowsInstructions) {
 // One line names the folder used and where it came from, or why there is none.
 TEST_F(RunLogTest, NamesTheFolderAndWhereItCameFrom) {
     RunLog& log = Log();
-    using V = FolderReport::Verdict;
+    using V = FolderVerdict;
     log.Folder({"C:\\Vokarion\\", FolderSource::CurrentUserRecord, V::Used});
     log.Folder({"D:\\Vokarion\\", FolderSource::LocalMachineRecord, V::Used});
     log.Folder({"E:\\Vokarion\\", FolderSource::OpenDialog, V::Used});
@@ -251,7 +247,7 @@ TEST_F(RunLogTest, ALogThatFailsMidwayIsGivenUpQuietly) {
     file_.BreaksAfter = 1;
     RunLog& log = Log();
     log.Start("p.exe", "1.5.3", 1, "p.exe");
-    log.Summary(kSummaryUpdated, kEnglish);
+    log.SetMainText({kEnglish, kSummaryUpdated, {}});
     file_.BreaksAfter = -1;  // the disk has room again: the log stays given up, not half written
     log.End(0);
     EXPECT_EQ(file_.Written.size(), 1u);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UpdateRun.h"
+#include "app/UpdateRunSystem.h"
 #include "engine/VersionTables.h"
 
 namespace patcher::testing {
@@ -25,7 +25,7 @@ class ScriptedSystem final : public UpdateRunSystem {
     std::vector<std::string> Calls;                      // "lookup", "recognise 1 PATH", "rewrite 1 PATH", ...
     std::function<void(int fileIndex)> DuringRewrite;    // runs inside each rewrite, before it ends
 
-    FoundFolder FindInstallDir() override {
+    ProductFolder FindInstallDir() override {
         Calls.push_back("lookup");
         return {RecordedDirectory, RecordedDirectory.empty() ? FolderSource::None : RecordSource};
     }

@@ -8,13 +8,13 @@
 #include "app/SilentRun.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
-#include "tests/app/RecordingReport.h"
+#include "tests/app/RecordingView.h"
 #include "tests/app/ScriptedSystem.h"
 
 namespace patcher {
 namespace {
 
-using testing::RecordingReport;
+using testing::RecordingView;
 using testing::ScriptedSystem;
 using Lines = std::vector<std::string>;
 
@@ -25,11 +25,11 @@ class SilentRunTest : public ::testing::Test {
         CompleteProfile(profile_);
     }
 
-    int Run(LanguageCode language = kEnglish) { return RunSilently(profile_, system_, language, report_); }
+    int Run(LanguageCode language = kEnglish) { return RunSilently(profile_, system_, {}, language, report_); }
 
     ProductProfile profile_;
     ScriptedSystem system_;
-    RecordingReport report_;
+    RecordingView report_;
 };
 
 // The update that the window's button starts, at once, in the language asked for, with the title of its
@@ -37,15 +37,13 @@ class SilentRunTest : public ::testing::Test {
 TEST_F(SilentRunTest, UpdatesAtOnceAndReportsWhatTheWindowWouldShow) {
     system_.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
     EXPECT_EQ(Run(kPolish), kExitAllCurrent);
-    EXPECT_EQ(profile_.TitleColumn, 1);
     EXPECT_EQ(system_.Calls, (Lines{"lookup", "recognise 1 C:\\Vokarion\\VokarEn.exe",
                                     "rewrite 1 C:\\Vokarion\\VokarEn.exe", "shortcuts C:\\Vokarion\\"}));
     const ByteString line = FormatText(LookupMessage(kPolish, kMessageFileLine), {"VokarEn.exe"}) +
                             ByteString(LookupMessage(kPolish, kMessageFileOk));
-    EXPECT_EQ(report_.Lines, (Lines{"introduction 0", "folder C:\\Vokarion\\ (current user) used", "progress " + line,
-                                    "file C:\\Vokarion\\VokarEn.exe updated 1->11", "summary 272"}));
-    Run(kEnglish);
-    EXPECT_EQ(profile_.TitleColumn, 2);
+    EXPECT_EQ(report_.Reported,
+              (Lines{"introduction 0", "folder C:\\Vokarion\\ (current user) used", "progress " + line,
+                     "file C:\\Vokarion\\VokarEn.exe updated 1->11", "summary 272"}));
 }
 
 // Every outcome has an exit code of its own.
@@ -62,10 +60,10 @@ TEST_F(SilentRunTest, EndsWithTheExitCodeOfWhatHappened) {
     for (const std::int32_t kind : {1, 4}) {
         profile_.ProductKind = kind;
         ScriptedSystem empty;
-        RecordingReport report;
-        EXPECT_EQ(RunSilently(profile_, empty, kEnglish, report), kExitNoInstallDir) << kind;
+        RecordingView report;
+        EXPECT_EQ(RunSilently(profile_, empty, {}, kEnglish, report), kExitNoInstallDir) << kind;
         EXPECT_EQ(empty.Calls, (Lines{"lookup", "shortcuts "}));
-        EXPECT_EQ(report.Lines.end()[-2], "dialog 277");
+        EXPECT_EQ(report.Reported.end()[-2], "dialog 277");
     }
 }
 

@@ -11,50 +11,15 @@
 #include "app/UpdateRun.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
-#include "tests/app/RecordingReport.h"
+#include "tests/app/RecordingView.h"
 #include "tests/app/ScriptedSystem.h"
 
 namespace patcher {
 namespace {
 
+using testing::RecordingView;
 using testing::ScriptedSystem;
 using Events = std::vector<std::string>;
-
-// The window as the run sees it: its text, its buttons, its dialogs, and a log of what was done to it.
-class RecordingWindow final : public UpdateRunWindow {
-  public:
-    RunState Flags;
-    ByteString Text = "before the run";
-    bool PushButtonsEnabled = true;
-    std::optional<ByteString> ChosenFile;  // what the open-file dialog answers
-    std::vector<ByteString> Dialogs;
-    Events Log;
-    std::function<void()> OnMessages;  // runs at each point where the window handles its messages
-
-    RunState& State() override { return Flags; }
-    ByteString MainText() const override { return Text; }
-    void SetMainText(ByteString text) override { Text = std::move(text); }
-    void EnablePushButtons(bool enabled) override {
-        PushButtonsEnabled = enabled;
-        Log.push_back(enabled ? "buttons on" : "buttons off");
-    }
-    void FocusCloseButton() override { Log.push_back("focus close"); }
-    void ProcessPendingMessages() override {
-        Log.push_back("messages");
-        if (OnMessages) {
-            OnMessages();
-        }
-    }
-    std::optional<ByteString> AskForProgramFile() override {
-        Log.push_back("open dialog");
-        return ChosenFile;
-    }
-    void ShowError(ByteStringView text) override {
-        Log.push_back("dialog");
-        Dialogs.emplace_back(text);
-    }
-    void Pause(std::chrono::milliseconds) override { Log.push_back("pause"); }
-};
 
 ByteString Message(LanguageCode language, int id) {
     return ByteString(LookupMessage(language, id));
@@ -65,12 +30,12 @@ class UpdateRunTest : public ::testing::Test {
     UpdateRunTest() {
         SetProductIdentity(profile_);
         CompleteProfile(profile_);
-        window_.Flags.DisplayLanguage = kEnglish;
+        state_.DisplayLanguage = kEnglish;
         profile_.TitleColumn = 2;
     }
 
-    void Run() { RunUpdate(profile_, window_, system_, report_); }
-    Events Reported() const { return report_.Lines; }
+    void Run() { RunUpdate(profile_, state_, window_, system_, {}); }
+    Events Reported() const { return window_.Reported; }
 
     void Select(std::initializer_list<int> fileIndices) {
         profile_.SelectedFiles = {};
@@ -92,9 +57,9 @@ class UpdateRunTest : public ::testing::Test {
     }
 
     ProductProfile profile_;
-    RecordingWindow window_;
+    RunState state_;
+    RecordingView window_;
     ScriptedSystem system_;
-    testing::RecordingReport report_;
 };
 
 TEST_F(UpdateRunTest, ACurrentFileIsLeftAloneAndTheRunSaysNothingNeededUpdating) {
@@ -112,9 +77,9 @@ TEST_F(UpdateRunTest, ACurrentFileIsLeftAloneAndTheRunSaysNothingNeededUpdating)
     // The introduction ends in two line breaks, so the progress line starts on a line of its own.
     EXPECT_TRUE(textWhileWorking.ends_with("\r\n\r\nFile VokarEn.exe is being updated ... ")) << textWhileWorking;
     EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryNothingToDo));
-    EXPECT_TRUE(window_.Flags.RunDone);
-    EXPECT_TRUE(window_.Flags.RunSucceeded);
-    EXPECT_EQ(window_.Flags.Summary, kSummaryNothingToDo);
+    EXPECT_TRUE(state_.RunDone);
+    EXPECT_TRUE(state_.RunSucceeded);
+    EXPECT_EQ(state_.Summary, kSummaryNothingToDo);
     EXPECT_EQ(system_.Calls, (Events{"lookup", "recognise 1 C:\\Vokarion\\VokarEn.exe", "shortcuts C:\\Vokarion\\"}));
     EXPECT_TRUE(window_.Dialogs.empty());
     // Messages are handled after the buttons go off, after each progress line, after they come back on and
@@ -137,8 +102,8 @@ TEST_F(UpdateRunTest, AnOutOfDateFileIsRewrittenAndReportedAsUpdated) {
     EXPECT_EQ(textBeforeSummary, Introduction() + Line("VokarEn.exe", true));
     EXPECT_TRUE(textBeforeSummary.ends_with("\r\n\r\nFile VokarEn.exe is being updated ... OK\r\n"));
     EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryUpdated));
-    EXPECT_EQ(window_.Flags.Summary, kSummaryUpdated);
-    EXPECT_TRUE(window_.Flags.RunSucceeded);
+    EXPECT_EQ(state_.Summary, kSummaryUpdated);
+    EXPECT_TRUE(state_.RunSucceeded);
     EXPECT_EQ(system_.Calls[2], "rewrite 1 C:\\Vokarion\\VokarEn.exe");
     EXPECT_NE(std::find(window_.Log.begin(), window_.Log.end(), "focus close"), window_.Log.end());
 }
@@ -156,7 +121,7 @@ TEST_F(UpdateRunTest, AFailedRewriteEndsTheLineInErrorWithoutADialog) {
 
     EXPECT_EQ(textBeforeSummary, Introduction() + Line("VokarEn.exe", false));
     EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryFailed));
-    EXPECT_FALSE(window_.Flags.RunSucceeded);
+    EXPECT_FALSE(state_.RunSucceeded);
     EXPECT_TRUE(window_.Dialogs.empty());
     EXPECT_EQ(std::find(window_.Log.begin(), window_.Log.end(), "focus close"), window_.Log.end());
 }
@@ -175,7 +140,7 @@ TEST_F(UpdateRunTest, UnknownUnreadableAndMissingFilesAreReportedWithTheirFullPa
                   FormatText(LookupMessage(kEnglish, kMessageFileMissing), {"C:\\Vokarion\\DeuPol.exe"})}));
     EXPECT_EQ(window_.Dialogs[0], "Error - unknown version of file C:\\Vokarion\\VokarEn.exe.");
     EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryFailed));
-    EXPECT_FALSE(window_.Flags.RunSucceeded);
+    EXPECT_FALSE(state_.RunSucceeded);
     // Neither the unknown nor the unreadable file is rewritten; the run goes on to the last file.
     for (const std::string& call : system_.Calls) {
         EXPECT_EQ(call.find("rewrite"), std::string::npos) << call;
@@ -235,23 +200,26 @@ TEST_F(UpdateRunTest, CreatingAnAbsentHelpFileCountsAsAnUpdate) {
     system_.Install({});
     Run();
     EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryUpdated));
-    EXPECT_TRUE(window_.Flags.RunSucceeded);
+    EXPECT_TRUE(state_.RunSucceeded);
 }
 
 TEST_F(UpdateRunTest, WithoutADirectoryOnlyThatIsReportedAndTheShortcutsStillRun) {
     const struct {
         const char* Name;
         ByteString Recorded;
-    } cases[] = {{"no record", ""}, {"a directory that does not exist", "D:\\Gone"}};
+        std::string Folder;
+    } cases[] = {{"no record", "", "folder  (nowhere) none"},
+                 {"a directory that does not exist", "D:\\Gone", "folder D:\\Gone (current user) missing"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        RecordingWindow window;
-        window.Flags.DisplayLanguage = kEnglish;
+        RecordingView window;
+        RunState state;
+        state.DisplayLanguage = kEnglish;
         ScriptedSystem system;
         system.RecordedDirectory = c.Recorded;
         std::vector<ByteString> textsWhileWorking;
         window.OnMessages = [&] { textsWhileWorking.push_back(window.Text); };
-        RunUpdate(profile_, window, system, report_);
+        RunUpdate(profile_, state, window, system, {});
 
         EXPECT_EQ(window.Dialogs, (std::vector<ByteString>{Message(kEnglish, kMessageNoDirectory)}));
         EXPECT_EQ(system.Calls, (Events{"lookup", "shortcuts " + c.Recorded}));
@@ -259,15 +227,15 @@ TEST_F(UpdateRunTest, WithoutADirectoryOnlyThatIsReportedAndTheShortcutsStillRun
         EXPECT_EQ(textsWhileWorking.front(), Introduction());
         EXPECT_EQ(textsWhileWorking[1], Introduction());
         EXPECT_EQ(window.Text, Message(kEnglish, kSummaryFailed));
-        EXPECT_FALSE(window.Flags.RunSucceeded);
-        EXPECT_TRUE(window.Flags.RunDone);
+        EXPECT_FALSE(state.RunSucceeded);
+        EXPECT_TRUE(state.RunDone);
         EXPECT_EQ(std::count(window.Log.begin(), window.Log.end(), "open dialog"), 0);
+        EXPECT_EQ(window.Reported, (Events{"introduction 1", c.Folder, "dialog 277", "summary 273"}));
     }
-    EXPECT_EQ(Reported(),
-              (Events{"introduction 1", "folder  (nowhere) none", "dialog 277", "summary 273", "introduction 1",
-                      "folder D:\\Gone (current user) missing", "dialog 277", "summary 273"}));
 }
 
+// Where the folder is chosen lives in LocateProductFolder; here, that the run asks through its view after the
+// introduction, and goes on in the folder chosen.
 TEST_F(UpdateRunTest, KindFourAsksForTheProgramFileWhenTheDirectoryIsNotFound) {
     profile_.ProductKind = 4;
     system_.Directories.insert("E:\\Programy\\Vokarion");
@@ -281,64 +249,6 @@ TEST_F(UpdateRunTest, KindFourAsksForTheProgramFileWhenTheDirectoryIsNotFound) {
                                      "shortcuts E:\\Programy\\Vokarion\\"}));
     EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryNothingToDo));
     EXPECT_EQ(Reported()[1], "folder E:\\Programy\\Vokarion\\ (dialog) used");
-
-    // Cancelled: the directory stays as the lookup left it, and is not found.
-    RecordingWindow cancelled;
-    cancelled.Flags.DisplayLanguage = kEnglish;
-    ScriptedSystem system;
-    system.RecordedDirectory = "F:\\Stary";
-    RunUpdate(profile_, cancelled, system, report_);
-    EXPECT_EQ(cancelled.Dialogs, (std::vector<ByteString>{Message(kEnglish, kMessageNoDirectory)}));
-    EXPECT_EQ(system.Calls, (Events{"lookup", "shortcuts F:\\Stary"}));
-
-    // A directory found in the registry asks nothing.
-    RecordingWindow found;
-    ScriptedSystem installed;
-    installed.Install({{"VokarEn.exe", CheckResult::Current}});
-    RunUpdate(profile_, found, installed, report_);
-    EXPECT_EQ(std::count(found.Log.begin(), found.Log.end(), "open dialog"), 0);
-}
-
-// A program file picked at a drive's root lies in the root itself ("C:\\"), not in whatever folder is current on
-// that drive ("C:").
-TEST_F(UpdateRunTest, AProgramFilePickedAtADriveRootGivesTheRoot) {
-    profile_.ProductKind = 4;
-    system_.Directories.insert("C:\\");
-    system_.Files["C:\\VokarEn.exe"] = CheckResult::Current;
-    window_.ChosenFile = "C:\\VokarEn.exe";
-    Run();
-
-    EXPECT_EQ(system_.Calls, (Events{"lookup", "recognise 1 C:\\VokarEn.exe", "shortcuts C:\\"}));
-    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryNothingToDo));
-}
-
-// An installer records a full path. One relative to the current folder or drive is damaged data: followed, it
-// would lead to wherever the patcher happens to be started, so it counts as no directory at all.
-TEST_F(UpdateRunTest, OnlyAFullPathInTheRecordCountsAsTheDirectory) {
-    for (const char* recorded : {"Vokarion", ".\\Vokarion", "C:Vokarion", "\\Vokarion", "..\\Vokarion"}) {
-        SCOPED_TRACE(recorded);
-        RecordingWindow window;
-        window.Flags.DisplayLanguage = kEnglish;
-        ScriptedSystem system;
-        system.RecordedDirectory = recorded;
-        system.Directories.insert(recorded);
-        system.Files[std::string(recorded) + "\\VokarEn.exe"] = CheckResult::OutOfDate;
-        RunUpdate(profile_, window, system, report_);
-        EXPECT_EQ(window.Dialogs, (std::vector<ByteString>{Message(kEnglish, kMessageNoDirectory)}));
-        EXPECT_EQ(system.Calls, (Events{"lookup", "shortcuts " + std::string(recorded)}));
-        EXPECT_EQ(window.Text, Message(kEnglish, kSummaryFailed));
-    }
-    for (const char* recorded : {"D:/Vokarion", "\\\\serwer\\programy\\Vokarion"}) {
-        SCOPED_TRACE(recorded);
-        RecordingWindow window;
-        ScriptedSystem system;
-        system.RecordedDirectory = recorded;
-        system.Directories.insert(recorded);
-        system.Files[std::string(recorded) + "\\VokarEn.exe"] = CheckResult::Current;
-        RunUpdate(profile_, window, system, report_);
-        EXPECT_TRUE(window.Dialogs.empty());
-        EXPECT_EQ(window.Flags.Summary, kSummaryNothingToDo);
-    }
 }
 
 // Whatever escapes a step (here a table without the row asked for, inside a rewrite) ends the run as a failed
@@ -349,23 +259,23 @@ TEST_F(UpdateRunTest, AFailureThatEscapesAStepEndsTheRunAsAFailedRun) {
     system_.DuringRewrite = [](int) { throw std::out_of_range("no such row"); };
     Run();
 
-    EXPECT_TRUE(window_.Flags.RunDone);
-    EXPECT_FALSE(window_.Flags.RunSucceeded);
-    EXPECT_EQ(window_.Flags.Summary, kSummaryFailed);
+    EXPECT_TRUE(state_.RunDone);
+    EXPECT_FALSE(state_.RunSucceeded);
+    EXPECT_EQ(state_.Summary, kSummaryFailed);
     EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryFailed));
     EXPECT_TRUE(window_.PushButtonsEnabled);
     EXPECT_EQ(std::count(window_.Log.begin(), window_.Log.end(), "focus close"), 0);
     EXPECT_EQ(system_.Calls,
               (Events{"lookup", "recognise 1 C:\\Vokarion\\VokarEn.exe", "rewrite 1 C:\\Vokarion\\VokarEn.exe"}));
     // The patcher itself failed, not the product's files: the log says what, and the exit code says so.
-    EXPECT_TRUE(window_.Flags.PatcherFailed);
+    EXPECT_TRUE(state_.PatcherFailed);
     EXPECT_EQ(Reported().end()[-2], "unexpected no such row");
 
     // The next run starts clean.
     system_.DuringRewrite = nullptr;
     Run();
-    EXPECT_FALSE(window_.Flags.PatcherFailed);
-    EXPECT_TRUE(window_.Flags.RunSucceeded);
+    EXPECT_FALSE(state_.PatcherFailed);
+    EXPECT_TRUE(state_.RunSucceeded);
 }
 
 // Help shortcuts that fail are told to the log, and change nothing of the run's outcome.
@@ -373,31 +283,11 @@ TEST_F(UpdateRunTest, FailedHelpShortcutsAreReportedWithoutChangingTheOutcome) {
     system_.Install({{"VokarEn.exe", CheckResult::Current}});
     system_.ShortcutProblems = {{"P:\\Gruppe\\Hilfe.lnk", true, 5}, {"P:\\Gruppe\\Hilfe (Deutsch).lnk", false, 0}};
     Run();
-    EXPECT_TRUE(window_.Flags.RunSucceeded);
-    EXPECT_EQ(window_.Flags.Summary, kSummaryNothingToDo);
+    EXPECT_TRUE(state_.RunSucceeded);
+    EXPECT_EQ(state_.Summary, kSummaryNothingToDo);
     const Events reported = Reported();
     EXPECT_EQ(Events(reported.end() - 3, reported.end()),
               (Events{"not removed P:\\Gruppe\\Hilfe.lnk", "not made P:\\Gruppe\\Hilfe (Deutsch).lnk", "summary 274"}));
-}
-
-TEST_F(UpdateRunTest, OtherKindsNeverAskForTheProgramFile) {
-    for (const std::int32_t kind : {1, 2, 3, 5, 6, 0, 7}) {
-        profile_.ProductKind = kind;
-        RecordingWindow window;
-        window.ChosenFile = "C:\\Vokarion\\VokarEn.exe";
-        ScriptedSystem system;
-        RunUpdate(profile_, window, system, report_);
-        EXPECT_EQ(std::count(window.Log.begin(), window.Log.end(), "open dialog"), 0) << "kind " << kind;
-        EXPECT_EQ(window.Dialogs.size(), 1u);
-    }
-}
-
-TEST_F(UpdateRunTest, ARecordedDirectoryEndingInADelimiterGetsNoSecondOne) {
-    system_.RecordedDirectory = "C:\\Vokarion\\";
-    system_.Directories.insert("C:\\Vokarion\\");
-    system_.Files["C:\\Vokarion\\VokarEn.exe"] = CheckResult::Current;
-    Run();
-    EXPECT_EQ(system_.Calls, (Events{"lookup", "recognise 1 C:\\Vokarion\\VokarEn.exe", "shortcuts C:\\Vokarion\\"}));
 }
 
 TEST_F(UpdateRunTest, SelectedFilesAreWalkedInIndexOrderAndNoOthersAreTouched) {
@@ -430,22 +320,21 @@ TEST_F(UpdateRunTest, ASecondRunStartsOverAndFindsTheRewrittenFileCurrent) {
     Run();
     EXPECT_EQ(textsWhileWorking.front(), Introduction());
     EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryNothingToDo));
-    EXPECT_EQ(window_.Flags.Summary, kSummaryNothingToDo);
+    EXPECT_EQ(state_.Summary, kSummaryNothingToDo);
 }
 
 TEST_F(UpdateRunTest, TheFlagsAreResetAtTheStartAndTheSummaryIsKnownWhenTheRunIsDone) {
     system_.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
-    window_.Flags.RunDone = true;
-    window_.Flags.RunSucceeded = false;
+    state_.RunDone = true;
+    state_.RunSucceeded = false;
     std::vector<std::string> seen;
     system_.DuringRewrite = [&](int) {
-        seen.push_back(std::to_string(window_.Flags.RunDone) + std::to_string(window_.Flags.RunSucceeded) +
+        seen.push_back(std::to_string(state_.RunDone) + std::to_string(state_.RunSucceeded) +
                        (window_.PushButtonsEnabled ? " enabled" : " disabled"));
     };
     window_.OnMessages = [&] {
         if (window_.PushButtonsEnabled) {
-            seen.push_back("done=" + std::to_string(window_.Flags.RunDone) +
-                           " summary=" + std::to_string(window_.Flags.Summary));
+            seen.push_back("done=" + std::to_string(state_.RunDone) + " summary=" + std::to_string(state_.Summary));
         }
     };
     Run();
@@ -459,8 +348,8 @@ TEST_F(UpdateRunTest, EveryMessageIsTakenInTheLanguageShownAtThatMoment) {
     // introduction, and the run goes on in Polish from there.
     ByteString textBeforeSummary;
     window_.OnMessages = [&] {
-        if (window_.Flags.DisplayLanguage == kEnglish) {
-            window_.Flags.DisplayLanguage = kPolish;
+        if (state_.DisplayLanguage == kEnglish) {
+            state_.DisplayLanguage = kPolish;
             window_.Text = Introduction(kPolish);
         } else if (window_.PushButtonsEnabled && textBeforeSummary.empty()) {
             textBeforeSummary = window_.Text;

@@ -40,7 +40,7 @@ constexpr std::array<MainControl, 4> kFlags = {C::btnPolski, C::btnAngielski, C:
 // A product whose one file is current, unless told otherwise; no dialog is ever needed.
 class FakeSystem final : public UpdateRunSystem {
   public:
-    FoundFolder FindInstallDir() override {
+    ProductFolder FindInstallDir() override {
         ++Runs;
         if (DuringRun) {
             DuringRun();
