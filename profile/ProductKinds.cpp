@@ -12,16 +12,14 @@ struct KindTraits {
     bool MakesHelpShortcuts = false;
 };
 
-constexpr InstallRecord kProductKey = InstallRecord::ProductKey;
-
-// Kinds 1..6, in order; see the table in ProductKinds.h.
+// Kinds 1..6, in order; see the table in ProductKinds.h. What a row leaves out, the kind does not do.
 constexpr std::array<KindTraits, 6> kKinds = {{
-    {kProductKey, false, false, false},
-    {kProductKey, false, false, false},
-    {kProductKey, false, false, false},
-    {InstallRecord::FixedKey, true, true, false},
-    {kProductKey, true, false, false},
-    {kProductKey, false, false, true},
+    {.Record = InstallRecord::ProductKey},
+    {.Record = InstallRecord::ProductKey},
+    {.Record = InstallRecord::ProductKey},
+    {.Record = InstallRecord::FixedKey, .HidesEnglishFlag = true, .AsksForProgramFile = true},
+    {.Record = InstallRecord::ProductKey, .HidesEnglishFlag = true},
+    {.Record = InstallRecord::ProductKey, .MakesHelpShortcuts = true},
 }};
 
 KindTraits TraitsOf(std::int32_t kind) noexcept {

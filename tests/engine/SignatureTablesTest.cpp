@@ -33,6 +33,7 @@ TEST(SignatureTables, ExistExactlyForTheKnownVersions) {
 }
 
 TEST(SignatureTables, SampleDistinctOffsetsSpreadOverTheWholeFile) {
+    ASSERT_FALSE(AllTables().empty());
     for (int file = 1; file <= kFileCount; ++file) {
         for (int version = 1; version <= kMaxVersions; ++version) {
             const SignatureTable* table = FindSignatureTable(file, version);
@@ -115,6 +116,7 @@ TEST(SignatureTables, TestTheExecutableHeaderOnlyAsTheirFirstSample) {
 }
 
 TEST(SignatureTables, TellEveryVersionFromTheOthersOfItsSize) {
+    ASSERT_FALSE(AllTables().empty());
     for (int file = 1; file <= kFileCount; ++file) {
         for (int a = 1; a <= kMaxVersions; ++a) {
             for (int b = a + 1; b <= kMaxVersions; ++b) {

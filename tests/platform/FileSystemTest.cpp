@@ -12,7 +12,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "platform/win32/UniqueHandle.h"
+#include "tests/support/Win32TestHandles.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

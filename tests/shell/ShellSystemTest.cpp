@@ -27,6 +27,7 @@
 #include "shell/InstallDirLookup.h"
 #include "shell/StartMenu.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Win32TestHandles.h"
 
 namespace patcher {
 namespace {

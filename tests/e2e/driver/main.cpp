@@ -55,6 +55,7 @@
 #include "platform/win32/WideText.h"
 #include "tests/e2e/HexText.h"
 #include "tests/e2e/driver/PatcherWindows.h"
+#include "tests/support/Win32TestHandles.h"
 
 namespace patcher::driver {
 namespace {

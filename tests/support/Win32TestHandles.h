@@ -1,0 +1,14 @@
+#pragma once
+
+// The handles that only the tests hold: the processes and threads they start, the programs they load as data.
+
+#include <windows.h>
+
+#include "platform/win32/UniqueHandle.h"
+
+namespace patcher::win32 {
+
+using UniqueKernelHandle = UniqueHandle<HANDLE, ::CloseHandle>;  // processes, threads: null when empty
+using UniqueModule = UniqueHandle<HMODULE, ::FreeLibrary>;       // loaded by LoadLibraryEx, not borrowed
+
+}  // namespace patcher::win32
