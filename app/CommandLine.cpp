@@ -7,6 +7,7 @@
 
 #include "app/WindowLanguages.h"
 #include "common/PathText.h"
+#include "shell/ProductFolder.h"
 
 namespace patcher {
 namespace {
@@ -121,6 +122,9 @@ class Parser {
             if (!options_.InstallDir) {
                 throw CommandLineError(Reason::RelativeFolder, argument);
             }
+            if (!LeavesRoomForAFile(*options_.InstallDir)) {
+                throw CommandLineError(Reason::FolderTooLong, argument);
+            }
         } else if (SameLetters(name, "WAIT")) {
             const ByteStringView seconds = Value(options_.WaitSeconds.has_value(), argument, value);
             options_.WaitSeconds = Seconds(seconds);
@@ -213,7 +217,7 @@ std::optional<ByteString> CanonicalFolder(ByteStringView path) {
         root = "\\\\";
         at = 2;
         for (int part = 0; part < 2; ++part) {
-            const std::size_t end = std::min(path.find_first_of("\\/", at), path.size());
+            const std::size_t end = std::min(NextDelimiter(path, at), path.size());
             if (end == at) {
                 return std::nullopt;
             }
@@ -231,9 +235,9 @@ std::optional<ByteString> CanonicalFolder(ByteStringView path) {
         return std::nullopt;
     }
 
-    const bool endsInDelimiter = IsPathDelimiter(path.back());
+    const bool endsInDelimiter = EndsInDelimiter(path);
     while (at < path.size()) {
-        const std::size_t end = std::min(path.find_first_of("\\/", at), path.size());
+        const std::size_t end = std::min(NextDelimiter(path, at), path.size());
         ByteString segment(path.substr(at, end - at));
         at = end + 1;
         if (segment.empty() || segment == ".") {

@@ -47,6 +47,7 @@ class CommandLineError final : public std::runtime_error {
         UnexpectedValue,     // /S=... or /?=...
         RepeatedOption,      // the same option twice
         RelativeFolder,      // /DIR= names no full path ("X:\..." or "\\server\share\...")
+        FolderTooLong,       // /DIR= leaves no room for a file's name in the system's paths
         WaitOutOfRange,      // /WAIT= is no whole number of seconds from 0 to 600
         LanguageNotOffered,  // /LANG= names no language of this product's window
         UnreadableText,      // a character that the system's code page cannot carry

@@ -20,7 +20,7 @@ struct ReasonTexts {
     ByteStringView English;
 };
 
-constexpr std::array<ReasonTexts, 10> kReasonTexts = {{
+constexpr std::array<ReasonTexts, 11> kReasonTexts = {{
     {Reason::UnknownOption, "Nieznana opcja: %s", "Unknown option: %s"},
     {Reason::NotAnOption, "To nie jest opcja (opcje zaczynają się od / albo -): %s",
      "Not an option (options start with / or -): %s"},
@@ -29,6 +29,8 @@ constexpr std::array<ReasonTexts, 10> kReasonTexts = {{
     {Reason::RepeatedOption, "Opcja podana dwa razy: %s", "The option is given twice: %s"},
     {Reason::RelativeFolder, "Katalog trzeba podać pełną ścieżką (X:\\... albo \\\\serwer\\udział\\...): %s",
      "The folder must be a full path (X:\\... or \\\\server\\share\\...): %s"},
+    {Reason::FolderTooLong, "Katalog jest za długi dla ścieżek systemu: %s",
+     "The folder is too long for the system's paths: %s"},
     {Reason::WaitOutOfRange, "Czas oczekiwania to liczba sekund od 0 do 600: %s",
      "The time to wait is a number of seconds from 0 to 600: %s"},
     {Reason::LanguageNotOffered, "Tego języka ten program nie oferuje: %s",

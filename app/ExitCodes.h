@@ -17,13 +17,13 @@ inline constexpr int kExitClosedBeforeRun = 4;  // the window was closed before 
 inline constexpr int kExitUpdateNeeded = 5;     // /CHECK: some file needs this update, which can make it
 inline constexpr int kExitPatcherFailed = 6;    // the patcher itself failed (an unexpected error)
 
-// The exit code of the last run as the state tells it.
+// The exit code of the last run as the state tells it; a failure of the patcher itself outweighs everything.
 inline int ExitCodeOf(const RunState& state) {
-    if (!state.RunDone) {
-        return kExitClosedBeforeRun;
-    }
     if (state.PatcherFailed) {
         return kExitPatcherFailed;
+    }
+    if (!state.RunDone) {
+        return kExitClosedBeforeRun;
     }
     if (state.RunSucceeded) {
         return kExitAllCurrent;

@@ -3,6 +3,7 @@
 #include "common/PathText.h"
 #include "engine/VersionTables.h"
 #include "profile/ProductKinds.h"
+#include "shell/ProductFolder.h"
 
 namespace patcher {
 
@@ -13,9 +14,14 @@ ProductFolder LocateProductFolder(const ProductProfile& profile,
     ProductFolder folder =
         options.Folder ? ProductFolder{*options.Folder, FolderSource::CommandLine} : system.FindInstallDir();
     // An installer records a full path; a relative one would be followed from wherever the patcher was started.
+    // A folder that the system's code page cannot name stays as the lookup judged it.
     const auto judge = [&] {
+        if (folder.Verdict == FolderVerdict::NotInCodePage) {
+            return;
+        }
         folder.Verdict = folder.Path.empty()                   ? FolderVerdict::NoneFound
                          : !IsFullPath(folder.Path)            ? FolderVerdict::NotFullPath
+                         : !LeavesRoomForAFile(folder.Path)    ? FolderVerdict::TooLong
                          : system.DirectoryExists(folder.Path) ? FolderVerdict::Used
                                                                : FolderVerdict::Missing;
     };
@@ -26,7 +32,7 @@ ProductFolder LocateProductFolder(const ProductProfile& profile,
             judge();
         }
     }
-    if (folder.Verdict == FolderVerdict::Used && !IsPathDelimiter(folder.Path.back())) {
+    if (folder.Verdict == FolderVerdict::Used && !EndsInDelimiter(folder.Path)) {
         folder.Path += '\\';
     }
     return folder;

@@ -13,7 +13,8 @@ namespace patcher {
 
 // The folder that a run or a check uses: the one that /DIR= names, else the one the product's record names;
 // where the product's kind asks for the program file and that folder cannot be used, the folder of the file
-// chosen, if one is. A used folder ends in a path delimiter. `askForProgramFile` answers nothing when nobody
+// chosen, if one is. Only an existing folder named by a full path, with room for a file's name in the
+// system's paths, is used; a used folder ends in a path delimiter. `askForProgramFile` answers nothing when nobody
 // can be asked.
 ProductFolder LocateProductFolder(const ProductProfile& profile,
                                   UpdateRunSystem& system,

@@ -12,7 +12,7 @@ int CheckProduct(const ProductProfile& profile, UpdateRunSystem& system, const R
     if (folder.Verdict != FolderVerdict::Used) {
         return kExitNoInstallDir;
     }
-    bool updateNeeded = false, failed = false;
+    bool updateNeeded = false, failed = false, patcherFailed = false;
     for (int fileIndex = 1; fileIndex <= kFileCount; ++fileIndex) {
         if (!profile.SelectedFiles.Contains(fileIndex)) {
             continue;
@@ -30,8 +30,12 @@ int CheckProduct(const ProductProfile& profile, UpdateRunSystem& system, const R
             default:
                 failed = true;
         }
+        patcherFailed = patcherFailed || IsThePatchersOwn(file.Failure.Fault);
     }
-    return failed ? kExitSomeFileFailed : updateNeeded ? kExitUpdateNeeded : kExitAllCurrent;
+    return patcherFailed  ? kExitPatcherFailed
+           : failed       ? kExitSomeFileFailed
+           : updateNeeded ? kExitUpdateNeeded
+                          : kExitAllCurrent;
 }
 
 }  // namespace patcher

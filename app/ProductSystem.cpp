@@ -1,12 +1,14 @@
 #include "app/ProductSystem.h"
 
+#include "platform/TextCodePages.h"
 #include "shell/HelpShortcuts.h"
 #include "shell/InstallDirLookup.h"
 
 namespace patcher {
 
 ProductFolder ProductSystem::FindInstallDir() {
-    return LocateInstallDir(profile_, services_.Records);
+    return LocateInstallDir(profile_, services_.Records,
+                            {AnsiCodePage(), [this](ByteStringView path) { return DirectoryExists(path); }});
 }
 
 bool ProductSystem::DirectoryExists(ByteStringView path) {

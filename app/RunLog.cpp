@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "app/LogText.h"
 #include "lang/LanguageRules.h"
 #include "lang/MessageCatalogue.h"
 #include "platform/SystemErrors.h"
@@ -17,29 +18,13 @@ constexpr ByteStringView kLineBreak = "\r\n";
 constexpr ByteStringView kPlaceholder = "%s";
 constexpr unsigned kOwnTextsCodePage = 1250;  // the program's own texts, as the catalogue's
 
-unsigned CodePageOf(LanguageCode language) {
-    return CharsetCodePage(LanguageCharset[language < kLanguageCount ? language : kPolish]);
-}
-
-// The last `count` digits of the value in the base (10 or 16), with leading zeros.
-std::string PaddedDigits(unsigned long value, int count, unsigned base) {
-    std::string text(static_cast<std::size_t>(count), '0');
-    for (int i = count - 1; i >= 0; --i, value /= base) {
-        text[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[value % base];
-    }
-    return text;
-}
-
-std::string Digits(unsigned value, int count) {
-    return PaddedDigits(value, count, 10);
-}
-
 // "2 s", "1.25 s".
 std::string Seconds(std::chrono::milliseconds time) {
     const auto ms = static_cast<unsigned>(time.count());
     std::string text = std::to_string(ms / 1000);
     if (ms % 1000 != 0) {
-        std::string fraction = Digits(ms % 1000, 3);
+        std::string fraction;
+        AppendDigits(fraction, ms % 1000, 3);
         fraction.erase(fraction.find_last_not_of('0') + 1);
         text += "." + fraction;
     }
@@ -108,65 +93,12 @@ const char* FaultText(FileFault fault) {
     return "no reason given";
 }
 
-// Appends the visible escape that stands for a control character or a line separator.
-void AppendEscape(std::string& out, unsigned codePoint) {
-    switch (codePoint) {
-        case '\r':
-            out += "<CR>";
-            return;
-        case '\n':
-            out += "<LF>";
-            return;
-        case '\t':
-            out += "<TAB>";
-            return;
-        default:
-            out += "<U+" + HexDigits(codePoint, 4) + ">";
-    }
-}
-
 }  // namespace
-
-std::string EscapeControlCharacters(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte < 0x20 || byte == 0x7F) {
-            AppendEscape(out, byte);
-        } else if (byte == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
-            // U+0080..U+009F, NEL among them, which some readers break lines at.
-            AppendEscape(out, static_cast<unsigned char>(utf8[i + 1]));
-            ++i;
-        } else if (byte == 0xE2 && utf8.substr(i + 1, 2) == "\x80\xA8") {
-            AppendEscape(out, 0x2028);  // line separator
-            i += 2;
-        } else if (byte == 0xE2 && utf8.substr(i + 1, 2) == "\x80\xA9") {
-            AppendEscape(out, 0x2029);  // paragraph separator
-            i += 2;
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    return out;
-}
-
-std::string HexDigits(unsigned long value, int count) {
-    return PaddedDigits(value, count, 16);
-}
-
-std::string LogTimeStamp(const LocalTime& time) {
-    const auto u = [](int value) { return static_cast<unsigned>(value < 0 ? 0 : value); };
-    return Digits(u(time.Year), 4) + "-" + Digits(u(time.Month), 2) + "-" + Digits(u(time.Day), 2) + " " +
-           Digits(u(time.Hour), 2) + ":" + Digits(u(time.Minute), 2) + ":" + Digits(u(time.Second), 2) + "." +
-           Digits(u(time.Millisecond), 3);
-}
 
 RunLog::RunLog(LogFile& file, LocalClock& clock, LogSettings settings)
     : file_(file), clock_(clock), settings_(settings) {}
 
-void RunLog::Start(std::string_view programName,
+bool RunLog::Start(std::string_view programName,
                    ByteStringView version,
                    unsigned long processId,
                    std::string_view commandLine) {
@@ -176,15 +108,34 @@ void RunLog::Start(std::string_view programName,
            {version, kOwnTextsCodePage},
            {process, kCodePageUtf8},
            {commandLine, kCodePageUtf8}});
+    return !failed_;
 }
 
 void RunLog::Note(ByteStringView text, ByteStringView argument) {
     Lines(text, kOwnTextsCodePage, argument);
 }
 
-void RunLog::Failed(std::string_view what) {
-    const std::string line = "the patcher stopped on an unexpected error: ";
-    Write({{line, kCodePageUtf8}, {what, kCodePageUtf8}});
+void RunLog::LastWords(std::string_view what, std::string_view detail, int exitCode) noexcept {
+    if (failed_) {
+        return;
+    }
+    // Composed on the stack: the program may be failing for want of memory.
+    const LocalTime now = clock_.Now();
+    LogLineBuffer line;
+    AppendTimeStamp(line, now);
+    line.append(" the patcher stopped on an unexpected error: ");
+    AppendEscaped(line, what);
+    AppendEscaped(line, detail);
+    line.append(kLineBreak);
+    AppendTimeStamp(line, now);
+    line.append(" exit code ");
+    AppendDigits(line, static_cast<unsigned long>(exitCode < 0 ? 0 : exitCode), 1);
+    line.append(kLineBreak);
+    try {
+        file_.Append(line.View());
+    } catch (...) {
+        failed_ = true;
+    }
 }
 
 void RunLog::End(int exitCode) {
@@ -196,11 +147,11 @@ void RunLog::SetMainText(const ShownText& text) {
     unfinishedLine_.clear();
     const ByteString shown = Rendered(text);
     Lines(settings_.Instructions ? ByteStringView(shown) : WithoutInstructions(text.MessageId, shown),
-          CodePageOf(text.Language), std::nullopt);
+          TextCodePage(text.Language), std::nullopt);
 }
 
 void RunLog::AppendMainText(const ShownText& text) {
-    unfinishedLine_.push_back({Rendered(text), CodePageOf(text.Language)});
+    unfinishedLine_.push_back({Rendered(text), TextCodePage(text.Language)});
     if (!unfinishedLine_.back().Bytes.ends_with(kLineBreak)) {
         return;
     }
@@ -218,7 +169,7 @@ void RunLog::ShowProblem(const ShownText& text) {
     if (!text.Arguments.empty()) {
         path = text.Arguments.front();
     }
-    Lines(LookupMessage(text.Language, text.MessageId), CodePageOf(text.Language), path);
+    Lines(LookupMessage(text.Language, text.MessageId), TextCodePage(text.Language), path);
 }
 
 void RunLog::Folder(const ProductFolder& folder) {
@@ -240,6 +191,17 @@ void RunLog::Folder(const ProductFolder& folder) {
             Write({{"no folder: ", kCodePageUtf8},
                    {folder.Path, settings_.PathCodePage},
                    {source + " does not exist", kCodePageUtf8}});
+            return;
+        case FolderVerdict::NotInCodePage:
+            Write({{"no folder: ", kCodePageUtf8},
+                   {folder.Path, kOwnTextsCodePage},
+                   {source + " cannot be named in this system's code page " + std::to_string(settings_.PathCodePage),
+                    kCodePageUtf8}});
+            return;
+        case FolderVerdict::TooLong:
+            Write({{"no folder: ", kCodePageUtf8},
+                   {folder.Path, settings_.PathCodePage},
+                   {source + " is too long for the system's paths with a file's name in it", kCodePageUtf8}});
             return;
     }
 }
@@ -292,7 +254,7 @@ void RunLog::Shortcut(const ShortcutProblem& problem) {
 }
 
 void RunLog::Unexpected(std::string_view what) {
-    const std::string line = "the run stopped on an unexpected error of the patcher: ";
+    const std::string line = "an unexpected error of the patcher: ";
     Write({{line, kCodePageUtf8}, {what, kCodePageUtf8}});
 }
 
@@ -336,11 +298,12 @@ void RunLog::Write(std::span<const Piece> pieces) noexcept {
     try {
         std::string line = LogTimeStamp(clock_.Now()) + " ";
         for (const Piece& piece : pieces) {
-            line += EscapeControlCharacters(piece.CodePage == kCodePageUtf8
-                                                ? std::string(piece.Bytes)
-                                                : Utf8FromCodePage(piece.Bytes, piece.CodePage));
+            AppendEscaped(line, piece.CodePage == kCodePageUtf8 ? std::string(piece.Bytes)
+                                                                : Utf8FromCodePage(piece.Bytes, piece.CodePage));
         }
-        file_.AppendLine(line);
+        line += kLineBreak;
+        // One write per line, so that the lines of other programs appending to the same file never cut in.
+        file_.Append(line);
     } catch (const std::exception&) {
         // A full disk, a file taken away: the log ends there, the update goes on.
         failed_ = true;

@@ -32,17 +32,19 @@ class RunLog final : public WindowlessView {
   public:
     RunLog(LogFile& file, LocalClock& clock, LogSettings settings);
 
-    // The first line. programName and commandLine are UTF-8.
-    void Start(std::string_view programName,
+    // The first line. programName and commandLine are UTF-8. Answers whether it was written: a log that
+    // takes no line is no log.
+    bool Start(std::string_view programName,
                ByteStringView version,
                unsigned long processId,
                std::string_view commandLine);
     // One of the program's own texts (Windows-1250, one line per CR LF), with `argument` (a path or an
     // argument in the path code page) in the place of its "%s".
     void Note(ByteStringView text, ByteStringView argument = {});
-    // A failure of the patcher itself that ends the program (what the exception said), before its End.
-    void Failed(std::string_view what);
     void End(int exitCode);
+    // What a failure of the patcher itself says as it ends the program: what failed (`what` and `detail`
+    // one after the other, UTF-8) and the exit code. Allocates nothing: it is also the crash's last word.
+    void LastWords(std::string_view what, std::string_view detail, int exitCode) noexcept;
 
     void SetMainText(const ShownText& text) override;
     void AppendMainText(const ShownText& text) override;
@@ -76,14 +78,5 @@ class RunLog final : public WindowlessView {
     std::vector<ShownPiece> unfinishedLine_;  // the main text's pieces since its last line break
     bool failed_ = false;
 };
-
-// The text with every control character and line separator written as a visible escape. UTF-8 in and out.
-std::string EscapeControlCharacters(std::string_view utf8);
-
-// The last `count` hexadecimal digits of the value, in capitals, with leading zeros ("0000001B").
-std::string HexDigits(unsigned long value, int count);
-
-// "2026-12-08 14:05:31.042".
-std::string LogTimeStamp(const LocalTime& time);
 
 }  // namespace patcher

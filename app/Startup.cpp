@@ -67,7 +67,8 @@ class Program {
         }
     }
 
-    // Whether the log opened, its first line written.
+    // Whether the log is there: opened, and its first line written (a full disk opens a file but takes no
+    // line).
     bool OpenLog(ByteStringView path) {
         try {
             logFile_ = platform_.OpenLogFile(path);
@@ -75,8 +76,12 @@ class Program {
             return false;
         }
         log_.emplace(*logFile_, platform_.Clock(), LogSettings{platform_.PathCodePage(), !unattended_});
-        log_->Start(invocation_.ProgramNameUtf8, BuildUpdateVersion(), invocation_.ProcessId,
-                    invocation_.CommandLineUtf8);
+        if (!log_->Start(invocation_.ProgramNameUtf8, BuildUpdateVersion(), invocation_.ProcessId,
+                         invocation_.CommandLineUtf8)) {
+            log_.reset();
+            logFile_.reset();
+            return false;
+        }
         return true;
     }
 
@@ -130,7 +135,7 @@ class Program {
         CompleteProfile(profile_);
         form.Show();
         platform_.RunMessageLoop(*window);
-        return ExitCodeOf(form.State());
+        return form.ExitCode();
     }
 
     int RunWithoutWindow(ProgramMode mode) {

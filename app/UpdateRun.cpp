@@ -126,6 +126,9 @@ class Run {
         if (!ok) {
             state_.RunSucceeded = false;
         }
+        if (IsThePatchersOwn(file.Failure.Fault)) {
+            state_.PatcherFailed = true;
+        }
         view_.AppendMainText(Shown(ok ? kMessageFileOk : kMessageFileFailed));
         view_.File(path, file);
     }

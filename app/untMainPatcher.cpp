@@ -3,6 +3,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/ExitCodes.h"
 #include "app/UpdateRun.h"
 #include "app/WindowLanguages.h"
 #include "lang/LanguageRules.h"
@@ -250,6 +251,21 @@ void TfrmMainPatcher::btnUpdateClick() {
     }
     if (std::exchange(closeAfterRun_, false) && view_ != nullptr) {
         view_->Close();
+    }
+}
+
+int TfrmMainPatcher::ExitCode() const noexcept {
+    return handlerFailed_ ? kExitPatcherFailed : ExitCodeOf(state_);
+}
+
+void TfrmMainPatcher::HandlerFailed(std::string_view what) noexcept {
+    handlerFailed_ = true;
+    if (log_ != nullptr) {
+        try {
+            log_->Unexpected(what);
+        } catch (...) {
+            // The exit code still says it.
+        }
     }
 }
 

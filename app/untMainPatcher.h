@@ -40,7 +40,7 @@ class MainWindowView {
   public:
     virtual ~MainWindowView() = default;
 
-    // Puts the component's state on screen: caption (decoded in the code page of its font's character set),
+    // Puts the component's state on screen: caption (Windows-1250, as every text: kTextCodePage),
     // font, place, visibility, enabled state and pressed state.
     virtual void Refresh(MainControl control, const ControlState& state) = 0;
     // Gives the control the keyboard focus; while the window is inactive, the focus it gets back on activation.
@@ -101,6 +101,10 @@ class TfrmMainPatcher final : public RunView {
     // one while the run is still at its files is refused.
     void RequestClose();
 
+    // A handler of the window that failed (what the exception said): the patcher has failed, which the log
+    // is told and the exit code says, whenever the window closes.
+    void HandlerFailed(std::string_view what) noexcept;
+
     // A press of a flag button: a raised button goes down and raises the others; the pressed one goes up,
     // so that none is pressed. Then btnPolskiClick.
     void FlagButtonPressed(MainControl flagButton);
@@ -110,6 +114,8 @@ class TfrmMainPatcher final : public RunView {
 
     const ControlState& Control(MainControl control) const;
     const RunState& State() const { return state_; }
+    // The program's exit code once the window has closed: that of the last run, or 6 where a handler failed.
+    int ExitCode() const noexcept;
 
     OpenDialogSettings dlgOtworz;
 
@@ -147,6 +153,7 @@ class TfrmMainPatcher final : public RunView {
     // The control that had the focus when the run disabled the push buttons.
     MainControl focusBeforeRun_ = MainControl::btnUpdate;
     bool runInProgress_ = false;
+    bool handlerFailed_ = false;
     bool closeAfterRun_ = false;
 };
 

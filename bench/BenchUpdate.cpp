@@ -31,7 +31,9 @@ class RecordRegistry final : public Registry {
           name_(Kod.Encode("Katalog", profile.ProductIndex, kRecordKeyNo)),
           data_(Kod.Encode(directory, profile.ProductIndex, kRecordKeyNo) + '\0') {}
 
-    std::unique_ptr<RegistryKey> OpenKey(RegistryHive hive, ByteStringView path) override {
+    using Registry::OpenKey;
+
+    std::unique_ptr<RegistryKey> OpenKey(RegistryHive hive, ByteStringView path, RegistryText) override {
         if (hive != RegistryHive::CurrentUser || path != key_) {
             return nullptr;
         }

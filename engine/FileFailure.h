@@ -25,6 +25,12 @@ struct FileFailure {
     unsigned long SystemCode = 0;  // the system's error number where a system call failed, else 0
 };
 
+// Whether the failure is the patcher's own (its memory, its data, its code) rather than the file's or the
+// system's: the patcher has failed, whatever else the run did.
+inline bool IsThePatchersOwn(FileFault fault) noexcept {
+    return fault == FileFault::OutOfMemory || fault == FileFault::DamagedData || fault == FileFault::Unexpected;
+}
+
 // Thrown where the packed data that the program carries does not unpack to the content recorded for it.
 class DamagedDataError final : public std::runtime_error {
   public:

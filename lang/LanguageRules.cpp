@@ -2,15 +2,8 @@
 
 namespace patcher {
 
-unsigned CharsetCodePage(std::uint8_t charset) noexcept {
-    switch (charset) {
-        case kCharsetAnsi:
-            return 1252;
-        case kCharsetRussian:
-            return 1251;
-        default:
-            return 1250;
-    }
+unsigned TextCodePage(LanguageCode) noexcept {
+    return kTextCodePage;
 }
 
 void ApplyLanguageFont(Font& font, LanguageCode language) {

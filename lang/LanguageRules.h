@@ -28,9 +28,13 @@ inline constexpr std::array<std::uint8_t, kLanguageCount> LanguageCharset = {
 
 inline constexpr char kLanguageFontFace[] = "Arial";
 
-// The code page in which a font of the given character set draws the catalogue's bytes: 1252 for ANSI,
-// 1251 for Russian, and 1250 for East European and every other set (the texts' own code page).
-unsigned CharsetCodePage(std::uint8_t charset) noexcept;
+// The code page that a language's texts are read in: the catalogue's rows and the profile's titles are
+// Windows-1250 bytes in every language, so they are read as Windows-1250 whatever the character set of the
+// font that draws them, which picks the glyphs only. Turning them into UTF-16 (the window, the dialogs) or
+// UTF-8 (the log) with another code page would garble every Polish letter of the rows that carry the Polish
+// wording for French, Italian, Spanish and Russian.
+inline constexpr unsigned kTextCodePage = 1250;
+unsigned TextCodePage(LanguageCode language) noexcept;
 
 // Gives the font the face "Arial" and the language's character set; size, colour and style stay.
 // Codes above 6 are treated as Polish.

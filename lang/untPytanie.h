@@ -14,7 +14,7 @@ namespace patcher {
 // Everything one showing of the message dialog puts on screen.
 struct MessageDialogScreen {
     ByteString Caption;
-    FontDescription Font;  // the label and the buttons draw with it; its character set decodes every text
+    FontDescription Font;  // the label and the buttons draw with it; every text is read as kTextCodePage
     ByteString LabelText;  // the label's lines joined by CR LF
     MessageDialogLayout Layout;
     std::array<ByteString, kDialogButtonCount> ButtonCaptions;

@@ -11,6 +11,7 @@ struct LocalTime {
     int Minute = 0;
     int Second = 0;
     int Millisecond = 0;
+    int UtcOffsetMinutes = 0;  // local time less UTC: 60 in Warsaw's winter, 120 in its summer
 };
 
 class LocalClock {

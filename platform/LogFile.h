@@ -10,8 +10,9 @@ class LogFile {
   public:
     virtual ~LogFile() = default;
 
-    // Appends the line, UTF-8 without a line break, and a CR LF after it. Throws PlatformError.
-    virtual void AppendLine(std::string_view utf8Line) = 0;
+    // Appends the bytes (whole lines, each ending in CR LF) in one write, so that what other programs append
+    // to the same file never cuts into a line. Allocates nothing. Throws PlatformError.
+    virtual void Append(std::string_view bytes) = 0;
 };
 
 }  // namespace patcher

@@ -43,14 +43,26 @@ class RegistryKey {
 // byte, or at the end of the data when there is none. Environment references stay unexpanded.
 ByteString ReadRegistryString(RegistryKey& key, ByteStringView name);
 
+// How a key's path, its value names and its string data are read. The registry keeps UTF-16: the A functions
+// turn it into the system's ANSI code page, so a record that the product's installer wrote through them on
+// a machine with code page 1250 reads back as other bytes where the code page is another. Read as
+// Windows-1250 (through the W functions), it gives back the installer's very bytes on any machine.
+enum class RegistryText {
+    AnsiCodePage,  // as the A functions read it
+    Windows1250,   // the product family's own text
+};
+
 // The registry, read only.
 class Registry {
   public:
     virtual ~Registry() = default;
 
     // Opens an existing key below the hive's root for reading; it is never created. nullptr when the key is
-    // missing, access is refused or the path cannot name a key.
-    virtual std::unique_ptr<RegistryKey> OpenKey(RegistryHive hive, ByteStringView path) = 0;
+    // missing, access is refused, or the path cannot name a key (or be read as `text` says).
+    virtual std::unique_ptr<RegistryKey> OpenKey(RegistryHive hive, ByteStringView path, RegistryText text) = 0;
+    std::unique_ptr<RegistryKey> OpenKey(RegistryHive hive, ByteStringView path) {
+        return OpenKey(hive, path, RegistryText::AnsiCodePage);
+    }
 };
 
 // The registry of the machine the program runs on (Windows builds only).

@@ -1,5 +1,6 @@
 #include "profile/ProductProfile.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -80,6 +81,14 @@ ByteStringView ProductKeyTable(int productIndex) {
 
 ByteStringView FileName(int fileIndex) {
     return Row(kFileNames, fileIndex, "FileTable");
+}
+
+std::size_t LongestFileName() noexcept {
+    std::size_t longest = 0;
+    for (const ByteStringView name : kFileNames) {
+        longest = std::max(longest, name.size());
+    }
+    return longest;
 }
 
 ByteStringView UpdateVersion(int fileIndex) {

@@ -54,6 +54,9 @@ ByteStringView FileName(int fileIndex);                 // 1..12
 ByteStringView UpdateVersion(int fileIndex);            // 1..12
 ByteStringView UpdateTitle(int fileIndex, int column);  // 1..12, column 1 (Polish) or 2 (foreign)
 
+// The length of the longest FileName: a folder of the product must leave room for it in a path.
+std::size_t LongestFileName() noexcept;
+
 // The version that this build's update brings, for what names the patcher before the profile is complete
 // (the first line of its log).
 ByteStringView BuildUpdateVersion();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "common/ByteString.h"
 #include "platform/Registry.h"
 #include "profile/ProductProfile.h"
@@ -16,7 +18,21 @@ namespace patcher {
 // or empty. Never throws.
 ByteString FindInstallDir(const ProductProfile& profile, Registry& registry) noexcept;
 
-// The same, with the hive whose record it is as its source (an empty Path and no source: none found).
-ProductFolder LocateInstallDir(const ProductProfile& profile, Registry& registry) noexcept;
+// The code page that the product family's installers write their records in.
+inline constexpr unsigned kInstallerCodePage = 1250;
+
+// What finding the record's folder takes on the machine: the system's ANSI code page, and whether a folder
+// named in it exists (none: every folder read counts as there).
+struct RecordPlaces {
+    unsigned AnsiCodePage = kInstallerCodePage;
+    std::function<bool(ByteStringView)> FolderExists;
+};
+
+// The same, with the hive whose record it is as its source (an empty Path and no source: none found). Where
+// the system's code page is not the installer's, each hive's record is read again as the installer wrote it
+// whenever the A functions find none or a folder that is not there, and its folder is named in the system's
+// code page; one that this code page cannot name comes back with the record's Windows-1250 text and the
+// verdict NotInCodePage.
+ProductFolder LocateInstallDir(const ProductProfile& profile, Registry& registry, const RecordPlaces& places) noexcept;
 
 }  // namespace patcher

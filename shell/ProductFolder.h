@@ -15,11 +15,13 @@ enum class FolderSource {
 
 // What a run made of the folder it found.
 enum class FolderVerdict {
-    Unchecked,    // as found, not looked at yet
-    NoneFound,    // nothing was recorded, named or chosen
-    NotFullPath,  // a path relative to wherever the patcher was started
-    Missing,      // a full path that names no existing folder
-    Used,         // an existing folder named by a full path
+    Unchecked,      // as found, not looked at yet
+    NoneFound,      // nothing was recorded, named or chosen
+    NotFullPath,    // a path relative to wherever the patcher was started
+    Missing,        // a full path that names no existing folder
+    NotInCodePage,  // recorded in a name that the system's code page cannot carry (Path: the record's, in 1250)
+    TooLong,        // too long for the system's paths once a file's name is added
+    Used,           // an existing folder named by a full path
 };
 
 // The product's installation folder, from the lookup that finds it to the log that names it.
@@ -28,5 +30,9 @@ struct ProductFolder {
     FolderSource Source = FolderSource::None;
     FolderVerdict Verdict = FolderVerdict::Unchecked;
 };
+
+// Whether a path of the folder (named in the system's code page) and of any file of the family in it fits the
+// system's paths (kLongestPath).
+bool LeavesRoomForAFile(ByteStringView folder);
 
 }  // namespace patcher

@@ -1,5 +1,6 @@
 #include "shell/StartMenu.h"
 
+#include "common/PathText.h"
 #include "platform/PlatformError.h"
 
 namespace patcher {
@@ -7,10 +8,6 @@ namespace {
 
 constexpr ByteStringView kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr ByteStringView kProgramsValue = "Programs";
-
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
 
 }  // namespace
 
@@ -43,13 +40,12 @@ bool CreateShellLink(ByteStringView target, ByteStringView linkPath, Shell& shel
 }
 
 ByteString DirectoryPart(ByteStringView path) {
-    const std::size_t last = path.find_last_of("\\/:");
-    return last == ByteStringView::npos ? ByteString() : ByteString(path.substr(0, last + 1));
+    return ByteString(path.substr(0, NameStart(path)));
 }
 
 ByteString JoinPath(ByteStringView directory, ByteStringView name) {
     ByteString joined(directory);
-    if (joined.empty() || !IsSeparator(joined.back())) {
+    if (!EndsInDelimiter(joined)) {
         joined += '\\';
     }
     joined += name;

@@ -8,10 +8,18 @@
 namespace patcher {
 namespace {
 
-// The program file's own name ("VokarEn-1.5.3-patch.exe").
+// The program file's own name ("VokarEn-1.5.3-patch.exe"), from its whole path however long: a buffer that
+// the path fills exactly may have cut it, so it grows until the path fits.
 std::wstring ProgramFileName() {
     std::wstring path(MAX_PATH, L'\0');
-    path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size() || path.size() >= 32768) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
     return path.substr(path.find_last_of(L"\\/") + 1);
 }
 

@@ -188,7 +188,7 @@ void Win32MainWindow::Show(MainControl control, const ControlState& state) {
         ApplyFont(control);
     }
     if (textChanged) {
-        const std::wstring text = WideFromBytes(state.Caption, CharsetCodePage(state.Font.Charset()));
+        const std::wstring text = WideFromBytes(state.Caption, kTextCodePage);
         ::SetWindowTextW(window, text.c_str());
     }
     if (design.Kind == K::Window) {
@@ -238,10 +238,8 @@ void Win32MainWindow::ShowCentred() {
 }
 
 std::optional<ByteString> Win32MainWindow::ShowOpenDialog(const OpenDialogSettings& settings) {
-    // The dialog's texts are decoded as the window's own are.
-    const std::optional<ControlState>& window = shown_[Index(C::Window)];
-    const unsigned codePage = window ? CharsetCodePage(window->Font.Charset()) : win32::kCodePageCentralEurope;
-    return ShowOpenProgramDialog(window_.Get(), settings, codePage);
+    // The dialog's texts are read as the window's own are.
+    return ShowOpenProgramDialog(window_.Get(), settings, kTextCodePage);
 }
 
 void Win32MainWindow::SetRunInProgress(bool inProgress) {
@@ -288,8 +286,7 @@ void Win32MainWindow::Place(MainControl control) {
     }
     DesignRect at = ScaleToDpi(bounds, dpi_);
     if (design.AutoSize && state && fonts_[Index(control)]) {
-        const SIZE text = MeasureLine(fonts_[Index(control)].Get(),
-                                      WideFromBytes(state->Caption, CharsetCodePage(state->Font.Charset())));
+        const SIZE text = MeasureLine(fonts_[Index(control)].Get(), WideFromBytes(state->Caption, kTextCodePage));
         at.Width = text.cx;
         at.Height = text.cy;
     }
@@ -338,12 +335,16 @@ LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM w
     if (self == nullptr) {
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
+    // Nothing leaves a window procedure. A handler that failed has done nothing more, but the patcher has
+    // failed all the same: the form says so in the log and in the exit code.
     try {
         return self->OnMessage(window, message, wParam, lParam);
+    } catch (const std::exception& error) {
+        self->form_.HandlerFailed(error.what());
     } catch (...) {
-        // Nothing leaves a window procedure; a handler that failed has done nothing more.
-        return 0;
+        self->form_.HandlerFailed("an exception of no known kind");
     }
+    return 0;
 }
 
 LRESULT Win32MainWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

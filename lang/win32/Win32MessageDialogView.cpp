@@ -123,7 +123,8 @@ PixelRect OuterRect(HWND owner) {
 void BuildDialog(HWND dialog, ShowingState& state) {
     const MessageDialogScreen& screen = state.Screen;
     const MessageDialogLayout& layout = screen.Layout;
-    const unsigned codePage = CharsetCodePage(screen.Font.Charset());
+    // Every text is read as Windows-1250, whatever character set the font draws it with.
+    const unsigned codePage = kTextCodePage;
     state.Font = CreateSystemFont(screen.Font);
     HFONT font = state.Font.Get();
 
@@ -238,7 +239,7 @@ struct alignas(4) EmptyDialogTemplate {
 class Win32MessageDialogView final : public MessageDialogView {
   public:
     std::unique_ptr<TextMeasure> MeasureIn(const FontDescription& font) override {
-        return win32::MeasureInFont(CreateSystemFont(font), CharsetCodePage(font.Charset()));
+        return win32::MeasureInFont(CreateSystemFont(font), kTextCodePage);
     }
 
     int ShowModal(const MessageDialogScreen& screen, NativeWindow owner) override {

@@ -29,14 +29,16 @@ class PosixClock final : public LocalClock {
                 local.tm_hour,
                 local.tm_min,
                 local.tm_sec,
-                static_cast<int>(now.tv_usec / 1000)};
+                static_cast<int>(now.tv_usec / 1000),
+                static_cast<int>(local.tm_gmtoff / 60)};
     }
 };
 
 // One iconv conversion descriptor, closed on every path.
 class Converter {
   public:
-    explicit Converter(const std::string& from) : handle_(::iconv_open("UTF-8", from.c_str())) {}
+    explicit Converter(const std::string& from, const std::string& to = "UTF-8")
+        : handle_(::iconv_open(to.c_str(), from.c_str())) {}
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
     ~Converter() {
@@ -50,6 +52,10 @@ class Converter {
   private:
     iconv_t handle_;
 };
+
+std::string IconvName(unsigned codePage) {
+    return codePage == kCodePageUtf8 ? std::string("UTF-8") : "CP" + std::to_string(codePage);
+}
 
 }  // namespace
 
@@ -82,7 +88,7 @@ unsigned AnsiCodePage() noexcept {
 }
 
 std::string Utf8FromCodePage(ByteStringView text, unsigned codePage) {
-    const Converter converter(codePage == kCodePageUtf8 ? std::string("UTF-8") : "CP" + std::to_string(codePage));
+    const Converter converter(IconvName(codePage));
     std::string out;
     std::string in(text);
     char* from = in.data();
@@ -102,6 +108,37 @@ std::string Utf8FromCodePage(ByteStringView text, unsigned codePage) {
         }
     }
     return out;
+}
+
+std::array<bool, 256> AnsiLeadBytes() noexcept {
+    return {};
+}
+
+std::optional<ByteString> Reencoded(ByteStringView text, unsigned from, unsigned to) {
+    const Converter converter(IconvName(from), IconvName(to));
+    if (!converter.Valid()) {
+        return std::nullopt;
+    }
+    std::string in(text);
+    char* input = in.data();
+    std::size_t inputLeft = in.size();
+    ByteString out(in.size() * 4 + 4, '\0');
+    char* output = out.data();
+    std::size_t outputLeft = out.size();
+    if (::iconv(converter.Get(), &input, &inputLeft, &output, &outputLeft) == static_cast<std::size_t>(-1)) {
+        return std::nullopt;
+    }
+    out.resize(out.size() - outputLeft);
+    return out;
+}
+
+std::size_t Utf16Length(ByteStringView text, unsigned codePage) {
+    std::size_t units = 0;
+    for (const char c : Utf8FromCodePage(text, codePage)) {
+        const auto byte = static_cast<unsigned char>(c);
+        units += (byte & 0xC0) != 0x80 ? (byte >= 0xF0 ? 2 : 1) : 0;
+    }
+    return units;
 }
 
 LocalClock& SystemClock() {

@@ -27,10 +27,17 @@ void WriteToCaller(std::wstring_view text) noexcept {
     try {
         std::wstring line(text);
         line += L"\r\n";
-        // A program of the windows subsystem gets standard handles only where its caller redirected them.
+        // A program of the windows subsystem gets standard handles only where its caller redirected them: to
+        // a file, a pipe or a device such as NUL, which take UTF-8; a console takes UTF-16.
         const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-        if (output != nullptr && output != INVALID_HANDLE_VALUE && ::GetFileType(output) != FILE_TYPE_CHAR) {
-            WriteAll(output, Utf8FromWide(line));
+        if (output != nullptr && output != INVALID_HANDLE_VALUE) {
+            DWORD mode = 0;
+            if (::GetFileType(output) == FILE_TYPE_CHAR && ::GetConsoleMode(output, &mode)) {
+                DWORD written = 0;
+                ::WriteConsoleW(output, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+            } else {
+                WriteAll(output, Utf8FromWide(line));
+            }
             return;
         }
         if (!::AttachConsole(ATTACH_PARENT_PROCESS)) {

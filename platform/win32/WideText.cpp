@@ -29,6 +29,15 @@ std::wstring WideFromBytes(ByteStringView bytes, unsigned codePage) {
     return wide;
 }
 
+WideConversion WideConversionFor(unsigned codePage, unsigned ansiCodePage) noexcept {
+    const unsigned resolved = codePage == CP_ACP ? ansiCodePage : codePage;
+    if (resolved == CP_UTF8) {
+        // Every character has an equivalent; an unpaired surrogate is refused by the flag.
+        return {resolved, WC_ERR_INVALID_CHARS, false};
+    }
+    return {resolved, WC_NO_BEST_FIT_CHARS, true};
+}
+
 ByteString BytesFromWide(std::wstring_view text, unsigned codePage) {
     if (text.empty()) {
         return {};
@@ -37,22 +46,22 @@ ByteString BytesFromWide(std::wstring_view text, unsigned codePage) {
         throw PlatformError("WideCharToMultiByte", ERROR_INVALID_PARAMETER);
     }
     const int length = static_cast<int>(text.size());
-    // UTF-8 has an equivalent for every character (an unpaired surrogate excepted, which the flag refuses);
-    // the other code pages say when they had to stand one in.
-    const bool utf8 = codePage == CP_UTF8;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    const WideConversion conversion = WideConversionFor(codePage, ::GetACP());
+    const DWORD flags = conversion.Flags;
     BOOL defaultUsed = FALSE;
-    BOOL* const defaultUsedOut = utf8 ? nullptr : &defaultUsed;
-    const int needed = ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, defaultUsedOut);
+    BOOL* const defaultUsedOut = conversion.AsksUsedDefault ? &defaultUsed : nullptr;
+    const int needed =
+        ::WideCharToMultiByte(conversion.CodePage, flags, text.data(), length, nullptr, 0, nullptr, defaultUsedOut);
     if (needed <= 0) {
         throw PlatformError("WideCharToMultiByte", ::GetLastError());
     }
     ByteString bytes(static_cast<std::size_t>(needed), '\0');
-    if (::WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), needed, nullptr, defaultUsedOut) !=
-        needed) {
+    if (::WideCharToMultiByte(conversion.CodePage, flags, text.data(), length, bytes.data(), needed, nullptr,
+                              defaultUsedOut) != needed) {
         throw PlatformError("WideCharToMultiByte", ::GetLastError());
     }
-    if (defaultUsed) {
+    // Whatever the code page could not carry (a stand-in character, a dropped one) reads back otherwise.
+    if (defaultUsed || WideFromBytes(bytes, conversion.CodePage) != text) {
         throw PlatformError("WideCharToMultiByte of a character the code page lacks", ERROR_NO_UNICODE_TRANSLATION);
     }
     return bytes;

@@ -19,6 +19,17 @@ std::wstring WideFromBytes(ByteStringView bytes, unsigned codePage);
 // the code page: a near one would name another file.
 ByteString BytesFromWide(std::wstring_view text, unsigned codePage);
 
+// How BytesFromWide calls WideCharToMultiByte for a code page, the system's ANSI one being `ansiCodePage`.
+// CP_ACP is resolved first: where it is UTF-8 (65001, as "Use Unicode UTF-8 for worldwide language support"
+// makes it), Windows refuses the best-fit flag and the used-default pointer, so a lost character is found by
+// converting back instead.
+struct WideConversion {
+    unsigned CodePage = 0;
+    unsigned long Flags = 0;
+    bool AsksUsedDefault = false;  // passes a used-default pointer
+};
+WideConversion WideConversionFor(unsigned codePage, unsigned ansiCodePage) noexcept;
+
 // UTF-16 text as UTF-8 for people to read; an unpaired surrogate becomes U+FFFD. Never throws but for memory.
 std::string Utf8FromWide(std::wstring_view text);
 

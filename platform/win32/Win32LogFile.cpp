@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <limits>
-#include <string>
 #include <utility>
 
 #include "platform/PathBytes.h"
@@ -17,16 +16,14 @@ class Win32LogFile final : public LogFile {
   public:
     explicit Win32LogFile(win32::UniqueFileHandle file) : file_(std::move(file)) {}
 
-    void AppendLine(std::string_view utf8Line) override {
-        std::string line(utf8Line);
-        line += "\r\n";
-        if (line.size() > std::numeric_limits<DWORD>::max()) {
+    void Append(std::string_view bytes) override {
+        if (bytes.size() > std::numeric_limits<DWORD>::max()) {
             throw PlatformError("WriteFile of a line too long", ERROR_INVALID_PARAMETER);
         }
         // Opened for appending only: every write lands at the end, after whatever another program appended.
         DWORD written = 0;
-        if (!::WriteFile(file_.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
-            written != line.size()) {
+        if (!::WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size()) {
             throw PlatformError("WriteFile", ::GetLastError());
         }
     }
@@ -47,6 +44,10 @@ std::unique_ptr<LogFile> OpenLogFile(ByteStringView path) {
                                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         throw PlatformError("CreateFileA of a log", ::GetLastError());
+    }
+    // A device, a pipe or a console may take a write that never returns: only a file on a disk is a log.
+    if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        throw PlatformError("a log that is not a file on a disk", ERROR_INVALID_NAME);
     }
     return std::make_unique<Win32LogFile>(std::move(file));
 }

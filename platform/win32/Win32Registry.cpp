@@ -6,6 +6,7 @@
 #include "platform/PlatformError.h"
 #include "platform/Registry.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WideText.h"
 
 namespace patcher {
 namespace {
@@ -28,6 +29,7 @@ HKEY Root(RegistryHive hive) {
     return hive == RegistryHive::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
 
+// A key read through the A functions, in the system's code page.
 class Win32RegistryKey final : public RegistryKey {
   public:
     explicit Win32RegistryKey(UniqueRegistryKey key) : key_(std::move(key)) {}
@@ -77,14 +79,79 @@ class Win32RegistryKey final : public RegistryKey {
     UniqueRegistryKey key_;
 };
 
+// A key read through the W functions, its names and strings as Windows-1250.
+class Windows1250RegistryKey final : public RegistryKey {
+  public:
+    explicit Windows1250RegistryKey(UniqueRegistryKey key) : key_(std::move(key)) {}
+
+    bool ValueExists(ByteStringView name) override {
+        const std::optional<std::wstring> wide = WideName(name);
+        DWORD type = 0;
+        DWORD size = 0;
+        return wide && ::RegQueryValueExW(key_.Get(), wide->c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    }
+
+    std::optional<RegistryValue> QueryValue(ByteStringView name) override {
+        const std::optional<std::wstring> wide = WideName(name);
+        DWORD type = 0;
+        DWORD size = 0;
+        if (!wide || ::RegQueryValueExW(key_.Get(), wide->c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        ByteString data;
+        for (int attempt = 1; size != 0; ++attempt) {
+            data.assign(size, '\0');
+            DWORD got = size;
+            const LONG status = ::RegQueryValueExW(key_.Get(), wide->c_str(), nullptr, &type,
+                                                   reinterpret_cast<BYTE*>(data.data()), &got);
+            if (status == ERROR_MORE_DATA && attempt < kReadAttempts) {
+                size = got;
+                continue;
+            }
+            if (status != ERROR_SUCCESS) {
+                throw PlatformError("RegQueryValueExW", static_cast<unsigned long>(status));
+            }
+            data.resize(std::min(got, size));
+            break;
+        }
+        if (type != REG_SZ && type != REG_EXPAND_SZ) {
+            return RegistryValue{type, data};
+        }
+        // UTF-16 as stored; a character that Windows-1250 lacks cannot be the installer's, and fails the read.
+        std::wstring text(data.size() / sizeof(wchar_t), L'\0');
+        std::copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(text.size() * sizeof(wchar_t)),
+                  reinterpret_cast<char*>(text.data()));
+        return RegistryValue{type, win32::BytesFromWide(text, win32::kCodePageCentralEurope)};
+    }
+
+  private:
+    static std::optional<std::wstring> WideName(ByteStringView name) {
+        if (HoldsZeroByte(name)) {
+            return std::nullopt;
+        }
+        return win32::WideFromBytes(name, win32::kCodePageCentralEurope);
+    }
+
+    UniqueRegistryKey key_;
+};
+
 class Win32Registry final : public Registry {
   public:
-    std::unique_ptr<RegistryKey> OpenKey(RegistryHive hive, ByteStringView path) override {
+    using Registry::OpenKey;
+
+    std::unique_ptr<RegistryKey> OpenKey(RegistryHive hive, ByteStringView path, RegistryText text) override {
         if (HoldsZeroByte(path)) {
             return nullptr;
         }
-        const ByteString terminated(path);
         UniqueRegistryKey key;
+        if (text == RegistryText::Windows1250) {
+            const std::wstring wide = win32::WideFromBytes(path, win32::kCodePageCentralEurope);
+            if (::RegOpenKeyExW(Root(hive), wide.c_str(), 0, kReadAccess, key.Put()) != ERROR_SUCCESS) {
+                return nullptr;
+            }
+            return std::make_unique<Windows1250RegistryKey>(std::move(key));
+        }
+        const ByteString terminated(path);
         if (::RegOpenKeyExA(Root(hive), terminated.c_str(), 0, kReadAccess, key.Put()) != ERROR_SUCCESS) {
             return nullptr;
         }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/LocalClock.h"
+#include "platform/PlatformError.h"
 #include "platform/SystemErrors.h"
 #include "platform/TextCodePages.h"
 #include "platform/win32/WideText.h"
@@ -12,9 +13,30 @@ namespace {
 class Win32Clock final : public LocalClock {
   public:
     LocalTime Now() override {
-        SYSTEMTIME now{};
-        ::GetLocalTime(&now);
-        return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+        // The local time as the time zone's rules make it of this very moment in UTC, so that the offset is
+        // the one in force (summer or winter) when the line is written.
+        SYSTEMTIME utc{};
+        ::GetSystemTime(&utc);
+        SYSTEMTIME local = utc;
+        if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+            local = utc;
+        }
+        return {local.wYear,   local.wMonth,  local.wDay,          local.wHour,
+                local.wMinute, local.wSecond, local.wMilliseconds, MinutesBetween(utc, local)};
+    }
+
+  private:
+    static long long Minutes(const SYSTEMTIME& time) {
+        FILETIME file{};
+        if (!::SystemTimeToFileTime(&time, &file)) {
+            return 0;
+        }
+        const unsigned long long ticks =
+            (static_cast<unsigned long long>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+        return static_cast<long long>(ticks / 600000000ULL);  // 100 ns ticks to minutes
+    }
+    static int MinutesBetween(const SYSTEMTIME& utc, const SYSTEMTIME& local) {
+        return static_cast<int>(Minutes(local) - Minutes(utc));
     }
 };
 
@@ -68,6 +90,35 @@ std::string Utf8FromCodePage(ByteStringView text, unsigned codePage) {
             shown += static_cast<unsigned char>(c) < 0x80 ? c : '?';
         }
         return shown;
+    }
+}
+
+std::array<bool, 256> AnsiLeadBytes() noexcept {
+    std::array<bool, 256> leads{};
+    CPINFO info{};
+    if (::GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 2) {
+        for (int range = 0; range + 1 < MAX_LEADBYTES && info.LeadByte[range] != 0; range += 2) {
+            for (int byte = info.LeadByte[range]; byte <= info.LeadByte[range + 1]; ++byte) {
+                leads[static_cast<std::size_t>(byte)] = true;
+            }
+        }
+    }
+    return leads;
+}
+
+std::optional<ByteString> Reencoded(ByteStringView text, unsigned from, unsigned to) {
+    try {
+        return win32::BytesFromWide(win32::WideFromBytes(text, from), to);
+    } catch (const PlatformError&) {
+        return std::nullopt;
+    }
+}
+
+std::size_t Utf16Length(ByteStringView text, unsigned codePage) {
+    try {
+        return win32::WideFromBytes(text, codePage).size();
+    } catch (const PlatformError&) {
+        return text.size();
     }
 }
 

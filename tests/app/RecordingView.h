@@ -61,7 +61,8 @@ class RecordingView final : public RunView {
     void Pause(std::chrono::milliseconds) override { Log.push_back("pause"); }
 
     void Folder(const ProductFolder& folder) override {
-        static const char* const kVerdicts[] = {"unchecked", "none", "not a full path", "missing", "used"};
+        static const char* const kVerdicts[] = {
+            "unchecked", "none", "not a full path", "missing", "not in the code page", "too long", "used"};
         static const char* const kSources[] = {"nowhere", "current user", "local machine", "/DIR=", "dialog"};
         Reported.push_back("folder " + std::string(folder.Path) + " (" + kSources[static_cast<int>(folder.Source)] +
                            ") " + kVerdicts[static_cast<int>(folder.Verdict)]);

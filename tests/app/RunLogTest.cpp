@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/LogText.h"
 #include "app/RunLog.h"
 #include "lang/MessageCatalogue.h"
 #include "platform/PlatformError.h"
@@ -20,18 +21,23 @@ class RecordedLog final : public LogFile {
     Lines Written;
     int BreaksAfter = -1;  // the disk fills up after this many lines
 
-    void AppendLine(std::string_view line) override {
+    void Append(std::string_view bytes) override {
         if (BreaksAfter >= 0 && static_cast<int>(Written.size()) >= BreaksAfter) {
             throw PlatformError("WriteFile", 112);
         }
-        Written.emplace_back(line);
+        // Whole lines only, each ending in CR LF.
+        EXPECT_TRUE(bytes.ends_with("\r\n")) << bytes;
+        for (std::size_t end = bytes.find("\r\n"); end != std::string_view::npos; end = bytes.find("\r\n")) {
+            Written.emplace_back(bytes.substr(0, end));
+            bytes.remove_prefix(end + 2);
+        }
     }
 };
 
 // A clock a millisecond further at every reading.
 class SteppingClock final : public LocalClock {
   public:
-    LocalTime Now() override { return {2026, 12, 8, 9, 5, 3, millisecond_++}; }
+    LocalTime Now() override { return {2026, 12, 8, 9, 5, 3, millisecond_++, 60}; }
 
   private:
     int millisecond_ = 7;
@@ -47,7 +53,7 @@ class RunLogTest : public ::testing::Test {
     Lines Texts() const {
         Lines texts;
         for (const std::string& line : file_.Written) {
-            texts.push_back(line.substr(std::string("2026-12-08 09:05:03.007 ").size()));
+            texts.push_back(line.substr(std::string("2026-12-08 09:05:03.007 +01:00 ").size()));
         }
         return texts;
     }
@@ -98,10 +104,12 @@ TEST_F(RunLogTest, StampsEveryLineAndNamesTheProcessFirst) {
     RunLog& log = Log();
     log.Start("VokarEn-1.5.3-patch.exe", "1.5.3", 4242, "\"C:\\Pobrane\\VokarEn-1.5.3-patch.exe\" /S");
     log.End(0);
-    EXPECT_EQ(file_.Written, (Lines{"2026-12-08 09:05:03.007 VokarEn-1.5.3-patch.exe 1.5.3, process 4242: "
+    EXPECT_EQ(file_.Written, (Lines{"2026-12-08 09:05:03.007 +01:00 VokarEn-1.5.3-patch.exe 1.5.3, process 4242: "
                                     "\"C:\\Pobrane\\VokarEn-1.5.3-patch.exe\" /S",
-                                    "2026-12-08 09:05:03.008 exit code 0"}));
-    EXPECT_EQ(LogTimeStamp({987, 1, 2, 3, 4, 5, 6}), "0987-01-02 03:04:05.006");
+                                    "2026-12-08 09:05:03.008 +01:00 exit code 0"}));
+    // The offset from UTC, either way of it, so that logs of several time zones sort on one share.
+    EXPECT_EQ(LogTimeStamp({987, 1, 2, 3, 4, 5, 6, -210}), "0987-01-02 03:04:05.006 -03:30");
+    EXPECT_EQ(LogTimeStamp({2026, 10, 25, 2, 30, 0, 0, 120}), "2026-10-25 02:30:00.000 +02:00");
 }
 
 // A line break or another control character inside any text given, from the command line to a path, is
@@ -111,17 +119,19 @@ TEST_F(RunLogTest, NoTextGivenCanMakeALineOfItsOwn) {
     log.Start("p.exe", "1.5.3", 1, "p.exe \"/DIR=C:\\x\r\n2026-12-08 09:05:03.007 exit code 0\"\t\x1B\x7F");
     log.Folder({"C:\\Vok\narion\\", FolderSource::CommandLine, FolderVerdict::Used});
     // Line and paragraph separators and NEL, which some readers break lines at, in the UTF-8 command line.
-    log.Failed(
+    log.LastWords(
         "a\xE2\x80\xA8"
-        "b\xE2\x80\xA9"
+        "b\xE2\x80\xA9",
         "c\xC2\x85"
-        "d");
-    ASSERT_EQ(file_.Written.size(), 3u);
+        "d",
+        6);
+    ASSERT_EQ(file_.Written.size(), 4u);
     EXPECT_EQ(Texts()[0],
               "p.exe 1.5.3, process 1: p.exe \"/DIR=C:\\x<CR><LF>2026-12-08 09:05:03.007 exit code 0\"<TAB><U+001B>"
               "<U+007F>");
     EXPECT_EQ(Texts()[1], "folder C:\\Vok<LF>arion\\ (/DIR=)");
     EXPECT_EQ(Texts()[2], "the patcher stopped on an unexpected error: a<U+2028>b<U+2029>c<U+0085>d");
+    EXPECT_EQ(Texts()[3], "exit code 6");
 }
 
 // Paths come in the system's code page, the catalogue's texts in the language's: each is read in its own.
@@ -241,6 +251,14 @@ TEST_F(RunLogTest, NotesTheProgramsOwnTextsWithTheirArgument) {
     RunLog& log = Log();
     log.Note("Nieznana opcja: %s\r\nUnknown option: %s\r\n\r\n/? - the options", "/UPDATE");
     EXPECT_EQ(Texts(), (Lines{"Nieznana opcja: /UPDATE", "Unknown option: /UPDATE", "/? - the options"}));
+}
+
+// A log that opens but takes no line (a full disk) is no log: its first line says so.
+TEST_F(RunLogTest, AFirstLineThatCannotBeWrittenIsNoLog) {
+    file_.BreaksAfter = 0;
+    EXPECT_FALSE(Log().Start("p.exe", "1.5.3", 1, "p.exe"));
+    file_.BreaksAfter = -1;
+    EXPECT_TRUE(Log().Start("p.exe", "1.5.3", 1, "p.exe"));
 }
 
 TEST_F(RunLogTest, ALogThatFailsMidwayIsGivenUpQuietly) {

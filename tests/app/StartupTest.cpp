@@ -25,11 +25,18 @@ using Lines = std::vector<std::string>;
 
 class MemoryLog final : public LogFile {
   public:
-    explicit MemoryLog(Lines& lines) : lines_(lines) {}
-    void AppendLine(std::string_view line) override { lines_.emplace_back(line.substr(24)); }  // no time stamp
+    MemoryLog(Lines& lines, bool takesLines) : lines_(lines), takesLines_(takesLines) {}
+    // The lines without their time stamps and line breaks.
+    void Append(std::string_view bytes) override {
+        if (!takesLines_) {
+            throw PlatformError("WriteFile", 112);
+        }
+        lines_.emplace_back(bytes.substr(31, bytes.size() - 33));
+    }
 
   private:
     Lines& lines_;
+    bool takesLines_;
 };
 
 class FixedClock final : public LocalClock {
@@ -47,6 +54,7 @@ class FakePlatform final : public StartupPlatform {
     Lines Shown;  // message dialogs without a window
     Lines Told;   // texts for the caller
     bool LogOpens = true;
+    bool LogTakesLines = true;
     bool FailureLogSet = false;
     ScriptedSystem System;
     std::function<void(TfrmMainPatcher&, ScreenView&)> User;  // what the user does while the window is open
@@ -56,7 +64,7 @@ class FakePlatform final : public StartupPlatform {
         if (!LogOpens) {
             throw PlatformError("CreateFileA", 5);
         }
-        return std::make_unique<MemoryLog>(LogLines);
+        return std::make_unique<MemoryLog>(LogLines, LogTakesLines);
     }
     LocalClock& Clock() override { return clock_; }
     unsigned PathCodePage() override { return 1250; }
@@ -178,6 +186,14 @@ TEST_F(StartupTest, ARefusedCommandLineIsToldAndNothingIsDone) {
     EXPECT_EQ(RunProgram(profile, invocation_, unattended), kExitBadCommandLine);
     EXPECT_TRUE(unattended.Shown.empty());
     EXPECT_EQ(unattended.Steps, (Lines{"log C:\\Logi"}));
+
+    // One that opens but takes no line (a full disk) is refused the same way, before anything is done.
+    ProductProfile full;
+    FakePlatform fullDisk(full);
+    fullDisk.LogTakesLines = false;
+    invocation_.Arguments = {{"p.exe", true}, {"/S", true}, {"/LOG=Z:\\full\\l.log", true}};
+    EXPECT_EQ(RunProgram(full, invocation_, fullDisk), kExitBadCommandLine);
+    EXPECT_EQ(fullDisk.Steps, (Lines{"log Z:\\full\\l.log"}));
 }
 
 // The help goes to whoever started an unattended program, and to a dialog before the window would.

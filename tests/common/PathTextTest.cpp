@@ -49,5 +49,27 @@ TEST(PathText, AFullPathNamesADriveAndItsRootOrAShare) {
 #endif
 }
 
+// In a double-byte code page a character's second byte may be the byte of "\\": Shift-JIS writes the folder
+// name "\u8868" as 95 5C. It never counts as a delimiter.
+TEST(PathText, TheSecondByteOfADoubleByteCharacterIsNoDelimiter) {
+    struct ShiftJisLeads {
+        ShiftJisLeads() {
+            std::array<bool, 256> leads{};
+            for (int byte = 0x81; byte <= 0xFC; ++byte) {
+                leads[static_cast<std::size_t>(byte)] = byte <= 0x9F || byte >= 0xE0;
+            }
+            SetPathLeadBytes(leads);
+        }
+        ~ShiftJisLeads() { SetPathLeadBytes({}); }
+    } shiftJis;
+    const ByteString folder = "C:\\Programy\\\x95\x5C";
+    EXPECT_FALSE(EndsInDelimiter(folder));
+    EXPECT_EQ(FolderOf(folder + "\\VokarEn.exe"), folder);
+    EXPECT_EQ(NameOf(folder + "\\VokarEn.exe"), "VokarEn.exe");
+    EXPECT_EQ(NameOf(folder), "\x95\x5C");
+    EXPECT_EQ(NextDelimiter(folder, 12), ByteStringView::npos);
+    EXPECT_TRUE(EndsInDelimiter(folder + "\\"));
+}
+
 }  // namespace
 }  // namespace patcher

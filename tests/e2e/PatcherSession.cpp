@@ -209,7 +209,7 @@ const WindowsPrograms& Programs() {
 }
 
 Installation::Installation(std::string locale, const fs::path& patcher)
-    : prefix_(std::make_unique<WinePrefix>(std::move(locale))) {
+    : prefix_(std::make_unique<WinePrefix>(locale)), locale_(std::move(locale)) {
     fs::create_directories(Folder());
     fs::create_directories(Downloads());
     const fs::path downloaded = Downloads() / patcher.filename();
@@ -240,6 +240,23 @@ void Installation::Put(ByteStringView name, const std::vector<std::uint8_t>& byt
 void Installation::Record(const std::string& hive, int productIndex, const std::string& windowsDir) {
     if (prefix_->Wine(Programs().RecordWriter, {"--hive=" + hive, std::to_string(productIndex), windowsDir}) != 0) {
         throw std::runtime_error("the registry record could not be written:\n" + prefix_->Log());
+    }
+}
+
+void Installation::RecordAsAPolishInstaller(const std::string& hive, int productIndex, ByteStringView windows1250Dir) {
+    std::string hex;
+    for (const char c : windows1250Dir) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        hex += kDigits[static_cast<unsigned char>(c) >> 4];
+        hex += kDigits[static_cast<unsigned char>(c) & 0xF];
+    }
+    const std::string locale = locale_;
+    prefix_->SetLocale("pl_PL.UTF-8");
+    const int written = prefix_->Wine(
+        Programs().RecordWriter, {"--hive=" + hive, "--code-page=1250", "--hex", std::to_string(productIndex), hex});
+    prefix_->SetLocale(locale);
+    if (written != 0) {
+        throw std::runtime_error("the registry record could not be written by a Polish installer:\n" + prefix_->Log());
     }
 }
 

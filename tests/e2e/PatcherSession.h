@@ -96,6 +96,9 @@ class Installation {
     void Put(ByteStringView name, const std::vector<std::uint8_t>& bytes);
     // The record of product `productIndex` in the hive ("hkcu" or "hklm"), naming `windowsDir`.
     void Record(const std::string& hive, int productIndex, const std::string& windowsDir);
+    // The same as a Polish installer writes it, whatever the locale of the programs that follow: by a program
+    // with code page 1250, naming the folder by its Windows-1250 bytes.
+    void RecordAsAPolishInstaller(const std::string& hive, int productIndex, ByteStringView windows1250Dir);
     // Sets the screen's resolution for the programs started from now on.
     void SetDpi(int dpi);
 
@@ -114,6 +117,7 @@ class Installation {
 
   private:
     std::unique_ptr<WinePrefix> prefix_;
+    std::string locale_;
     std::string patcher_;
     int runs_ = 0;
 };

@@ -48,13 +48,13 @@ class Unattended : public ::testing::Test {
     }
     // The log's lines without their time stamps, each of which is checked on the way.
     Lines LogTexts() const {
-        const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
+        const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} [+-]\d\d:\d\d )");
         Lines texts;
         std::istringstream in(Log());
         for (std::string line; std::getline(in, line);) {
             EXPECT_TRUE(line.ends_with('\r')) << line;
             EXPECT_TRUE(std::regex_search(line, stamp)) << line;
-            texts.push_back(line.substr(24, line.size() - 25));
+            texts.push_back(line.substr(31, line.size() - 32));
         }
         return texts;
     }
@@ -185,6 +185,58 @@ TEST_F(Unattended, AFileHeldByAnotherProgramForAMomentIsUpdated) {
               std::string::npos)
         << log;
     EXPECT_NE(log.find(" waiting for another program to let go of it"), std::string::npos) << log;
+}
+
+// The product's record was written by its Polish installer, in code page 1250; an administrator's machine may
+// run in another (an English Windows: 1252; "Use Unicode UTF-8 for worldwide language support": 65001), where
+// the record's scrambled name and value read back through the A functions as other bytes.
+TEST(CodePages, TheRecordOfAPolishInstallerIsFoundUnderAnyCodePage) {
+    const struct {
+        const char* Locale;
+        const char* CodePage;
+        const char* Folder;   // below drive C:, as this machine names it (UTF-8)
+        ByteString Recorded;  // as the installer recorded it (Windows-1250)
+    } cases[] = {
+        {"en_US.UTF-8", "1252", "Vokarion", "C:\\Vokarion\\"},
+        {"hi_IN.UTF-8", "65001", "Program Files (x86)/S\xC5\x82owniki Vokarion",
+         "C:\\Program Files (x86)\\S\xB3owniki Vokarion\\"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Locale);
+        Installation installation(c.Locale);
+        // The locale gives the code page this case is about, or the case would prove nothing.
+        ASSERT_EQ(installation.Prefix().Wine(Programs().RecordWriter, {std::string("--code-page=") + c.CodePage}), 0)
+            << installation.Prefix().Log();
+        const fs::path folder = installation.Prefix().DriveC() / c.Folder;
+        fs::create_directories(folder);
+        const std::vector<std::uint8_t>& old = Standin(kFile, 1);
+        std::ofstream(folder / std::string(FileName(kFile)), std::ios::binary)
+            .write(reinterpret_cast<const char*>(old.data()), static_cast<std::streamsize>(old.size()));
+        installation.RecordAsAPolishInstaller("hkcu", kProductIndex, c.Recorded);
+
+        EXPECT_EQ(installation.RunPatcher({"/S"}), kExitAllCurrent) << installation.Prefix().Log();
+        EXPECT_TRUE(ReadBytes(folder / std::string(FileName(kFile))) == Standin(kFile, NewestVersion(kFile)));
+    }
+}
+
+// A log that opens but takes no line (a full disk) is no log: the patcher says so with 3 and does nothing.
+TEST_F(Unattended, ALogOnAFullDiskEndsInThreeWithNothingDone) {
+    Install(Standin(kFile, 1));
+    const fs::path disk = installation_.Prefix().Root().parent_path() / "full-disk";
+    fs::create_directories(disk);
+    const fs::path wineLog = installation_.Prefix().Root().parent_path() / "mount.log";
+    if (RunProgram({"mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", disk.string()}, {}, wineLog) != 0) {
+        GTEST_SKIP() << "no small file system can be mounted here (mount needs root)";
+    }
+    struct Unmount {
+        fs::path Disk, Log;
+        ~Unmount() { RunProgram({"umount", Disk.string()}, {}, Log); }
+    } unmount{disk, wineLog};
+    RunProgram({"dd", "if=/dev/zero", "of=" + (disk / "filler").string(), "bs=4096"}, {}, wineLog);
+
+    EXPECT_EQ(installation_.RunPatcher({"/S", "/LOG=" + installation_.Prefix().WindowsPath(disk / "vokarion.log")}),
+              kExitBadCommandLine);
+    EXPECT_TRUE(Installed() == Standin(kFile, 1));
 }
 
 }  // namespace

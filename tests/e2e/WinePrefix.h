@@ -45,6 +45,9 @@ class WinePrefix {
     int Wine(const std::filesystem::path& program,
              const std::vector<std::string>& arguments = {},
              std::optional<std::chrono::seconds> deadline = std::nullopt);
+    // The locale of the programs started from now on (LANG: their thread and user locale, and their ANSI code
+    // page).
+    void SetLocale(std::string locale) { locale_ = std::move(locale); }
     // Runs one of Wine's own programs, as `wine reg ...`.
     int WineTool(const std::vector<std::string>& arguments);
     // Ends every program of the prefix and its server (which saves the registry first), so that the next

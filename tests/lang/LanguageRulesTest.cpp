@@ -13,10 +13,14 @@ TEST(LanguageCharset, FollowsTheLanguage) {
     for (LanguageCode language = 0; language < kLanguageCount; ++language) {
         EXPECT_EQ(LanguageCharset[language], expected[language]) << int{language};
     }
-    EXPECT_EQ(CharsetCodePage(238), 1250u);
-    EXPECT_EQ(CharsetCodePage(0), 1252u);
-    EXPECT_EQ(CharsetCodePage(204), 1251u);
-    EXPECT_EQ(CharsetCodePage(kCharsetDefault), 1250u);
+}
+
+// The character set picks the glyphs; the bytes are read as Windows-1250 in every language, French and
+// Russian (whose rows carry the Polish wording, in fonts of sets 0 and 204) included.
+TEST(TextCodePage, IsTheCataloguesOwnInEveryLanguage) {
+    for (LanguageCode language = 0; language < kLanguageCount; ++language) {
+        EXPECT_EQ(TextCodePage(language), 1250u) << int{language};
+    }
 }
 
 TEST(ApplyLanguageFont, SetsArialAndTheCharsetOnly) {

@@ -347,7 +347,7 @@ TEST_F(MessageDialogWindowTest, GivesEachLineOfTheTextALine) {
     EXPECT_EQ(seen.Client.right, 32 + 202);  // the lines are narrower than the two buttons
 }
 
-TEST_F(MessageDialogWindowTest, DrawsTheBytesInTheCodePageOfTheLanguage) {
+TEST_F(MessageDialogWindowTest, ReadsTheBytesAsWindows1250InEveryLanguage) {
     const ByteString text =
         "Zako\xF1"
         "cz & B\xB3\xB9"
@@ -358,8 +358,8 @@ TEST_F(MessageDialogWindowTest, DrawsTheBytesInTheCodePageOfTheLanguage) {
         const wchar_t* Label;
     } cases[] = {
         {kPolish, L"Uwaga", L"Zako\u0144cz & B\u0142\u0105d"},
-        {kFrench, L"Uwaga", L"Zako\u00F1cz & B\u00B3\u00B9d"},
-        {kRussian, L"Uwaga", L"Zako\u0441cz & B\u0456\u2116d"},
+        {kFrench, L"Uwaga", L"Zako\u0144cz & B\u0142\u0105d"},
+        {kRussian, L"Uwaga", L"Zako\u0144cz & B\u0142\u0105d"},
         {kGerman, L"Achtung", L"Zako\u0144cz & B\u0142\u0105d"},
     };
     for (const auto& c : cases) {

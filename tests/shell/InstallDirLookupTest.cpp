@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "profile/ProductProfile.h"
 #include "shell/InstallDirLookup.h"
 #include "shell/untKod.h"
@@ -179,6 +182,61 @@ TEST_F(FindInstallDirTest, AnExpandableStringIsReturnedUnexpanded) {
     registry_.SetValue(kUser, Key(2), ScrambledName(2), kRegistryExpandString,
                        Kod.Encode("%ProgramFiles%\\Vokarion\\", 2, 5) + '\0');
     EXPECT_EQ(Find(1, 2), "%ProgramFiles%\\Vokarion\\");
+}
+
+}  // namespace
+}  // namespace patcher
+
+namespace patcher {
+namespace {
+
+// A machine whose code page is not the installer's 1250 reads the record through the A functions as other
+// bytes: each hive is read again as the installer wrote it, and its folder named in the machine's code page.
+class RecordOnAnotherCodePageTest : public FindInstallDirTest {
+  protected:
+    RecordOnAnotherCodePageTest() { registry_.AnsiCodePage = 1252; }
+
+    ProductFolder Locate(const std::set<std::string>& folders) {
+        return LocateInstallDir(Profile(1, 2), registry_,
+                                {1252, [&](ByteStringView path) { return folders.count(std::string(path)) != 0; }});
+    }
+};
+
+TEST_F(RecordOnAnotherCodePageTest, FindsTheRecordAsTheInstallerWroteIt) {
+    Record(kMachine, 2, "C:\\Vokarion\\");
+    const ProductFolder folder = Locate({"C:\\Vokarion\\"});
+    EXPECT_EQ(folder.Path, "C:\\Vokarion\\");
+    EXPECT_EQ(folder.Source, FolderSource::LocalMachineRecord);
+    EXPECT_EQ(folder.Verdict, FolderVerdict::Unchecked);
+    // Through the A functions first, in each hive, then as Windows-1250.
+    ASSERT_EQ(registry_.Opened().size(), 4u);
+    EXPECT_EQ(registry_.Opened()[2].Hive, kMachine);
+
+    // The same machine's own code page names the folder as it names its letters: é is E9 in both.
+    registry_ = {};
+    registry_.AnsiCodePage = 1252;
+    Record(kUser, 2, "C:\\Programme\\Vokarion \xE9t\xE9\\");
+    EXPECT_EQ(Locate({"C:\\Programme\\Vokarion \xE9t\xE9\\"}).Path, "C:\\Programme\\Vokarion \xE9t\xE9\\");
+}
+
+// A folder with a letter that the machine's code page lacks cannot be reached through the A file functions:
+// the run must say so, not that nothing was recorded.
+TEST_F(RecordOnAnotherCodePageTest, AFolderTheCodePageCannotNameIsToldApart) {
+    Record(kUser, 2, "C:\\Program Files (x86)\\S\xB3owniki Vokarion\\");  // "Słowniki"
+    const ProductFolder folder = Locate({});
+    EXPECT_EQ(folder.Verdict, FolderVerdict::NotInCodePage);
+    EXPECT_EQ(folder.Path, "C:\\Program Files (x86)\\S\xB3owniki Vokarion\\");
+    EXPECT_EQ(folder.Source, FolderSource::CurrentUserRecord);
+}
+
+// On the installer's own code page the record is read once, as the lookup always read it.
+TEST_F(RecordOnAnotherCodePageTest, TheInstallersCodePageReadsOnce) {
+    registry_.AnsiCodePage = 1250;
+    Record(kUser, 2, "C:\\S\xB3owniki\\");
+    const ProductFolder folder =
+        LocateInstallDir(Profile(1, 2), registry_, {1250, [](ByteStringView) { return false; }});
+    EXPECT_EQ(folder.Path, "C:\\S\xB3owniki\\");
+    EXPECT_EQ(registry_.Opened().size(), 1u);
 }
 
 }  // namespace

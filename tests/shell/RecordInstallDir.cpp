@@ -2,14 +2,19 @@
 // product's installer does (scrambled value name, scrambled data, RegSetValueExA), so that tests under Wine
 // set up real installations.
 //
-//   record_install_dir [--hive=hkcu|hklm] [--plain] PRODUCT DIR   the record, scrambled
+//   record_install_dir [--hive=hkcu|hklm] [--plain] [--hex] PRODUCT DIR   the record, scrambled
 //   record_install_dir [--hive=hkcu|hklm] [--plain] --empty PRODUCT  an empty string value
 //   record_install_dir [--hive=hkcu|hklm] [--plain] --dword PRODUCT  a REG_DWORD value instead of a string
 //   record_install_dir [--hive=hkcu|hklm] --remove PRODUCT        deletes the product's key in that hive
 //
+//   record_install_dir --code-page=N                              only checks the system's code page
+//
 // PRODUCT is the product index (1..10): the row of the key table and the scrambler's method. --plain names
-// the value "Katalog" instead of its scrambled form; the data stays scrambled. Exit code 0 on success, 1 when
-// the registry refuses, 2 for a wrong command line.
+// the value "Katalog" instead of its scrambled form; the data stays scrambled. --hex takes DIR as the hex
+// digits of its Windows-1250 bytes, which no code page of a command line changes on the way. --code-page=N
+// refuses to do anything (exit code 3) unless the system's ANSI code page is N, through which the A
+// functions write: the installer's own is 1250. Exit code 0 on success, 1 when the registry refuses, 2 for a
+// wrong command line.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "profile/ProductProfile.h"
 #include "platform/win32/UniqueHandle.h"
+#include "profile/ProductProfile.h"
 #include "shell/untKod.h"
 
 namespace {
@@ -36,15 +41,34 @@ constexpr REGSAM kView = 0;
 
 constexpr std::int32_t kRecordKeyNo = 5;
 
-enum class Action { Write, WriteEmpty, WriteDword, Remove };
+enum class Action { Write, WriteEmpty, WriteDword, Remove, CheckCodePage };
 
 struct Options {
     HKEY Hive = HKEY_CURRENT_USER;
     bool Plain = false;
+    bool Hex = false;
+    unsigned CodePage = 0;  // 0: any
     Action What = Action::Write;
     int Product = 0;
     ByteString Directory;
 };
+
+// The bytes that hex digits stand for; false for anything else.
+bool FromHex(const std::string& hex, ByteString& bytes) {
+    if (hex.size() % 2 != 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        char* end = nullptr;
+        const std::string pair = hex.substr(i, 2);
+        const long value = std::strtol(pair.c_str(), &end, 16);
+        if (*end != '\0') {
+            return false;
+        }
+        bytes += static_cast<char>(value);
+    }
+    return true;
+}
 
 int Usage(const char* problem) {
     std::fprintf(stderr,
@@ -70,12 +94,20 @@ bool Parse(int argc, char** argv, Options& options, const char*& problem) {
             options.What = Action::WriteDword;
         } else if (argument == "--remove") {
             options.What = Action::Remove;
+        } else if (argument == "--hex") {
+            options.Hex = true;
+        } else if (argument.rfind("--code-page=", 0) == 0) {
+            options.CodePage = static_cast<unsigned>(std::strtoul(argument.c_str() + 12, nullptr, 10));
         } else if (argument.rfind("--", 0) == 0) {
             problem = "unknown option";
             return false;
         } else {
             positional.push_back(argument);
         }
+    }
+    if (positional.empty() && options.CodePage != 0 && options.What == Action::Write) {
+        options.What = Action::CheckCodePage;
+        return true;
     }
     const std::size_t wanted = options.What == Action::Write ? 2 : 1;
     if (positional.size() != wanted) {
@@ -90,7 +122,12 @@ bool Parse(int argc, char** argv, Options& options, const char*& problem) {
     }
     options.Product = static_cast<int>(product);
     if (options.What == Action::Write) {
-        options.Directory = positional[1];
+        if (!options.Hex) {
+            options.Directory = positional[1];
+        } else if (!FromHex(positional[1], options.Directory)) {
+            problem = "--hex takes the directory as hex digits";
+            return false;
+        }
     }
     return true;
 }
@@ -101,6 +138,14 @@ int Fail(const char* operation, LONG status) {
 }
 
 int Run(const Options& options) {
+    if (options.CodePage != 0 && ::GetACP() != options.CodePage) {
+        std::fprintf(stderr, "record_install_dir: the system's code page is %u, not %u\n", ::GetACP(),
+                     options.CodePage);
+        return 3;
+    }
+    if (options.What == Action::CheckCodePage) {
+        return 0;
+    }
     const ByteString keyPath(patcher::ProductKeyTable(options.Product));
     if (options.What == Action::Remove) {
         const LONG status = ::RegDeleteKeyExA(options.Hive, keyPath.c_str(), kView, 0);
