@@ -247,10 +247,33 @@ void RunLog::File(ByteStringView path, const FileReport& file) {
 }
 
 void RunLog::Shortcut(const ShortcutProblem& problem) {
-    const std::string what = problem.Removing ? "the older help shortcut " : "the help shortcut ";
-    const std::string failed =
-        (problem.Removing ? " could not be removed" : " could not be made") + SystemErrorSuffix(problem.SystemCode);
-    Write({{what, kCodePageUtf8}, {problem.Path, settings_.PathCodePage}, {failed, kCodePageUtf8}});
+    using Kind = ShortcutProblem::Kind;
+    switch (problem.What) {
+        case Kind::NotMade:
+        case Kind::NotRemoved: {
+            const std::string what =
+                problem.What == Kind::NotRemoved ? "the older help shortcut " : "the help shortcut ";
+            const std::string failed =
+                (problem.What == Kind::NotRemoved ? " could not be removed" : " could not be made") +
+                SystemErrorSuffix(problem.SystemCode);
+            Write({{what, kCodePageUtf8}, {problem.Path, settings_.PathCodePage}, {failed, kCodePageUtf8}});
+            return;
+        }
+        case Kind::NoProgramsFolder:
+            Write(
+                {{"no help shortcuts: the current user's Start-menu Programs folder is not recorded", kCodePageUtf8}});
+            return;
+        case Kind::NoGroupFolder:
+            Write({{"no help shortcuts: the product's Start-menu group ", kCodePageUtf8},
+                   {problem.Path, settings_.PathCodePage},
+                   {" does not exist, and the patcher makes none", kCodePageUtf8}});
+            return;
+        case Kind::HelpFileMissing:
+            Write({{"no help shortcuts for ", kCodePageUtf8},
+                   {problem.Path, settings_.PathCodePage},
+                   {": it is not there", kCodePageUtf8}});
+            return;
+    }
 }
 
 void RunLog::Unexpected(std::string_view what) {

@@ -56,7 +56,14 @@ void ReplaceTopicShortcuts(const HelpTopic& topic,
                            std::vector<ShortcutProblem>& problems) {
     const ByteString polishFile = JoinPath(installDir, topic.PolishFile);
     const ByteString germanFile = JoinPath(installDir, topic.GermanFile);
-    if (!files.FileExists(polishFile) || !files.FileExists(germanFile)) {
+    bool bothThere = true;
+    for (const ByteString& file : {polishFile, germanFile}) {
+        if (!files.FileExists(file)) {
+            problems.push_back({file, ShortcutProblem::Kind::HelpFileMissing});
+            bothThere = false;
+        }
+    }
+    if (!bothThere) {
         return;
     }
     const ByteString olderShortcut = JoinPath(group, topic.OlderShortcut);
@@ -65,7 +72,7 @@ void ReplaceTopicShortcuts(const HelpTopic& topic,
             shell.RemoveFile(olderShortcut);
         } catch (const PlatformError& error) {
             // In use or not ours to delete: the new shortcuts are made all the same.
-            problems.push_back({olderShortcut, true, error.SystemCode()});
+            problems.push_back({olderShortcut, ShortcutProblem::Kind::NotRemoved, error.SystemCode()});
         }
     }
     for (const auto& [target, shortcut] :
@@ -73,7 +80,7 @@ void ReplaceTopicShortcuts(const HelpTopic& topic,
         const ByteString link = JoinPath(group, shortcut);
         unsigned long failure = 0;
         if (!CreateShellLink(target, link, shell, &failure)) {
-            problems.push_back({link, false, failure});
+            problems.push_back({link, ShortcutProblem::Kind::NotMade, failure});
         }
     }
 }
@@ -104,12 +111,18 @@ std::vector<ShortcutProblem> CreateHelpShortcuts(const ProductProfile& profile,
     try {
         const ByteString programs = ReadProgramsFolder(registry);
         if (programs.empty()) {
+            problems.push_back({{}, ShortcutProblem::Kind::NoProgramsFolder});
             return problems;
         }
         // The group's name is always the German one, whatever language the window shows. A product without
         // a group name has its shortcuts in the Programs folder itself.
         const ByteString group = JoinPath(programs, StartMenuGroupName(profile.ProductIndex, kGerman));
-        if (!files.DirectoryExists(group) || installDir.empty()) {
+        if (!files.DirectoryExists(group)) {
+            problems.push_back({group, ShortcutProblem::Kind::NoGroupFolder});
+            return problems;
+        }
+        // Without a folder the run has said so already: no help file can be there.
+        if (installDir.empty()) {
             return problems;
         }
         for (const HelpTopic& topic : kHelpTopics) {

@@ -15,10 +15,18 @@ namespace patcher {
 // language code 0..6. Rows 7..10 and columns 4..6 are empty. Throws std::out_of_range outside the table.
 ByteStringView StartMenuGroupName(int productIndex, LanguageCode language);
 
-// A help shortcut that could not be made, or an older one that could not be removed.
+// Why help shortcuts are missing: one that could not be made, an older one that could not be removed, or a
+// step that made none.
 struct ShortcutProblem {
-    ByteString Path;  // the shortcut file
-    bool Removing = false;
+    enum class Kind {
+        NotMade,           // Path: the shortcut
+        NotRemoved,        // Path: the older shortcut
+        NoProgramsFolder,  // the current user's Start-menu Programs folder is not recorded (Path empty)
+        NoGroupFolder,     // Path: the product's group, which the step never creates
+        HelpFileMissing,   // Path: a help file of a topic, whose shortcuts are then not made
+    };
+    ByteString Path;
+    Kind What = Kind::NotMade;
     unsigned long SystemCode = 0;  // the system's error number (an HRESULT from the shell), 0 where none
 };
 
@@ -27,7 +35,7 @@ struct ShortcutProblem {
 // shortcut by one shortcut to the Polish and one to the German help file, for each topic whose two help files are both
 // in installDir. installDir is the directory as the update run holds it after its file loop, possibly empty. Any other
 // kind does nothing at all. The group folder is never created, and no failure changes anything else: a failed step is
-// skipped and the next one still tried. Answers the shortcuts that failed, for a log. Never throws.
+// skipped and the next one still tried. Answers what failed and what made no shortcut, for a log. Never throws.
 std::vector<ShortcutProblem> CreateHelpShortcuts(const ProductProfile& profile,
                                                  ByteStringView installDir,
                                                  Registry& registry,

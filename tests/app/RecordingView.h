@@ -80,7 +80,9 @@ class RecordingView final : public RunView {
         Reported.push_back(line);
     }
     void Shortcut(const ShortcutProblem& problem) override {
-        Reported.push_back(std::string(problem.Removing ? "not removed " : "not made ") + std::string(problem.Path));
+        static const char* const kKinds[] = {"not made ", "not removed ", "no programs folder ", "no group ",
+                                             "no help file "};
+        Reported.push_back(kKinds[static_cast<int>(problem.What)] + std::string(problem.Path));
     }
     void Unexpected(std::string_view what) override { Reported.push_back("unexpected " + std::string(what)); }
 

@@ -234,15 +234,23 @@ TEST_F(RunLogTest, GivesEachFileItsOutcomeAndTheReasonForAFailure) {
             prefix + "failed: could not be rewritten: the patcher's packed data is damaged"}));
 }
 
-TEST_F(RunLogTest, TellsFailedHelpShortcutsWithTheShellsNumber) {
+TEST_F(RunLogTest, TellsWhyHelpShortcutsAreMissingWithTheShellsNumber) {
     RunLog& log = Log();
-    log.Shortcut({"P:\\Hilfe.lnk", true, 5});
-    log.Shortcut({"P:\\Hilfe (Deutsch).lnk", false, 0x80070005});
+    using Kind = ShortcutProblem::Kind;
+    log.Shortcut({"P:\\Hilfe.lnk", Kind::NotRemoved, 5});
+    log.Shortcut({"P:\\Hilfe (Deutsch).lnk", Kind::NotMade, 0x80070005});
+    log.Shortcut({"", Kind::NoProgramsFolder});
+    log.Shortcut({"P:\\Gruppe", Kind::NoGroupFolder});
+    log.Shortcut({"C:\\Vokarion\\VokarD.chm", Kind::HelpFileMissing});
     EXPECT_EQ(Texts(),
               (Lines{"the older help shortcut P:\\Hilfe.lnk could not be removed (system error 5: " +
                          SystemErrorText(5) + ")",
                      "the help shortcut P:\\Hilfe (Deutsch).lnk could not be made (system error 0x80070005" +
-                         (SystemErrorText(0x80070005).empty() ? "" : ": " + SystemErrorText(0x80070005)) + ")"}));
+                         (SystemErrorText(0x80070005).empty() ? "" : ": " + SystemErrorText(0x80070005)) + ")",
+                     "no help shortcuts: the current user's Start-menu Programs folder is not recorded",
+                     "no help shortcuts: the product's Start-menu group P:\\Gruppe does not exist, and the patcher "
+                     "makes none",
+                     "no help shortcuts for C:\\Vokarion\\VokarD.chm: it is not there"}));
 }
 
 // A command line's refusal: the program's own texts, each line with the argument read in the system's code

@@ -281,7 +281,8 @@ TEST_F(UpdateRunTest, AFailureThatEscapesAStepEndsTheRunAsAFailedRun) {
 // Help shortcuts that fail are told to the log, and change nothing of the run's outcome.
 TEST_F(UpdateRunTest, FailedHelpShortcutsAreReportedWithoutChangingTheOutcome) {
     system_.Install({{"VokarEn.exe", CheckResult::Current}});
-    system_.ShortcutProblems = {{"P:\\Gruppe\\Hilfe.lnk", true, 5}, {"P:\\Gruppe\\Hilfe (Deutsch).lnk", false, 0}};
+    system_.ShortcutProblems = {{"P:\\Gruppe\\Hilfe.lnk", ShortcutProblem::Kind::NotRemoved, 5},
+                                {"P:\\Gruppe\\Hilfe (Deutsch).lnk", ShortcutProblem::Kind::NotMade, 0}};
     Run();
     EXPECT_TRUE(state_.RunSucceeded);
     EXPECT_EQ(state_.Summary, kSummaryNothingToDo);

@@ -93,15 +93,23 @@ TEST_F(CreateHelpShortcutsTest, AMissingGroupFolderIsNeverCreated) {
     noGroup.AddDirectory(kPrograms);
     noGroup.AddFile(std::string(kInstallDir) + "Vokar.chm", {1});
     noGroup.AddFile(std::string(kInstallDir) + "VokarD.chm", {1});
-    CreateHelpShortcuts(Profile(6), kInstallDir, registry_, noGroup, shell_);
+    const std::vector<ShortcutProblem> problems =
+        CreateHelpShortcuts(Profile(6), kInstallDir, registry_, noGroup, shell_);
     EXPECT_EQ(shell_.Attempts(), 0);
+    // The run's log says why none were made.
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].What, ShortcutProblem::Kind::NoGroupFolder);
+    EXPECT_EQ(problems[0].Path, kGroup);
 }
 
 TEST_F(CreateHelpShortcutsTest, NoProgramsFolderMeansNothingToDo) {
     MemoryRegistry noFolder;
-    CreateHelpShortcuts(Profile(6), kInstallDir, noFolder, files_, shell_);
+    const std::vector<ShortcutProblem> problems =
+        CreateHelpShortcuts(Profile(6), kInstallDir, noFolder, files_, shell_);
     EXPECT_EQ(shell_.Attempts(), 0);
     EXPECT_EQ(noFolder.Opened().size(), 1u);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].What, ShortcutProblem::Kind::NoProgramsFolder);
 }
 
 TEST_F(CreateHelpShortcutsTest, AnExpandableProgramsFolderIsUsedUnexpanded) {
@@ -131,9 +139,13 @@ TEST_F(CreateHelpShortcutsTest, ATopicWithAMissingHelpFileIsSkippedWhole) {
     partial.AddFile(std::string(kInstallDir) + "Vokar.chm", {1});
     partial.AddFile(std::string(kInstallDir) + "Sl_Zew.chm", {1});
     partial.AddFile(std::string(kInstallDir) + "Sl_ZewD.chm", {1});
-    CreateHelpShortcuts(Profile(6), kInstallDir, registry_, partial, shell_);
+    const std::vector<ShortcutProblem> problems =
+        CreateHelpShortcuts(Profile(6), kInstallDir, registry_, partial, shell_);
     EXPECT_EQ(shell_.Removed(), std::vector<std::string>{kOldDictionaryHelp});
     EXPECT_EQ(LinkPaths(shell_), (std::vector<std::string>{kDictionaryHelpPl, kDictionaryHelpDe}));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].What, ShortcutProblem::Kind::HelpFileMissing);
+    EXPECT_EQ(problems[0].Path, std::string(kInstallDir) + "VokarD.chm");
 }
 
 TEST_F(CreateHelpShortcutsTest, AnAbsentOlderShortcutIsNotDeleted) {
