@@ -147,6 +147,23 @@ TEST(PeReader, ListsEveryResourceWithItsTypeNameLanguageAndBytes) {
     EXPECT_TRUE(PeReader(plain).Resources().empty());
 }
 
+// An empty resource needs no byte of its section, not even where its section ends.
+TEST(PeReader, ReadsAnEmptyResourceAtTheEndOfItsSection) {
+    PeBuilder builder;
+    builder.Resources = {{10, 1, 0}};
+    std::vector<std::uint8_t> image = builder.Build();
+    const PeReader::Section data = PeReader(image).Sections()[0];
+    const std::size_t dataEntry = builder.ResourceRootOffset() + 3 * (resources::kTableSize + resources::kEntrySize);
+    ASSERT_EQ(Load32(image, dataEntry + resources::kDataSize), 0U);
+    Store32(image, dataEntry + resources::kDataRva, data.VirtualAddress + data.RawSize);
+    const std::vector<PeReader::Resource> read = PeReader(image).Resources();
+    ASSERT_EQ(read.size(), 1U);
+    EXPECT_TRUE(read[0].Bytes.empty());
+
+    Store32(image, dataEntry + resources::kDataSize, 1);
+    EXPECT_THROW(PeReader(image).Resources(), BrokenImage);
+}
+
 TEST(PeReader, ReadsTheSubsystemSecurityFlagsAndRelocationsOfBothFormats) {
     for (const bool is64Bit : {false, true}) {
         PeBuilder gui;

@@ -12,4 +12,12 @@ class BrokenImage : public std::invalid_argument {
     explicit BrokenImage(const std::string& what) : std::invalid_argument("not a well-formed PE file: " + what) {}
 };
 
+// A well-formed program that resources cannot be written into: signed, carrying data after its sections,
+// or with sections after its resources that cannot move.
+class UnsuitableStub : public std::invalid_argument {
+  public:
+    explicit UnsuitableStub(const std::string& what)
+        : std::invalid_argument("resources cannot be written into this program: " + what) {}
+};
+
 }  // namespace patcher::pe

@@ -109,7 +109,8 @@ PeReader::DataDirectory PeReader::Directory(std::size_t index) const noexcept {
 std::uint64_t PeReader::OffsetOf(std::uint32_t rva, std::uint32_t length) const {
     for (const Section& section : sections_) {
         const std::uint64_t start = section.VirtualAddress;
-        if (rva < start || rva - start >= section.RawSize) {
+        // Empty data may lie right at a section's end (an empty resource written last).
+        if (rva < start || rva - start > section.RawSize || (rva - start == section.RawSize && length != 0)) {
             continue;
         }
         const std::uint64_t offset = section.RawOffset + (rva - start);
