@@ -20,17 +20,18 @@
 #include "engine/untPatcher.h"
 #include "platform/win32/WideText.h"
 #include "profile/ProductProfile.h"
-#include "tests/app/PeReader.h"
 #include "tests/support/Win32TestHandles.h"
 #include "tools/glyphs/FlagDrawing.h"
+#include "tools/pe/PeFormat.h"
+#include "tools/pe/PeReader.h"
 
 namespace patcher {
 namespace {
 
-using testing::PeReader;
+using pe::PeReader;
 
-constexpr std::uint32_t kRcData = 10;
-constexpr std::uint32_t kBitmap = 2;
+constexpr std::uint32_t kRcData = pe::resources::kRcData;
+constexpr std::uint32_t kBitmap = pe::resources::kBitmap;
 // The exe without its packed data: the runtime of a static C++ program (strings, exceptions, threads'
 // support) is some 190 KB, the program's code and tables the rest (some 380 KB with the unattended runs and
 // their log). A budget that iostreams alone would break several times over.

@@ -22,19 +22,20 @@
 #include <utility>
 #include <vector>
 
-#include "tests/app/PeReader.h"
 #include "tests/support/FileBytes.h"
+#include "tools/pe/PeFormat.h"
+#include "tools/pe/PeReader.h"
 
 namespace patcher {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::PeReader;
+using pe::PeReader;
 
-constexpr std::uint16_t kWindowsGui = 2;
-constexpr std::uint16_t kHighEntropyVa = 0x0020;
-constexpr std::uint16_t kDynamicBase = 0x0040;
-constexpr std::uint16_t kNxCompatible = 0x0100;
+using pe::optional::kDynamicBase;
+using pe::optional::kHighEntropyVa;
+using pe::optional::kNxCompatible;
+using pe::optional::kSubsystemWindowsGui;
 
 // The exe of a Windows build, by the place its CMake wrote down.
 struct BuiltExe {
@@ -86,8 +87,8 @@ TEST_F(ShippedExe, BothAreWindowsGuiProgramsOfTheSameNameForTheirProcessors) {
     const PeReader x86_64(x86_64_.Bytes);
     EXPECT_FALSE(i686.Is64Bit()) << i686_.Path;
     EXPECT_TRUE(x86_64.Is64Bit()) << x86_64_.Path;
-    EXPECT_EQ(i686.Subsystem(), kWindowsGui);
-    EXPECT_EQ(x86_64.Subsystem(), kWindowsGui);
+    EXPECT_EQ(i686.Subsystem(), kSubsystemWindowsGui);
+    EXPECT_EQ(x86_64.Subsystem(), kSubsystemWindowsGui);
     EXPECT_EQ(i686_.Path.filename(), x86_64_.Path.filename());
 }
 

@@ -8,17 +8,14 @@
 #include "engine/VersionTables.h"
 #include "profile/ProductProfile.h"
 #include "tests/support/BuildData.h"
+#include "tools/pe/PeFormat.h"
+#include "tools/pe/PeReader.h"
 #include "tools/standin/StandinGenerator.h"
 
 namespace patcher::standin {
 namespace {
 
 using testing::Standins;
-
-std::uint32_t Read32(const Bytes& bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes.at(at) | bytes.at(at + 1) << 8 | bytes.at(at + 2) << 16 |
-                                      bytes.at(at + 3) << 24);
-}
 
 bool Contains(const Bytes& bytes, std::string_view text) {
     return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
@@ -86,22 +83,31 @@ TEST(Standins, ProgramsCarryAConsistentPortableExecutableHeader) {
         }
         for (const int version : KnownVersions(file)) {
             const Bytes& image = Standins().Get(file, version);
-            ASSERT_EQ(image[0], 'M');
-            ASSERT_EQ(image[1], 'Z');
-            const std::uint32_t pe = Read32(image, 0x3C);
-            ASSERT_EQ(Read32(image, pe), 0x00004550u) << "PE signature";
-            const std::size_t sections = image.at(pe + 6);
-            const std::size_t table = pe + 24 + (image.at(pe + 20) | image.at(pe + 21) << 8);
-            std::uint32_t end = 0x400;
-            for (std::size_t s = 0; s < sections; ++s) {
-                const std::uint32_t raw = Read32(image, table + 40 * s + 16);
-                const std::uint32_t at = Read32(image, table + 40 * s + 20);
-                if (raw != 0) {
-                    EXPECT_EQ(at, end) << "sections follow each other";
+            const pe::PeReader reader(image);
+            EXPECT_FALSE(reader.Is64Bit());
+            EXPECT_EQ(reader.Sections().size(), 8U);
+            std::uint32_t end = reader.SizeOfHeaders();
+            std::uint32_t rva = reader.SectionAlignment();
+            for (const pe::PeReader::Section& section : reader.Sections()) {
+                if (section.RawSize != 0) {
+                    EXPECT_EQ(section.RawOffset, end) << "sections follow each other";
                 }
-                end += raw;
+                EXPECT_EQ(section.VirtualAddress, rva) << section.Name;
+                end += section.RawSize;
+                rva += pe::AlignUp(section.VirtualSize, reader.SectionAlignment());
             }
             EXPECT_EQ(end, image.size()) << "file " << file << " version " << version;
+            EXPECT_EQ(reader.SizeOfImage(), rva);
+            // The data directories point at the sections that hold their tables.
+            const auto directoryIn = [&](std::size_t index, const char* name) {
+                const auto found = std::find_if(reader.Sections().begin(), reader.Sections().end(),
+                                                [&](const auto& section) { return section.Name == name; });
+                ASSERT_NE(found, reader.Sections().end()) << name;
+                EXPECT_EQ(reader.Directory(index).Rva, found->VirtualAddress) << name;
+            };
+            directoryIn(pe::kImportTable, ".idata");
+            directoryIn(pe::kResourceTable, ".rsrc");
+            directoryIn(pe::kBaseRelocationTable, ".reloc");
         }
     }
 }

@@ -5,9 +5,10 @@
 
 #include "engine/ContentDigests.h"
 #include "engine/VersionTables.h"
+#include "tools/patchkit/BuildFigures.h"
+#include "tools/patchkit/BuildOptions.h"
 #include "tools/patchkit/DerivedTables.h"
 #include "tools/patchkit/OutputFolder.h"
-#include "tools/patchkit/PatchBuild.h"
 #include "tools/patchkit/PatchDescription.h"
 #include "tools/patchkit/ReleaseFiles.h"
 #include "tools/standin/SignaturePicker.h"

@@ -7,6 +7,7 @@
 
 #include "engine/SignatureTables.h"
 #include "engine/VersionTables.h"
+#include "engine/untPatcher.h"
 #include "tools/patchkit/PatchDescription.h"
 #include "tools/patchkit/PatchSources.h"
 #include "tools/patchkit/ReleaseFiles.h"

@@ -1,49 +1,15 @@
 #pragma once
 
-#include <array>
-#include <cstddef>
-#include <cstdint>
 #include <filesystem>
-#include <span>
 #include <string>
 #include <vector>
 
-#include "common/ByteString.h"
-#include "engine/untPatcher.h"
-#include "tools/packer/Packer.h"
+#include "tools/patchkit/BuildFigures.h"
+#include "tools/patchkit/BuildOptions.h"
 #include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchDescription.h"
 
 namespace patcher::patchkit {
-
-struct BuildOptions {
-    packer::ParseMethod Method = packer::ParseMethod::Optimal;
-    // The family's resource names, two slots per file index; a test may pass a table of its own.
-    std::span<const ByteStringView, 24> ResourceNames = ResourceNameTable;
-};
-
-struct SlotFigures {
-    ByteString Name;
-    std::size_t Size = 0;
-    std::size_t PackedSize = 0;
-};
-
-// What a build did and how long each step took, in seconds, for the maintainers to read.
-struct BuildFigures {
-    double Reading = 0;
-    double Tables = 0;
-    double Verification = 0;
-    double Packing = 0;
-    double Checking = 0;
-    double Writing = 0;
-    int FilesRead = 0;
-    std::uint64_t BytesRead = 0;
-    int TablesPicked = 0;
-    std::uint64_t ChangedSamplesRefused = 0;
-    std::vector<SlotFigures> Slots;
-    int FilesWritten = 0;
-    std::string Warning;  // what writing the output left undone, for the maintainer; empty when nothing
-};
 
 // Everything that `patchkit build` writes, made and checked in memory from the description and the files
 // of the release folder: the generated sources, the packed slots with their .rc script, and Patch.cmake.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/patchkit/PatchBuild.h"
+#include "tools/patchkit/BuildFigures.h"
 #include "tools/patchkit/PatchDescription.h"
 
 namespace patcher::patchkit {

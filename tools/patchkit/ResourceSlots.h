@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "common/ByteString.h"
-#include "tools/patchkit/PatchBuild.h"
+#include "tools/patchkit/BuildFigures.h"
+#include "tools/patchkit/BuildOptions.h"
 #include "tools/patchkit/PatchDescription.h"
 #include "tools/patchkit/ReleaseFiles.h"
 #include "tools/standin/PackedResources.h"

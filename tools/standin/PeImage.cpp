@@ -3,35 +3,30 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "profile/ProductProfile.h"
+#include "tools/pe/LittleEndian.h"
+#include "tools/pe/PeFormat.h"
 
 namespace patcher::standin {
 namespace {
 
+namespace flags = pe::section;
+namespace field = pe::optional;
+using pe::Store16;
+using pe::Store32;
+
 constexpr std::uint32_t kImageBase = 0x400000;
 constexpr std::uint32_t kSectionAlignment = 0x1000;
 constexpr std::uint32_t kDelphiTimestamp = 0x2A425E19;  // the fixed stamp that Delphi's linker writes
+constexpr std::size_t kPeHeader = 0x100;
 
-constexpr std::uint32_t kCode = 0x60000020;      // code, execute, read
-constexpr std::uint32_t kData = 0xC0000040;      // initialised data, read, write
-constexpr std::uint32_t kBss = 0xC0000080;       // uninitialised data
-constexpr std::uint32_t kReadOnly = 0x50000040;  // initialised data, shared, read
-constexpr std::uint32_t kRelocations = 0x50000040;
-
-std::uint32_t AlignUp(std::uint32_t value, std::uint32_t alignment) {
-    return (value + alignment - 1) / alignment * alignment;
-}
-
-void Store16(Bytes& out, std::size_t at, std::uint32_t value) {
-    out.at(at) = static_cast<std::uint8_t>(value);
-    out.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
-}
-
-void Store32(Bytes& out, std::size_t at, std::uint32_t value) {
-    Store16(out, at, value & 0xFFFF);
-    Store16(out, at + 2, value >> 16);
-}
+constexpr std::uint32_t kCode = flags::kCntCode | flags::kMemExecute | flags::kMemRead;
+constexpr std::uint32_t kData = flags::kCntInitializedData | flags::kMemRead | flags::kMemWrite;
+constexpr std::uint32_t kBss = flags::kCntUninitializedData | flags::kMemRead | flags::kMemWrite;
+constexpr std::uint32_t kReadOnly = flags::kCntInitializedData | flags::kMemShared | flags::kMemRead;
+constexpr std::uint32_t kRelocations = kReadOnly;
 
 void StoreText(Bytes& out, std::size_t at, std::string_view text) {
     std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
@@ -121,10 +116,10 @@ Bytes AssembleImage(const ExeBuild& build) {
     for (std::size_t i = 0; i < std::size(dosHeader); ++i) {
         Store16(image, 2 + 2 * i, dosHeader[i]);
     }
-    Store32(image, 0x3C, 0x100);
+    Store32(image, pe::dos::kLfanew, kPeHeader);
     const std::uint8_t stub[] = {0xBA, 0x10, 0x00, 0x0E, 0x1F, 0xB4, 0x09, 0xCD,
                                  0x21, 0xB8, 0x01, 0x4C, 0xCD, 0x21, 0x90, 0x90};
-    std::copy(std::begin(stub), std::end(stub), image.begin() + 0x40);
+    std::copy(std::begin(stub), std::end(stub), image.begin() + pe::dos::kHeaderSize);
     StoreText(image, 0x50, "This program must be run under Win32\r\n$");
 
     // Section placement in the file and in memory.
@@ -143,58 +138,66 @@ Bytes AssembleImage(const ExeBuild& build) {
          : IsBss(section)               ? bssSize
                                         : dataSize) += IsBss(section) ? virtualSize : section.RawSize;
         fileOffset += section.RawSize;
-        rva += AlignUp(virtualSize, kSectionAlignment);
+        rva += pe::AlignUp(virtualSize, kSectionAlignment);
     }
 
-    const std::size_t pe = 0x100;
-    StoreText(image, pe, std::string_view("PE\0\0", 4));
-    Store16(image, pe + 4, 0x014C);
-    Store16(image, pe + 6, static_cast<std::uint32_t>(build.Sections.size()));
-    Store32(image, pe + 8, kDelphiTimestamp);
-    Store16(image, pe + 20, 0xE0);
-    Store16(image, pe + 22, 0x818E);
-    const std::size_t optional = pe + 24;
-    Store16(image, optional, 0x010B);
-    image[optional + 2] = 2;
-    image[optional + 3] = 25;
-    Store32(image, optional + 4, codeSize);
-    Store32(image, optional + 8, dataSize);
-    Store32(image, optional + 12, bssSize);
-    Store32(image, optional + 16, placed[0].Rva + placed[0].VirtualSize * 15 / 16);  // entry point near the end
-    Store32(image, optional + 20, placed[0].Rva);
-    Store32(image, optional + 24, placed[1].Rva);
-    Store32(image, optional + 28, kImageBase);
-    Store32(image, optional + 32, kSectionAlignment);
-    Store32(image, optional + 36, kFileAlignment);
-    Store16(image, optional + 40, 4);
-    Store16(image, optional + 48, 4);
-    Store32(image, optional + 56, rva);
-    Store32(image, optional + 60, kHeaderSize);
-    Store16(image, optional + 68, 2);  // GUI subsystem
-    Store32(image, optional + 72, 0x100000);
-    Store32(image, optional + 76, 0x4000);
-    Store32(image, optional + 80, 0x100000);
-    Store32(image, optional + 84, 0x1000);
-    Store32(image, optional + 92, 16);
-    const std::size_t directories = optional + 96;
+    StoreText(image, kPeHeader, std::string_view("PE\0\0", pe::kPeSignatureSize));
+    const std::size_t coff = kPeHeader + pe::kPeSignatureSize;
+    Store16(image, coff + pe::coff::kMachine, pe::coff::kMachineI386);
+    Store16(image, coff + pe::coff::kNumberOfSections, static_cast<std::uint32_t>(build.Sections.size()));
+    Store32(image, coff + pe::coff::kTimeDateStamp, kDelphiTimestamp);
+    Store16(image, coff + pe::coff::kSizeOfOptionalHeader, static_cast<std::uint32_t>(field::FullSize(false)));
+    Store16(image, coff + pe::coff::kCharacteristics,
+            0x818E);  // as Delphi writes it: an executable for 32 bits, symbols stripped, the old byte-order flags
+    const std::size_t optional = coff + pe::coff::kSize;
+    Store16(image, optional + field::kMagic, field::kMagicPe32);
+    image[optional + field::kMajorLinkerVersion] = 2;
+    image[optional + field::kMinorLinkerVersion] = 25;
+    Store32(image, optional + field::kSizeOfCode, codeSize);
+    Store32(image, optional + field::kSizeOfInitializedData, dataSize);
+    Store32(image, optional + field::kSizeOfUninitializedData, bssSize);
+    // The entry point near the end of the code.
+    Store32(image, optional + field::kAddressOfEntryPoint, placed[0].Rva + placed[0].VirtualSize * 15 / 16);
+    Store32(image, optional + field::kBaseOfCode, placed[0].Rva);
+    Store32(image, optional + field::kBaseOfData, placed[1].Rva);
+    Store32(image, optional + field::kImageBasePe32, kImageBase);
+    Store32(image, optional + field::kSectionAlignment, kSectionAlignment);
+    Store32(image, optional + field::kFileAlignment, kFileAlignment);
+    Store16(image, optional + field::kMajorOperatingSystemVersion, 4);
+    Store16(image, optional + field::kMajorSubsystemVersion, 4);
+    Store32(image, optional + field::kSizeOfImage, rva);
+    Store32(image, optional + field::kSizeOfHeaders, kHeaderSize);
+    Store16(image, optional + field::kSubsystem, field::kSubsystemWindowsGui);
+    // Stack reserve and commit, heap reserve and commit.
+    const std::uint32_t memory[] = {0x100000, 0x4000, 0x100000, 0x1000};
+    for (std::size_t i = 0; i < std::size(memory); ++i) {
+        Store32(image, optional + field::kSizeOfStackReserve + 4 * i, memory[i]);
+    }
+    Store32(image, optional + field::kNumberOfRvaAndSizesPe32, field::kMaxDataDirectories);
+    const std::size_t directories = optional + field::kNumberOfRvaAndSizesPe32 + 4;
+    // The sections that hold the tables of data directories.
+    const std::pair<std::string_view, std::size_t> tables[] = {{".idata", pe::kImportTable},
+                                                               {".rsrc", pe::kResourceTable},
+                                                               {".reloc", pe::kBaseRelocationTable},
+                                                               {".tls", pe::kTlsTable}};
     for (std::size_t i = 0; i < build.Sections.size(); ++i) {
-        const std::string& name = build.Sections[i].Name;
-        const int entry = name == ".idata" ? 1 : name == ".rsrc" ? 2 : name == ".reloc" ? 5 : name == ".tls" ? 9 : -1;
-        if (entry >= 0) {
-            Store32(image, directories + 8 * static_cast<std::size_t>(entry), placed[i].Rva);
-            Store32(image, directories + 8 * static_cast<std::size_t>(entry) + 4,
-                    entry == 9 ? 0x18 : placed[i].VirtualSize);
+        for (const auto& [name, entry] : tables) {
+            if (build.Sections[i].Name == name) {
+                const std::size_t at = directories + field::kDataDirectoryEntrySize * entry;
+                Store32(image, at, placed[i].Rva);
+                Store32(image, at + 4, entry == pe::kTlsTable ? 0x18 : placed[i].VirtualSize);
+            }
         }
     }
-    std::size_t table = optional + 0xE0;
-    for (std::size_t i = 0; i < build.Sections.size(); ++i, table += 40) {
-        const Section& section = build.Sections[i];
-        StoreText(image, table, section.Name);
-        Store32(image, table + 8, placed[i].VirtualSize);
-        Store32(image, table + 12, placed[i].Rva);
-        Store32(image, table + 16, section.RawSize);
-        Store32(image, table + 20, placed[i].Offset);
-        Store32(image, table + 36, section.Characteristics);
+    std::size_t table = optional + field::FullSize(false);
+    for (std::size_t i = 0; i < build.Sections.size(); ++i, table += pe::section::kHeaderSize) {
+        const Section& built = build.Sections[i];
+        StoreText(image, table + pe::section::kName, built.Name);
+        Store32(image, table + pe::section::kVirtualSize, placed[i].VirtualSize);
+        Store32(image, table + pe::section::kVirtualAddress, placed[i].Rva);
+        Store32(image, table + pe::section::kSizeOfRawData, built.RawSize);
+        Store32(image, table + pe::section::kPointerToRawData, placed[i].Offset);
+        Store32(image, table + pe::section::kCharacteristics, built.Characteristics);
     }
 
     for (const Section& section : build.Sections) {
