@@ -76,9 +76,9 @@ TEST(PatchDescription, ReadsTheProfileTheBuildsAndTheirLeadingSamples) {
     EXPECT_EQ(description.FindFile(9), nullptr);
     EXPECT_FALSE(program.FirstSlotBytes.has_value());
 
-    // A split of its own, and a header that writes the index with leading zeros: the number counts.
+    // A split of its own.
     const PatchDescription split =
-        ParsePatchDescription(WithLine(6, "[File.008]\nFirstSlotBytes = 1_500_000"), "d/x.toml");
+        ParsePatchDescription(WithLine(6, "[File.8]\nFirstSlotBytes = 1_500_000"), "d/x.toml");
     EXPECT_EQ(split.Files.at(0).FileIndex, 8);
     EXPECT_EQ(split.Files.at(0).FirstSlotBytes, 1500000);
     EXPECT_EQ(split.Files.at(0).FirstSlotLine, 7);
@@ -107,6 +107,8 @@ TEST(PatchDescription, RefusesWrongKeysTypesAndRangesNamingTheLine) {
         {WithLine(5, "SelectedFiles = [\n8,\n5]"), "d/x.toml:7: file 5 is selected, but no version of it is described"},
         {WithLine(10, "[File.13]"), "d/x.toml:10: File.13: file indices go from 1 to 12"},
         {WithLine(10, "[File.x]"), "d/x.toml:10: File.x: file indices go from 1 to 12"},
+        // One way to write an index: File.010 would describe file 10 under a second name.
+        {WithLine(10, "[File.010]"), "d/x.toml:10: File.010: file indices go from 1 to 12, without leading zeros"},
         {WithLine(7, "Leading = [0]\nColour = 2"),
          "d/x.toml:8: file 8: unknown key \"Colour\" (a file holds Leading, Versions and FirstSlotBytes)"},
         {WithLine(7, "FirstSlotBytes = 0"), "d/x.toml:7: file 8: FirstSlotBytes must be from 1 to 2097152, not 0"},

@@ -112,10 +112,11 @@ inline Outcome RunProgram(const std::vector<std::string>& arguments, const fs::p
 
 // patchkit with these arguments, under a file-size limit of 32 KiB when `fullDisk` is set: every write past
 // it fails as a write onto a full disk does (with "File too large" rather than "No space left on device").
+// The signal that such a write raises (SIGXFSZ) ends a program unless it ignores it, as patchkit does.
 inline std::vector<std::string> Patchkit(std::vector<std::string> arguments, bool fullDisk = false) {
     arguments.insert(arguments.begin(), PATCHKIT_PATH);
     if (fullDisk) {
-        arguments.insert(arguments.begin(), {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$@\""});
+        arguments.insert(arguments.begin(), {"/bin/sh", "-c", "ulimit -f 64; exec \"$0\" \"$@\""});
     }
     return arguments;
 }

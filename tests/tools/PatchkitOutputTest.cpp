@@ -79,6 +79,21 @@ TEST_F(Refusals, StandinWritesOnlyRegularFilesInPlaceAndNeverThroughALink) {
                   "patchkit standin: the output folder is an empty path, which names no folder\n");
 }
 
+// glyphs writes its files as standin does, never through a link below its folder.
+TEST_F(Refusals, GlyphsNeverWriteThroughALink) {
+    const fs::path outside = Dir() / "outside.rc";
+    WriteFile(outside, std::string("not a resource script"));
+    const fs::path glyphs = Dir() / "glyphs";
+    fs::create_directories(glyphs);
+    fs::create_symlink(outside, glyphs / "FlagGlyphs.rc");
+    ExpectRefused(Patchkit({"glyphs", glyphs}),
+                  "patchkit glyphs: cannot write \"" + (glyphs / "FlagGlyphs.rc").string() +
+                      "\" (a symbolic link, which is never written through)\n",
+                  {outside});
+    EXPECT_TRUE(fs::is_symlink(glyphs / "FlagGlyphs.rc"));
+    EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
+}
+
 // Names of up to 255 bytes, the most that a folder holds: the scratch name beside them is a short one.
 TEST_F(Refusals, OutputsNamedWithTheLongestNamesAreWritten) {
     const fs::path out = Dir() / std::string(250, 'o');

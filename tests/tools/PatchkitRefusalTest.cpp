@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/untPatcher.h"
 #include "tests/support/FileBytes.h"
 #include "tests/tools/PatchkitCommandLine.h"
 #include "tests/tools/TinyRelease.h"
@@ -29,19 +30,16 @@ using testing::RunProgram;
 using testing::Snapshot;
 using testing::WriteFile;
 
-// One file described twice, its index written differently; compared as numbers.
+// One file described twice, its index quoted the second time: the TOML reader refuses the key before the
+// indices are compared, and the later of the two is named.
 TEST_F(Refusals, OneFileDescribedTwiceIsRefused) {
-    const std::string twice = kTinyDescription + "[File.010]\nVersions = [\"10/1/help.chm\"]\n";
-    ExpectRefused(Build(Describe("twice.toml", twice)),
-                  "twice.toml:11: File.010 describes file 10 again, as File.10 on line 6 does");
-    std::string first = kTinyDescription;
-    first.insert(first.find("[File.10]"), "[File.010]\nVersions = [\"10/1/help.chm\"]\n");
-    ExpectRefused(Build(Describe("first.toml", first)),
-                  "first.toml:8: File.10 describes file 10 again, as File.010 on line 6 does");
     const std::string quoted = kTinyDescription + "[File.\"10\"]\nVersions = [\"10/1/help.chm\"]\n";
-    // The same key, quoted: the TOML reader refuses it before the indices are compared, named the same way.
     ExpectRefused(Build(Describe("quoted.toml", quoted)),
                   "quoted.toml:11: File.\"10\" describes file 10 again, as File.10 on line 6 does\n");
+    std::string first = kTinyDescription;
+    first.insert(first.find("[File.10]"), "[File.\"10\"]\nVersions = [\"10/1/help.chm\"]\n");
+    ExpectRefused(Build(Describe("first.toml", first)),
+                  "first.toml:8: File.10 describes file 10 again, as File.\"10\" on line 6 does");
 }
 
 // A version path that leaves the release folder, by "..", by a link, or from the root.
@@ -231,14 +229,83 @@ TEST_F(Refusals, RefusalsSayWhatIsWrongInTheMaintainersTerms) {
     ExpectRefused(Patchkit({"build", "--greedy", Description(), Release(), ""}), "patchkit build: " + empty);
     ExpectRefused(Patchkit({"glyphs", ""}), "patchkit glyphs: " + empty);
 
-    // A file index on the command line is digits alone: no blank, no sign.
-    for (const std::string index : {" 1", "+1", "1 ", "0x1"}) {
+    // A file index on the command line is digits alone: no blank, no sign, no leading zero.
+    for (const std::string index : {" 1", "+1", "1 ", "0x1", "01", "010"}) {
         const Outcome outcome = RunProgram(Patchkit({"recognise", index, Release() / "10/1/help.chm"}), Dir());
         EXPECT_EQ(outcome.ExitCode, 2) << index;
-        EXPECT_EQ(outcome.Errors.rfind("patchkit recognise: the file index must be a number from 1 to 12\n", 0), 0u)
+        EXPECT_EQ(outcome.Errors.rfind(
+                      "patchkit recognise: the file index must be a number from 1 to 12, without leading zeros\n", 0),
+                  0u)
             << index << ": " << outcome.Errors;
     }
-    EXPECT_EQ(Succeeds(Patchkit({"recognise", "010", Release() / "10/1/help.chm"})).Output, "NotRecognised\n");
+    EXPECT_EQ(Succeeds(Patchkit({"recognise", "10", Release() / "10/1/help.chm"})).Output, "NotRecognised\n");
+}
+
+// The scrambler's numbers as its range has them, a method from 1 to 10 and a key from 1 to 6, each written
+// one way only: the scrambler would give the text back for any other, which reads as a record scrambled.
+TEST_F(Refusals, ScrambleRefusesNumbersOutsideItsRangeOrWrittenOtherwise) {
+    const std::string method = "patchkit scramble: METHOD must be a number from 1 to 10, without leading zeros\n";
+    const std::string key = "patchkit scramble: KEY must be a number from 1 to 6, without leading zeros\n";
+    const struct {
+        std::string Method;
+        std::string Key;
+        std::string Refusal;
+    } cases[] = {
+        {"0", "5", method}, {"11", "5", method}, {"007", "5", method}, {"-1", "5", method}, {" 1", "5", method},
+        {"1", "0", key},    {"1", "7", key},     {"1", "05", key},     {"1", "+5", key},    {"1", "", key},
+    };
+    for (const auto& [methodText, keyText, refusal] : cases) {
+        const Outcome outcome = RunProgram(Patchkit({"scramble", "encode", methodText, keyText, "41"}), Dir());
+        EXPECT_EQ(outcome.ExitCode, 2) << methodText << " " << keyText;
+        EXPECT_EQ(outcome.Errors.rfind(refusal, 0), 0u) << outcome.Errors;
+        EXPECT_EQ(outcome.Output, "");
+    }
+    // The ends of the range: method 10 leaves the text as it is.
+    EXPECT_EQ(Succeeds(Patchkit({"scramble", "decode", "10", "6", "41"})).Output, "41\n");
+}
+
+// A file that recognise cannot read is refused with the reason, not printed as a result.
+TEST_F(Refusals, RecogniseRefusesAFileItCannotReadSayingWhy) {
+    const fs::path missing = Dir() / "missing.chm";
+    ExpectRefused(Patchkit({"recognise", "10", missing}),
+                  "patchkit recognise: \"" + missing.string() + "\" cannot be read (No such file or directory)\n");
+    const fs::path fifo = Dir() / "fifo.chm";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ExpectRefused(Patchkit({"recognise", "10", fifo}),
+                  "\"" + fifo.string() + "\" cannot be read (not a regular file)\n");
+}
+
+// The packed data that rewrite reads is regular files: a FIFO in a resource's place is refused, not waited on
+// for a writer, and the file to rewrite stays as it was.
+TEST_F(Refusals, RewriteRefusesPackedDataThatIsNoRegularFile) {
+    const fs::path data = Dir() / "data";
+    fs::create_directories(data);
+    const fs::path fifo = data / (std::string(ResourceName(10, 1)) + ".packed");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const fs::path target = Dir() / "help.chm";
+    fs::copy_file(Release() / "10/1/help.chm", target);
+    ExpectRefused(Patchkit({"rewrite", "--data", data, "10", target}),
+                  "patchkit rewrite: the packed data \"" + fifo.string() + "\" cannot be read (not a regular file)\n",
+                  {target, data});
+}
+
+// A packed file holds one stream and nothing after it: bytes behind the stream are refused, not ignored.
+TEST_F(Refusals, UnpackRefusesBytesAfterTheStream) {
+    const fs::path packed = Dir() / "packed.bin";
+    Succeeds(Patchkit({"pack", "--greedy", Release() / "10/1/help.chm", packed}));
+    const std::string stream = ReadText(packed);
+    WriteFile(packed, stream + "xyz");
+    const fs::path unpacked = Dir() / "unpacked.bin";
+    ExpectRefused(
+        Patchkit({"unpack", packed, unpacked}),
+        "\" does not unpack: its stream ends after " + std::to_string(stream.size()) + " bytes, and 3 more follow\n",
+        {packed, unpacked});
+}
+
+// What a command prints must reach standard output: output lost to a full disk fails the command.
+TEST_F(Refusals, OutputThatCannotBeWrittenFailsTheCommand) {
+    ExpectRefused({"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", PATCHKIT_PATH, "catalogue"},
+                  "patchkit catalogue: cannot write to the standard output (No space left on device)\n");
 }
 
 // The window shows the product and version of file UpdateIndex: an update that does not bring that file

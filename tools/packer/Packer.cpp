@@ -1,10 +1,10 @@
 #include "tools/packer/Packer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "engine/UDer.h"
+#include "tools/packer/FixedLog2.h"
 #include "tools/packer/Parse.h"
 #include "tools/packer/PrefixCode.h"
 
@@ -15,21 +15,27 @@ constexpr int kEntropyPasses = 4;
 constexpr int kCodePasses = 2;
 constexpr std::uint64_t kSmallGain = 2000;  // a pass that gains less than 1/2000 of the size ends a series
 
-std::uint32_t ToPrice(double bits) {
-    return std::min(kMaxPrice, static_cast<std::uint32_t>(std::lround(bits * kPriceScale)));
+// A price from bits in units of 2^-kLog2FractionBits, rounded to the nearest sixteenth of a bit (halves up).
+std::uint32_t ToPrice(std::uint64_t fixedBits) {
+    constexpr int kDropped = kLog2FractionBits - 4;
+    static_assert(kPriceScale == 1u << 4);
+    const std::uint64_t price = (fixedBits + (std::uint64_t{1} << (kDropped - 1))) >> kDropped;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kMaxPrice, price));
 }
 
-// Prices from how often each byte value occurs: the bits an ideal code would spend on it. A value that does
-// not occur is priced as rarer than any that does.
+// Prices from how often each byte value occurs: the bits an ideal code would spend on it, log2(total / count).
+// A value that does not occur is priced as rarer than any that does. No floating point: the prices decide
+// the parse, and a libm that rounded one of them the other way would change the packed bytes.
 Prices EntropyPrices(const SymbolCounts& counts) {
     std::uint64_t total = 0;
     for (const std::uint64_t count : counts) {
         total += count;
     }
+    const std::uint64_t totalLog = FixedLog2(total);
     Prices prices{};
     for (std::size_t symbol = 0; symbol < 256; ++symbol) {
-        const double share = static_cast<double>(counts[symbol]) / static_cast<double>(total);
-        prices[symbol] = ToPrice(counts[symbol] != 0 ? -std::log2(share) : std::log2(static_cast<double>(total)) + 2);
+        prices[symbol] = ToPrice(counts[symbol] != 0 ? totalLog - FixedLog2(counts[symbol])
+                                                     : totalLog + (std::uint64_t{2} << kLog2FractionBits));
     }
     return prices;
 }
@@ -39,7 +45,8 @@ Prices CodePrices(const PrefixCode& code) {
     const unsigned longest = *std::max_element(code.Lengths.begin(), code.Lengths.end());
     Prices prices{};
     for (std::size_t symbol = 0; symbol < 256; ++symbol) {
-        prices[symbol] = ToPrice(code.Lengths[symbol] != 0 ? code.Lengths[symbol] : longest + 2);
+        const unsigned bits = code.Lengths[symbol] != 0 ? code.Lengths[symbol] : longest + 2;
+        prices[symbol] = std::min(kMaxPrice, bits * kPriceScale);
     }
     return prices;
 }

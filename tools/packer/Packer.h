@@ -5,7 +5,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/UDer.h"
+
 namespace patcher::packer {
+
+// More bytes than any packed stream needs: the codes of a token string (at most twice UnpackCapacity tokens,
+// at most 16 bits each) after a table of at most 256 entries.
+inline constexpr std::uint64_t kMaxPackedBytes = std::uint64_t{8} * UnpackCapacity + 4096;
 
 // Input that no packed stream can hold: empty, or longer than UnpackCapacity.
 class PackError : public std::runtime_error {

@@ -5,6 +5,7 @@
 
 #include "engine/UDer.h"
 #include "tools/packer/Packer.h"
+#include "tools/packer/PrefixCode.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
@@ -30,6 +31,19 @@ std::vector<std::uint8_t> ReadInput(const std::string& in,
                                  " itself, which writing it would destroy");
     }
     return bytes;
+}
+
+// How many bytes of `packed` its stream takes: the code table, the intermediate length and the codes that
+// the Huffman stage reads, each part rounded up to whole bytes as the packer writes it. The decoder never
+// looks past them, so the file that holds one stream must end there.
+std::uint64_t StreamBytes(DecoderState& state, std::span<const std::uint8_t> packed) {
+    const std::span<const std::uint8_t> intermediate = HuffmanStage(state, packed);
+    packer::PrefixCode code;
+    const CodeTable& table = state.Codes();
+    for (std::size_t i = 0; i < table.Count; ++i) {
+        code.Lengths[table.Entries[i].Symbol] = table.Entries[i].Length;
+    }
+    return packer::PackedSize(code, packer::CountSymbols(intermediate));
 }
 
 }  // namespace
@@ -60,12 +74,16 @@ int RunUnpack(const Arguments& arguments) {
     if (arguments.size() != 2) {
         throw UsageError{"takes an input and an output path"};
     }
-    // The codes of a token string (at most twice the capacity, at most 16 bits each) never need more.
     const std::vector<std::uint8_t> packed =
-        ReadInput(arguments[0], arguments[1], std::uint64_t{8} * UnpackCapacity + 4096, "that any packed stream needs");
+        ReadInput(arguments[0], arguments[1], packer::kMaxPackedBytes, "that any packed stream needs");
     DecoderState state;
     std::span<const std::uint8_t> unpacked;
     try {
+        const std::uint64_t streamBytes = StreamBytes(state, packed);
+        if (streamBytes < packed.size()) {
+            throw UnpackError("its stream ends after " + std::to_string(streamBytes) + " bytes, and " +
+                              std::to_string(packed.size() - streamBytes) + " more follow");
+        }
         unpacked = Unpack(state, packed);
     } catch (const UnpackError& error) {
         throw std::runtime_error(Quoted(arguments[0]) + " does not unpack: " + error.what());

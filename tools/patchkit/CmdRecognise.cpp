@@ -1,20 +1,47 @@
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
+#include "engine/FileFailure.h"
 #include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
 #include "platform/FileSystem.h"
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/MessageText.h"
 
 namespace patcher::patchkit {
+namespace {
 
+// Why a file could not be read: the system's words where a system call failed (the host's error numbers).
+std::string WhyUnreadable(const std::string& path, const FileFailure& failure) {
+    // The file layer refuses whatever is no regular file (a FIFO, a device) as a folder.
+    std::error_code ignored;
+    if (failure.SystemCode == EISDIR && !std::filesystem::is_directory(path, ignored)) {
+        return "not a regular file";
+    }
+    if (failure.SystemCode != 0) {
+        return Reason(static_cast<int>(failure.SystemCode));
+    }
+    return failure.Fault == FileFault::OutOfMemory ? "out of memory" : "it could not be read whole";
+}
+
+}  // namespace
+
+// The recognition of a file as the patcher makes it. A file that cannot be read has no CheckResult worth
+// printing: it is refused with the reason.
 int RunRecognise(const Arguments& arguments) {
     if (arguments.size() != 2) {
         throw UsageError{"takes a file index and a path"};
     }
     const int fileIndex = ParseFileIndex(arguments[0]);
     const Recognition recognition = IdentifyFileVersion(fileIndex, arguments[1], SystemFileSystem());
+    if (recognition.Result == CheckResult::Unreadable) {
+        throw std::runtime_error(Quoted(arguments[1]) + " cannot be read (" +
+                                 WhyUnreadable(arguments[1], recognition.Failure) + ")");
+    }
     if (recognition.Version != 0) {
         std::printf("%s %d\n", CheckResultName(recognition.Result), recognition.Version);
     } else {

@@ -1,5 +1,5 @@
+#include <algorithm>
 #include <cstdio>
-#include <limits>
 #include <stdexcept>
 #include <string>
 
@@ -9,19 +9,23 @@
 namespace patcher::patchkit {
 namespace {
 
-std::int32_t ParseNumber(const std::string& text, const char* what) {
-    std::size_t used = 0;
-    long long value = 0;
-    try {
-        value = std::stoll(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
+// The scrambler's methods and key rows (shell/untKod.h).
+constexpr std::int32_t kFirstMethod = 1;
+constexpr std::int32_t kLastMethod = 10;
+constexpr std::int32_t kFirstKey = 1;
+constexpr std::int32_t kLastKey = 6;
+
+// A number of the scrambler's range as the maintainer writes it: decimal digits alone, without a sign, a
+// blank or a leading zero, so that every number has one way to be written.
+std::int32_t ParseInRange(const std::string& text, const char* what, std::int32_t low, std::int32_t high) {
+    const bool digits = !text.empty() && text.size() <= 9 && (text.size() == 1 || text[0] != '0') &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const std::int32_t value = digits ? std::stoi(text) : 0;
+    if (!digits || value < low || value > high) {
+        throw UsageError{std::string(what) + " must be a number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", without leading zeros"};
     }
-    if (used == 0 || used != text.size() || value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max()) {
-        throw UsageError{std::string(what) + " must be a whole number"};
-    }
-    return static_cast<std::int32_t>(value);
+    return value;
 }
 
 int HexDigit(char c) {
@@ -56,14 +60,14 @@ ByteString ParseHex(const std::string& hex) {
 }  // namespace
 
 // The scrambler as the product family uses it, for checking a registry record by hand. Text goes in and out
-// as hex, since scrambled text is rarely printable. Numbers outside the scrambler's range are passed on: the
-// scrambler then gives the text back, which is what the product would do with them.
+// as hex, since scrambled text is rarely printable. A method or key outside the scrambler's range is refused:
+// the scrambler would give the text back unchanged, which reads as a scrambled record that is not one.
 int RunScramble(const Arguments& arguments) {
     if (arguments.size() != 4 || (arguments[0] != "encode" && arguments[0] != "decode")) {
         throw UsageError{"takes encode or decode, a method, a key and the text in hex"};
     }
-    const std::int32_t method = ParseNumber(arguments[1], "METHOD");
-    const std::int32_t key = ParseNumber(arguments[2], "KEY");
+    const std::int32_t method = ParseInRange(arguments[1], "METHOD", kFirstMethod, kLastMethod);
+    const std::int32_t key = ParseInRange(arguments[2], "KEY", kFirstKey, kLastKey);
     const ByteString text = ParseHex(arguments[3]);
     const ByteString result = arguments[0] == "encode" ? Kod.Encode(text, method, key) : Kod.Decode(text, method, key);
     for (const char c : result) {

@@ -230,7 +230,7 @@ class Reader {
             const std::string_view name = key.str();
             const std::optional<int> fileIndex = FileIndexOf(name);
             if (!fileIndex || *fileIndex < 1 || *fileIndex > kFileCount) {
-                Fail(LineOf(key), "File." + Shown(name) + ": file indices go from 1 to 12");
+                Fail(LineOf(key), "File." + Shown(name) + ": file indices go from 1 to 12, without leading zeros");
             }
             entries.push_back({*fileIndex, name, LineOf(key), &value});
         }

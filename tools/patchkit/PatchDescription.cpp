@@ -29,7 +29,8 @@ void PatchDescription::Refuse(int line, std::string_view text) const {
 }
 
 std::optional<int> FileIndexOf(std::string_view written) {
-    if (written.empty() || written.size() > 9 ||
+    // One way to write each index: "08" would name file 8 otherwise than its number does.
+    if (written.empty() || written.size() > 9 || (written.size() > 1 && written[0] == '0') ||
         !std::all_of(written.begin(), written.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }

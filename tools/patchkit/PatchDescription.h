@@ -57,7 +57,7 @@ struct PatchDescription {
 };
 
 // A file index as the maintainer writes it, in a description's table header or on the command line: decimal
-// digits alone (no sign, no blank), leading zeros allowed, read as a number; nullopt for anything else.
+// digits alone (no sign, no blank, no leading zero), read as a number; nullopt for anything else.
 std::optional<int> FileIndexOf(std::string_view written);
 
 // A description that cannot be used, or a build that it cannot make. The message is one line that begins

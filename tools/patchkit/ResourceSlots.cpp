@@ -1,6 +1,7 @@
 #include "tools/patchkit/ResourceSlots.h"
 
 #include <exception>
+#include <new>
 #include <string>
 
 #include "engine/UDer.h"
@@ -110,6 +111,10 @@ std::vector<standin::PackedResource> PackSlots(const PatchDescription& descripti
                 figures.Slots.push_back({slot.Name, slot.UnpackedSize, slot.Packed.size()});
                 slots.push_back(std::move(slot));
             }
+        } catch (const std::bad_alloc&) {
+            // Its what() names a type, not the trouble.
+            description.Refuse(file.Newest().Described->Line,
+                               Label(file, file.Newest()) + "out of memory while packing it into its slots");
         } catch (const std::exception& error) {
             description.Refuse(file.Newest().Described->Line, Label(file, file.Newest()) + error.what());
         }

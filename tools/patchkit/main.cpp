@@ -1,4 +1,6 @@
 // patchkit: the maintainers' tool for making a patch (stand-in files, the patch build, packing).
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -42,7 +44,7 @@ constexpr Command kCommands[] = {
 int ParseFileIndex(const std::string& text) {
     const std::optional<int> fileIndex = FileIndexOf(text);
     if (!fileIndex || *fileIndex < 1 || *fileIndex > kFileCount) {
-        throw UsageError{"the file index must be a number from 1 to 12"};
+        throw UsageError{"the file index must be a number from 1 to 12, without leading zeros"};
     }
     return *fileIndex;
 }
@@ -57,6 +59,20 @@ int PrintUsage(std::FILE* to) {
     return 2;
 }
 
+// What a command printed must have reached standard output (not a full disk, not /dev/full): a command
+// whose output was lost fails, however it ended.
+int CheckedOutput(const Command& command, int exitCode) {
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (flushed && !std::ferror(stdout)) {
+        return exitCode;
+    }
+    std::fprintf(stderr, "patchkit %s: cannot write to the standard output (%s)\n", command.Name,
+                 error != 0 ? Reason(error).c_str() : "an earlier write failed");
+    return exitCode != 0 ? exitCode : 1;
+}
+
 }  // namespace
 }  // namespace patcher::patchkit
 
@@ -65,13 +81,16 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         return PrintUsage(stderr);
     }
+    // A write past the file-size limit (ulimit -f) then fails with EFBIG, which the command reports and
+    // cleans up after; the signal would end it silently and leave its scratch files behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     for (const Command& command : kCommands) {
         if (std::strcmp(argv[1], command.Name) != 0) {
             continue;
         }
         const Arguments arguments(argv + 2, argv + argc);
         try {
-            return command.Run(arguments);
+            return CheckedOutput(command, command.Run(arguments));
         } catch (const UsageError& error) {
             std::fprintf(stderr, "patchkit %s: %s\nusage: patchkit %s\n", command.Name, OneLine(error.Message).c_str(),
                          command.Usage);
