@@ -18,6 +18,7 @@
 #include "app/win32/ProgramFailure.h"
 #include "app/win32/Win32Program.h"
 #include "app/win32/WindowDpi.h"
+#include "engine/PatchTablesFormat.h"
 #include "platform/win32/ComApartment.h"
 #include "platform/win32/DllSearch.h"
 
@@ -33,6 +34,7 @@ int RunProgram(ProgramCommandLine commandLine, bool unattended) {
     commonControls.dwICC = ICC_STANDARD_CLASSES;
     ::InitCommonControlsEx(&commonControls);
 
+    InstallPatchTables(LoadPatchTables(ProgramResources()));
     Win32Program program(Profile(), std::move(commandLine), unattended);
     // Caught here, while the program and its log are still there to say what happened.
     return FailingAsThePatcher([&] {

@@ -16,6 +16,7 @@
 #include "tests/app/RecordingReport.h"
 #include "tests/app/ScriptedSystem.h"
 #include "tests/lang/FixedWidthMeasure.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

@@ -17,11 +17,13 @@
 #include <vector>
 
 #include "app/FlagGlyph.h"
+#include "engine/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 #include "profile/ProductProfile.h"
 #include "tests/app/PeReader.h"
+#include "tests/support/InstalledBuildTables.h"
 #include "tools/glyphs/FlagDrawing.h"
 
 namespace patcher {
@@ -130,11 +132,15 @@ TEST_F(PatcherExe, WithoutItsPackedDataStaysWithinItsSizeBudget) {
     EXPECT_LE(rest, kSizeBudget);
 }
 
-TEST_F(PatcherExe, CarriesThePackedDataOfEverySelectedFile) {
+// Its tables, which it installs at start-up, and the packed data of every file that they select.
+TEST_F(PatcherExe, CarriesItsTablesAndThePackedDataOfEverySelectedFile) {
     const win32::UniqueModule module = LoadAsData();
     ASSERT_TRUE(module);
+    const std::string tablesName(kPatchTablesResource);
+    EXPECT_TRUE(ReadPatchTables(ResourceBytes(module.Get(), tablesName.c_str(), MAKEINTRESOURCEA(kRcData))) ==
+                InstalledPatchTables());
     const ProductProfile profile = CompletedProfile();
-    int found = 0;
+    int found = 1;
     for (int file = 1; file <= 12; ++file) {
         for (const int slot : {1, 2}) {
             const std::string name(ResourceName(file, slot));

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/Startup.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

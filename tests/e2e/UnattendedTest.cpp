@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "app/ExitCodes.h"
-#include "engine/SignatureTables.h"
-#include "engine/VersionTables.h"
 #include "profile/ProductProfile.h"
 #include "tests/e2e/ExpectedTexts.h"
 #include "tests/e2e/PatcherSession.h"
@@ -71,7 +69,7 @@ class Unattended : public ::testing::Test {
 TEST_F(Unattended, SilentlyUpdatesTheRecordedProductAndASecondRunHasNothingToDo) {
     Install(Standin(kFile, 1));
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LOG=" + kLog}), kExitAllCurrent);
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LOG=" + kLog}), kExitAllCurrent);
 
     // Both runs appended to one log, each from its first line to its exit code, in the window's language; the
@@ -84,9 +82,9 @@ TEST_F(Unattended, SilentlyUpdatesTheRecordedProductAndASecondRunHasNothingToDo)
         << log.front();
     const std::string folder = "folder " + installation_.WindowsFolder() + " (the current user's registry record)";
     const std::string updated =
-        InstalledFile() + ": updated from build 1 to build " + std::to_string(NewestVersion(kFile));
+        InstalledFile() + ": updated from build 1 to build " + std::to_string(TablesOf().NewestVersion(kFile));
     const std::string current =
-        InstalledFile() + ": current (build " + std::to_string(NewestVersion(kFile)) + "), left alone";
+        InstalledFile() + ": current (build " + std::to_string(TablesOf().NewestVersion(kFile)) + "), left alone";
     const std::string summary = Text(WithoutInstructions(kSummaryUpdated, Message(kPolish, kSummaryUpdated)));
     const auto at = [&](const std::string& text) { return std::find(log.begin(), log.end(), text) - log.begin(); };
     EXPECT_TRUE(at(folder) < at(updated) && at(updated) < at(summary) && at(summary) + 1 == at("exit code 0") &&
@@ -101,12 +99,13 @@ TEST_F(Unattended, WithoutARecordItEndsInTwoUnlessTheCommandLineNamesTheFolder) 
     EXPECT_EQ(installation_.RunPatcher({"/S"}), kExitNoInstallDir);
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
     EXPECT_EQ(installation_.RunPatcher({"-silent", "/DIR=" + installation_.WindowsFolder()}), kExitAllCurrent);
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
 }
 
 TEST_F(Unattended, AnUnknownVersionEndsInOneAndTheLogNamesItsFullPathInTheLanguageAskedFor) {
-    std::vector<std::uint8_t> unknown = Standin(kFile, NewestVersion(kFile));
-    unknown[static_cast<std::size_t>(FindSignatureTable(kFile, NewestVersion(kFile))->back().Offset)] ^= 0xFF;
+    std::vector<std::uint8_t> unknown = Standin(kFile, TablesOf().NewestVersion(kFile));
+    unknown[static_cast<std::size_t>(
+        TablesOf().FindSignatureTable(kFile, TablesOf().NewestVersion(kFile))->back().Offset)] ^= 0xFF;
     Install(unknown);
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LANG=EN", "/LOG=" + kLog}), kExitSomeFileFailed);
     EXPECT_TRUE(Installed() == unknown);
@@ -154,7 +153,7 @@ TEST_F(Unattended, ACheckTellsWhetherTheUpdateIsNeededAndChangesNothing) {
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
     EXPECT_EQ(FileNames(installation_.Folder()), before);
     EXPECT_TRUE(Holds(LogTexts(), InstalledFile() + ": out of date (build 1); this patcher updates it to build " +
-                                      std::to_string(NewestVersion(kFile))))
+                                      std::to_string(TablesOf().NewestVersion(kFile))))
         << Log();
 
     EXPECT_EQ(installation_.RunPatcher({"/S"}), kExitAllCurrent);
@@ -181,10 +180,11 @@ TEST_F(Unattended, AFileHeldByAnotherProgramForAMomentIsUpdated) {
     ASSERT_TRUE(holding) << installation_.Prefix().Log();
     EXPECT_EQ(held, 0);
     EXPECT_EQ(exitCode, kExitAllCurrent) << Log();
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
     const std::string log = Log();
-    EXPECT_NE(log.find(": updated from build 1 to build " + std::to_string(NewestVersion(kFile)) + ", after "),
-              std::string::npos)
+    EXPECT_NE(
+        log.find(": updated from build 1 to build " + std::to_string(TablesOf().NewestVersion(kFile)) + ", after "),
+        std::string::npos)
         << log;
     EXPECT_NE(log.find(" waiting for another program to let go of it"), std::string::npos) << log;
 }

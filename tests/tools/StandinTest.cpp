@@ -8,6 +8,7 @@
 #include "engine/VersionTables.h"
 #include "profile/ProductProfile.h"
 #include "tests/support/BuildData.h"
+#include "tests/support/InstalledBuildTables.h"
 #include "tools/standin/StandinGenerator.h"
 
 namespace patcher::standin {

@@ -1,8 +1,8 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/PatchTablesFormat.h"
 #include "engine/UDer.h"
-#include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
 #include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
@@ -10,8 +10,8 @@
 
 namespace patcher::patchkit {
 
-// Runs the patcher's own rewrite of a file on this host, with the packed data of the build (made by
-// `patchkit build`; PATCHER_PACKED_DIR names where the build keeps it).
+// Runs the patcher's own rewrite of a file on this host, with the tables and packed data of the build (made by
+// `patchkit build`; PATCHER_PACKED_DIR names where the build keeps them).
 int RunRewrite(const Arguments& arguments) {
     Arguments rest = arguments;
     std::string data = PATCHER_PACKED_DIR;
@@ -24,6 +24,7 @@ int RunRewrite(const Arguments& arguments) {
     }
     const int fileIndex = ParseFileIndex(rest[0]);
     DirectoryResourceStore resources(data);
+    InstallPatchTables(LoadPatchTables(resources));
     DecoderState decoder;
     const bool rewritten = RewriteFile(fileIndex, rest[1], {SystemFileSystem(), resources, decoder}).Ok;
     std::printf("%s\n", rewritten ? "true" : "false");

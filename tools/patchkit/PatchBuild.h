@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/ByteString.h"
+#include "engine/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
 #include "tools/packer/Packer.h"
 #include "tools/patchkit/OutputFolder.h"
@@ -21,6 +22,13 @@ struct BuildOptions {
     // The family's resource names, two slots per file index; a test may pass a table of its own.
     std::span<const ByteStringView, 24> ResourceNames = ResourceNameTable;
 };
+
+// The file of a build's output that holds the tables resource (kPatchTablesResource): named as each slot's
+// packed data is, <resource name>.packed, so that the resource script and a DirectoryResourceStore over the
+// output find it as they find the slots.
+inline std::string PatchTablesFileName() {
+    return std::string(kPatchTablesResource) + ".packed";
+}
 
 struct SlotFigures {
     ByteString Name;
@@ -46,7 +54,7 @@ struct BuildFigures {
 };
 
 // Everything that `patchkit build` writes, made and checked in memory from the description and the files
-// of the release folder: the generated sources, the packed slots with their .rc script, and Patch.cmake.
+// of the release folder: the tables resource, the packed slots, the .rc script of both, and Patch.cmake.
 // `outDir` is where they are to lie (the script names the packed files there). Every build is read from
 // inside the release folder, links resolved. Before anything is returned, every build is recognised as its
 // own version by the new tables through the patcher's own recognition, every change of any one sampled byte
