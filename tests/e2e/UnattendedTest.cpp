@@ -29,7 +29,8 @@ const std::string kLog = "C:\\Logi\\vokarion.log";
 
 class Unattended : public ::testing::Test {
   protected:
-    Unattended() : logFile_(installation_.Prefix().DriveC() / "Logi" / "vokarion.log") {
+    explicit Unattended(const fs::path& patcher = PatcherExe())
+        : installation_("C.UTF-8", patcher), logFile_(installation_.Prefix().DriveC() / "Logi" / "vokarion.log") {
         fs::create_directories(logFile_.parent_path());
     }
 
@@ -187,6 +188,41 @@ TEST_F(Unattended, AFileHeldByAnotherProgramForAMomentIsUpdated) {
         std::string::npos)
         << log;
     EXPECT_NE(log.find(" waiting for another program to let go of it"), std::string::npos) << log;
+}
+
+// The English edition's next patcher (tests/e2e/VokarEn-1.5.4.toml), built over the release that
+// `patchkit standin --next` writes: it carries its own tables, which name its update 1.5.4 and know a twelfth
+// build of VokarEn.exe by its number, past the eleven of old.
+class NextRelease : public Unattended {
+  protected:
+    static constexpr char kPatch[] = "VokarEn-1.5.4";
+    NextRelease() : Unattended(PatcherExe(kPatch)) {}
+
+    static std::vector<std::uint8_t> Twelfth() {
+        return ReadBytes(fs::path(PATCHER_STANDIN_DIR).parent_path() / "next-standins" / "1" / "12" / "VokarEn.exe");
+    }
+};
+
+TEST_F(NextRelease, UpdatesBuildElevenToBuildTwelveAndNamesBothByTheirNumbers) {
+    ASSERT_EQ(Twelfth().size(), 2'301'952U) << "./run test writes the next release beside the stand-ins";
+    Install(Standin(kFile, 11));
+    EXPECT_EQ(installation_.RunPatcher({"/CHECK", "/LANG=EN", "/LOG=" + kLog}), kExitUpdateNeeded);
+    EXPECT_EQ(installation_.RunPatcher({"/S", "/LANG=EN", "/LOG=" + kLog}), kExitAllCurrent);
+    EXPECT_TRUE(Installed() == Twelfth());
+
+    const Lines log = LogTexts();
+    ASSERT_FALSE(log.empty());
+    EXPECT_TRUE(std::regex_search(log.front(), std::regex(R"(^VokarEn-1\.5\.4-patch\.exe 1\.5\.4, process \d+: )")))
+        << log.front();
+    EXPECT_TRUE(Holds(log, InstalledFile() + ": out of date (build 11); this patcher updates it to build 12")) << Log();
+    // The window's introduction, in the log, names the update as its tables do.
+    EXPECT_NE(Log().find("This program will update '" + Text(TablesOf(kPatch).UpdateTitle[1]) + "' to version 1.5.4."),
+              std::string::npos)
+        << Log();
+    EXPECT_TRUE(Holds(log, InstalledFile() + ": updated from build 11 to build 12")) << Log();
+
+    // Build 12 is the current one now; a check says so and writes nothing.
+    EXPECT_EQ(installation_.RunPatcher({"/CHECK"}), kExitAllCurrent);
 }
 
 }  // namespace

@@ -499,6 +499,27 @@ TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
     }
 }
 
+// The next release: a build numbered 12, past the eleven of old, and the version that the description gives;
+// builds 1 to 11 keep the numbers and samples that every earlier patcher knew them by.
+TEST_F(StandinRelease, TheNextEnglishReleaseAddsBuildTwelveAndVersion154) {
+    WriteStandinRelease(Folder("next-standins"), standin::NextSizes());
+    BuildPatch(std::string(PATCHER_SOURCE_DIR) + "/tests/e2e/VokarEn-1.5.4.toml", Folder("next-standins"),
+               Folder("next"), Greedy());
+    const PatchTables tables = TablesIn(Folder("next"));
+    ASSERT_EQ(tables.Versions(1).size(), 12u);
+    EXPECT_EQ(tables.NewestVersion(1), 12);
+    EXPECT_EQ(tables.VersionSize(1, 12), 2301952);
+    EXPECT_EQ(tables.NewContentDigest(1)->Size, 2301952);
+    EXPECT_EQ(tables.UpdateVersion, "1.5.4");
+    // File 1's builds from build 1 up to what follows build 11.
+    const auto buildsUpTo = [](const std::string& text, const std::string& after) {
+        const std::size_t from = text.find("\nbuild 1:") + 1;
+        return text.substr(from, text.find(after) - from);
+    };
+    EXPECT_EQ(buildsUpTo(FilesAsText(tables), "build 12:"), buildsUpTo(PublishedTables(), "file 2:"));
+    const std::string names = ReadText(Folder("next") / "Patch.cmake");
+    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_VERSION \"1.5.4\")\n"), std::string::npos) << names;
+}
 #endif
 
 TEST(ReplaceFolder, PutsExactlyTheNewFilesInPlaceOrLeavesTheOldOnes) {

@@ -16,8 +16,8 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"standin",
-     "standin [--grown] DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>; "
-     "--grown: VokarDe.exe grown to 11 builds of 3.5 to 4 MiB",
+     "standin [--next|--grown] DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>; "
+     "--next: and build 12 of VokarEn.exe; --grown: VokarDe.exe grown to 11 builds of 3.5 to 4 MiB",
      RunStandin},
     {"build",
      "build [--greedy] DESCRIPTION RELEASE-DIR OUTDIR  - the tables, packed data, resource script and Patch.cmake "
