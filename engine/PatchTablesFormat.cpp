@@ -1,9 +1,11 @@
 #include "engine/PatchTablesFormat.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <initializer_list>
 #include <limits>
 #include <memory>
+#include <string_view>
 
 #include "common/Windows1250.h"
 #include "engine/Crc32.h"
@@ -40,88 +42,104 @@ namespace patcher {
 //         50 × (u32 offset below the size, u8 expected byte)
 //
 // Nothing may follow. Every field is fixed by the tables, so the same tables always give the same bytes, and
-// tables read back write the bytes they were read from.
+// tables read back write the bytes they were read from. The writer (PatchTablesWriter.cpp) lives apart: the
+// maintainers' tool writes tables, the patcher only reads them.
 
 namespace {
 
-constexpr std::uint8_t kMagic[4] = {'V', 'K', 'P', 'T'};
-constexpr std::uint32_t kLayoutVersion = 1;
-constexpr std::size_t kHeaderBytes = 16;
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-[[noreturn]] void Refuse(const std::string& why) {
-    throw PatchTablesError("the patch tables " + why);
+// A number as a part of a message, written where it stands.
+class Number {
+  public:
+    template <typename Integer>
+    explicit Number(Integer value)
+        : length_(std::to_chars(text_, text_ + sizeof text_, static_cast<std::int64_t>(value)).ptr - text_) {}
+    operator std::string_view() const { return {text_, static_cast<std::size_t>(length_)}; }
+
+  private:
+    char text_[24];
+    std::ptrdiff_t length_;
+};
+
+// The refusal "the patch tables ..." and its parts: one small function for every message keeps the patcher,
+// which carries this reader, small.
+[[noreturn]] void Refuse(std::initializer_list<std::string_view> parts) {
+    std::string text = "the patch tables ";
+    for (const std::string_view part : parts) {
+        text += part;
+    }
+    throw PatchTablesError(text);
 }
 
 // ---------------------------------------------------------------- what tables must be
 
-void CheckRange(const char* what, std::int64_t value, std::int64_t low, std::int64_t high) {
+void CheckRange(const char* what, int value, int low, int high) {
     if (value < low || value > high) {
-        Refuse("give " + std::string(what) + " " + std::to_string(value) + ", not one of " + std::to_string(low) +
-               ".." + std::to_string(high));
+        Refuse({"give ", what, " ", Number(value), ", not one of ", Number(low), "..", Number(high)});
     }
 }
 
 void CheckText(const char* what, ByteStringView text) {
     if (text.empty() || text.size() > kMaxTableTextBytes) {
-        Refuse("give " + std::string(what) + " of " + std::to_string(text.size()) + " bytes, not 1.." +
-               std::to_string(kMaxTableTextBytes));
+        Refuse({"give ", what, " of ", Number(text.size()), " bytes, not 1..", Number(kMaxTableTextBytes)});
     }
     for (const char c : text) {
         const auto byte = static_cast<std::uint8_t>(c);
         if (!IsShownWindows1250(byte)) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(byte));
-            Refuse("give " + std::string(what) + " with the byte " + hex +
-                   ", which is no Windows-1250 character to show");
+            const char hex[] = {'0', 'x', kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
+            Refuse({"give ", what, " with the byte ", std::string_view(hex, sizeof hex),
+                    ", which is no Windows-1250 character to show"});
         }
     }
 }
 
 void CheckFile(int fileIndex, const FileTables& file) {
-    const std::string name = "file " + std::to_string(fileIndex);
     if (file.Versions.size() > static_cast<std::size_t>(kMaxVersions)) {
-        Refuse("give " + name + " " + std::to_string(file.Versions.size()) + " builds, more than " +
-               std::to_string(kMaxVersions));
+        Refuse({"give file ", Number(fileIndex), " ", Number(file.Versions.size()), " builds, more than ",
+                Number(kMaxVersions)});
     }
     if (file.Versions.empty()) {
         if (file.Newest != 0 || file.NewContent != ContentDigest{0, 0}) {
-            Refuse("give " + name + " a newest build or new content, but no build");
+            Refuse({"give file ", Number(fileIndex), " a newest build or new content, but no build"});
         }
         return;
     }
     int previous = 0;
     for (const KnownVersion& version : file.Versions) {
-        const std::string build = name + " build " + std::to_string(version.Number);
         if (version.Number < 1 || version.Number > kMaxVersions) {
-            Refuse("give " + name + " a build numbered " + std::to_string(version.Number) + ", not one of 1.." +
-                   std::to_string(kMaxVersions));
+            Refuse({"give file ", Number(fileIndex), " a build numbered ", Number(version.Number), ", not one of 1..",
+                    Number(kMaxVersions)});
         }
         if (version.Number <= previous) {
-            Refuse("give " + build + " after build " + std::to_string(previous) +
-                   ": builds come in strictly ascending numbers");
+            Refuse({"give file ", Number(fileIndex), " build ", Number(version.Number), " after build ",
+                    Number(previous), ": builds come in strictly ascending numbers"});
         }
         previous = version.Number;
         if (version.Size <= 0) {
-            Refuse("give " + build + " the size " + std::to_string(version.Size) + ", and no build is empty");
+            Refuse({"give file ", Number(fileIndex), " build ", Number(version.Number), " the size ",
+                    Number(version.Size), ", and no build is empty"});
         }
         for (const SignatureEntry& entry : version.Samples) {
             if (entry.Offset < 0 || entry.Offset >= version.Size) {
-                Refuse("sample " + build + " at offset " + std::to_string(entry.Offset) + ", outside its " +
-                       std::to_string(version.Size) + " bytes");
+                Refuse({"sample file ", Number(fileIndex), " build ", Number(version.Number), " at offset ",
+                        Number(entry.Offset), ", outside its ", Number(version.Size), " bytes"});
             }
         }
     }
     if (file.Newest != previous) {
-        Refuse("give " + name + " the newest build " + std::to_string(file.Newest) + ", not its highest, " +
-               std::to_string(previous));
+        Refuse({"give file ", Number(fileIndex), " the newest build ", Number(file.Newest), ", not its highest, ",
+                Number(previous)});
     }
     if (file.NewContent.Size != file.Versions.back().Size) {
-        Refuse("give " + name + " new content of " + std::to_string(file.NewContent.Size) +
-               " bytes, not the size of its newest build, " + std::to_string(file.Versions.back().Size));
+        Refuse({"give file ", Number(fileIndex), " new content of ", Number(file.NewContent.Size),
+                " bytes, not the size of its newest build, ", Number(file.Versions.back().Size)});
     }
 }
 
-void CheckTables(const PatchTables& tables) {
+}  // namespace
+
+void CheckPatchTables(const PatchTables& tables) {
     CheckRange("ProductIndex", tables.ProductIndex, 1, 10);
     CheckRange("ProductLanguage", tables.ProductLanguage, 1, 3);
     CheckRange("ProductKind", tables.ProductKind, 1, 6);
@@ -138,46 +156,22 @@ void CheckTables(const PatchTables& tables) {
             continue;
         }
         if (member < 1 || member > kFileCount) {
-            Refuse("select file " + std::to_string(member) + ", and files go from 1 to " + std::to_string(kFileCount));
+            Refuse({"select file ", Number(member), ", and files go from 1 to ", Number(kFileCount)});
         }
         if (tables.File(member).Versions.empty()) {
-            Refuse("select file " + std::to_string(member) + ", of which they know no build");
+            Refuse({"select file ", Number(member), ", of which they know no build"});
         }
         any = true;
     }
     if (!any) {
-        Refuse("select no file");
+        Refuse({"select no file"});
     }
     if (!tables.Selects(tables.UpdateIndex)) {
-        Refuse("name the update of file " + std::to_string(tables.UpdateIndex) + ", which they do not select");
+        Refuse({"name the update of file ", Number(tables.UpdateIndex), ", which they do not select"});
     }
 }
 
-// ---------------------------------------------------------------- writing
-
-class Writer {
-  public:
-    void U8(int value) { bytes_.push_back(static_cast<std::uint8_t>(value)); }
-    void U32(std::uint32_t value) {
-        for (int shift = 0; shift < 32; shift += 8) {
-            bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
-        }
-    }
-    void Text(ByteStringView text) {
-        U8(static_cast<int>(text.size()));
-        bytes_.insert(bytes_.end(), text.begin(), text.end());
-    }
-    std::vector<std::uint8_t>& Bytes() { return bytes_; }
-
-  private:
-    std::vector<std::uint8_t> bytes_;
-};
-
-void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
+namespace {
 
 // ---------------------------------------------------------------- reading
 
@@ -199,8 +193,8 @@ class Reader {
     }
     std::span<const std::uint8_t> Take(std::size_t count) {
         if (count > bytes_.size() - at_) {
-            Refuse("end early: " + std::to_string(count) + " bytes are wanted at offset " +
-                   std::to_string(kHeaderBytes + at_) + ", where " + std::to_string(bytes_.size() - at_) + " are left");
+            Refuse({"end early: ", Number(count), " bytes are wanted at offset ", Number(kPatchTablesHeaderBytes + at_),
+                    ", where ", Number(bytes_.size() - at_), " are left"});
         }
         const std::span<const std::uint8_t> field = bytes_.subspan(at_, count);
         at_ += count;
@@ -227,67 +221,22 @@ std::int32_t Signed(std::uint32_t value) {
 
 }  // namespace
 
-std::vector<std::uint8_t> WritePatchTables(const PatchTables& tables) {
-    CheckTables(tables);
-    Writer out;
-    for (const std::uint8_t byte : kMagic) {
-        out.U8(byte);
-    }
-    out.U32(kLayoutVersion);
-    out.U32(0);  // the total size and the CRC-32, once the rest is written
-    out.U32(0);
-    out.U8(tables.ProductIndex);
-    out.U8(tables.ProductLanguage);
-    out.U8(tables.ProductKind);
-    out.U8(tables.UpdateIndex);
-    for (const std::uint8_t byte : tables.SelectedFiles) {
-        out.U8(byte);
-    }
-    out.Text(tables.UpdateTitle[0]);
-    out.Text(tables.UpdateTitle[1]);
-    out.Text(tables.UpdateVersion);
-    out.U8(kFileCount);
-    for (const FileTables& file : tables.Files) {
-        out.U8(static_cast<int>(file.Versions.size()));
-        if (file.Versions.empty()) {
-            continue;
-        }
-        out.U8(file.Newest);
-        out.U32(static_cast<std::uint32_t>(file.NewContent.Size));
-        out.U32(file.NewContent.Crc32);
-        for (const KnownVersion& version : file.Versions) {
-            out.U8(version.Number);
-            out.U32(static_cast<std::uint32_t>(version.Size));
-            for (const SignatureEntry& entry : version.Samples) {
-                out.U32(static_cast<std::uint32_t>(entry.Offset));
-                out.U8(entry.Expected);
-            }
-        }
-    }
-    std::vector<std::uint8_t>& bytes = out.Bytes();
-    PutU32(bytes, 8, static_cast<std::uint32_t>(bytes.size()));
-    PutU32(bytes, 12, Crc32(std::span(bytes).subspan(kHeaderBytes)));
-    return std::move(bytes);
-}
-
 PatchTables ReadPatchTables(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kHeaderBytes) {
-        Refuse("have " + std::to_string(bytes.size()) + " bytes, fewer than their header's " +
-               std::to_string(kHeaderBytes));
+    if (bytes.size() < kPatchTablesHeaderBytes) {
+        Refuse({"have ", Number(bytes.size()), " bytes, fewer than their header's ", Number(kPatchTablesHeaderBytes)});
     }
-    if (!std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin())) {
-        Refuse("do not begin with their magic \"VKPT\"");
+    if (!std::equal(kPatchTablesMagic.begin(), kPatchTablesMagic.end(), bytes.begin())) {
+        Refuse({"do not begin with their magic \"VKPT\""});
     }
-    if (const std::uint32_t layout = U32At(bytes, 4); layout != kLayoutVersion) {
-        Refuse("have the layout version " + std::to_string(layout) + ", and this patcher reads " +
-               std::to_string(kLayoutVersion));
+    if (const std::uint32_t layout = U32At(bytes, 4); layout != kPatchTablesLayout) {
+        Refuse({"have the layout version ", Number(layout), ", and this patcher reads ", Number(kPatchTablesLayout)});
     }
     if (const std::uint32_t total = U32At(bytes, 8); total != bytes.size()) {
-        Refuse("give their size as " + std::to_string(total) + " bytes, but have " + std::to_string(bytes.size()));
+        Refuse({"give their size as ", Number(total), " bytes, but have ", Number(bytes.size())});
     }
-    const std::span<const std::uint8_t> body = bytes.subspan(kHeaderBytes);
+    const std::span<const std::uint8_t> body = bytes.subspan(kPatchTablesHeaderBytes);
     if (Crc32(body) != U32At(bytes, 12)) {
-        Refuse("are damaged: their CRC-32 does not match");
+        Refuse({"are damaged: their CRC-32 does not match"});
     }
 
     Reader in(body);
@@ -303,7 +252,7 @@ PatchTables ReadPatchTables(std::span<const std::uint8_t> bytes) {
     tables.UpdateTitle[1] = in.Text();
     tables.UpdateVersion = in.Text();
     if (const int files = in.U8(); files != kFileCount) {
-        Refuse("hold " + std::to_string(files) + " files, not the " + std::to_string(kFileCount) + " of the family");
+        Refuse({"hold ", Number(files), " files, not the ", Number(kFileCount), " of the family"});
     }
     for (FileTables& file : tables.Files) {
         const int count = in.U8();
@@ -324,9 +273,9 @@ PatchTables ReadPatchTables(std::span<const std::uint8_t> bytes) {
         }
     }
     if (in.Left() != 0) {
-        Refuse("go on for " + std::to_string(in.Left()) + " bytes after their last file");
+        Refuse({"go on for ", Number(in.Left()), " bytes after their last file"});
     }
-    CheckTables(tables);
+    CheckPatchTables(tables);
     return tables;
 }
 

@@ -4,6 +4,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/ByteString.h"
@@ -19,14 +20,24 @@ inline constexpr ByteStringView kPatchTablesResource = "PATCHTABLES";
 // The longest title or version text that the tables hold, in bytes.
 inline constexpr std::size_t kMaxTableTextBytes = 255;
 
+// What their header begins with: the magic, the layout version, and how long it is.
+inline constexpr std::string_view kPatchTablesMagic = "VKPT";
+inline constexpr std::uint32_t kPatchTablesLayout = 1;
+inline constexpr std::size_t kPatchTablesHeaderBytes = 16;
+
 // Tables that cannot be trusted: damaged, cut short, of another layout, or not consistent in themselves.
 class PatchTablesError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
 
-// The bytes of the resource. Throws PatchTablesError for tables that ReadPatchTables would refuse, so that
-// nothing is written that a patcher could not read.
+// Throws PatchTablesError for tables that are not consistent in themselves (ranges, numbers, sizes, samples,
+// texts, the selection), as ReadPatchTables refuses them.
+void CheckPatchTables(const PatchTables& tables);
+
+// The bytes of the resource (PatchTablesWriter.cpp, which only the maintainers' tool needs). Throws
+// PatchTablesError for tables that ReadPatchTables would refuse, so that nothing is written that a patcher
+// could not read.
 std::vector<std::uint8_t> WritePatchTables(const PatchTables& tables);
 
 // The tables in the bytes of a resource, checked whole before anything is returned: the header, the CRC-32,
