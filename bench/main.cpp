@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "bench/Bench.h"
+#include "engine/PatchTablesFormat.h"
+#include "platform/DirectoryResourceStore.h"
 
 namespace patcher::bench {
 namespace {
@@ -20,6 +22,9 @@ constexpr BenchSection kSections[] = {
 
 int main(int argc, char** argv) {
     using namespace patcher::bench;
+    // The tables of the build whose packed data the sections run on, as the patcher installs its own.
+    patcher::DirectoryResourceStore data(PATCHER_PACKED_DIR);
+    patcher::InstallPatchTables(patcher::LoadPatchTables(data));
     int ran = 0;
     for (const BenchSection& section : kSections) {
         bool wanted = argc < 2;

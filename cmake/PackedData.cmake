@@ -1,6 +1,6 @@
 # The packed data of this build: what `patchkit build` makes from descriptions/VokarEn-1.5.3.toml over the
-# stand-in builds (the resources that the selected files' rows name, with their .rc script, and the generated
-# sources and Patch.cmake beside them); with it the flag buttons' pictures, drawn by `patchkit glyphs`. A host
+# stand-in builds (the tables resource and the resources that the selected files' rows name, with their .rc
+# script, and Patch.cmake beside them); with it the flag buttons' pictures, drawn by `patchkit glyphs`. A host
 # build makes both with its own patchkit. The other builds (the native test build with its slow sanitized
 # patchkit, the Windows builds without one) take what the native-release build made: ./run builds that
 # first.
@@ -44,8 +44,8 @@ else()
         DEPENDS ${PATCHER_PACKED_DATA_DIR}/PackedResources.rc ${PATCHER_PACKED_DATA_DIR}/FlagGlyphs.rc)
 endif()
 
-# Gives a Windows program the packed data as RCDATA resources, and a host program the directory that
-# holds it (PATCHER_PACKED_DIR).
+# Gives a Windows program the tables and the packed data as RCDATA resources, and a host program the directory
+# that holds them (PATCHER_PACKED_DIR), where it reads them through a DirectoryResourceStore.
 function(patcher_use_packed_data target)
     add_dependencies(${target} packed_data)
     if(WIN32)

@@ -43,22 +43,3 @@ function(patcher_add_test name)
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
     endif()
 endfunction()
-
-# The sources of the patch that a build serves (its profile values and version, signature and digest tables).
-# A build that takes its packed data from another build's `patchkit build` (PATCHER_PACKED_DIR) takes the
-# sources generated beside that data too, so that tables, digests and packed data always come from one
-# description; the host build that runs `patchkit build` compiles the committed ones, those of the English
-# patcher, which a test keeps equal to what its description gives.
-function(patcher_patch_sources out)
-    set(sources)
-    foreach(source ${ARGN})
-        if(PATCHER_PACKED_DIR)
-            set(generated ${PATCHER_PACKED_DIR}/${source})
-            set_source_files_properties(${generated} PROPERTIES GENERATED TRUE)
-            list(APPEND sources ${generated})
-        else()
-            list(APPEND sources ${source})
-        endif()
-    endforeach()
-    set(${out} ${sources} PARENT_SCOPE)
-endfunction()

@@ -9,9 +9,12 @@ namespace patcher {
 struct ContentDigest {
     std::int32_t Size;
     std::uint32_t Crc32;
+
+    bool operator==(const ContentDigest&) const = default;
 };
 
-// The digest of the new content of file fileIndex (1..12), or nullptr where none is recorded.
+// The digest of the new content of file fileIndex (1..12) in the installed patch tables (engine/PatchTables.h),
+// or nullptr where none is recorded.
 const ContentDigest* NewContentDigest(int fileIndex);
 
 }  // namespace patcher

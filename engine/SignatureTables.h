@@ -11,12 +11,15 @@ inline constexpr int kSignatureEntries = 50;
 struct SignatureEntry {
     std::int32_t Offset;
     std::uint8_t Expected;
+
+    bool operator==(const SignatureEntry&) const = default;
 };
 
 // The samples of one (file, version) pair, in the order in which they are compared.
 using SignatureTable = std::array<SignatureEntry, kSignatureEntries>;
 
-// The table of a known version, or nullptr where the file has no such version (VersionSize is 0).
+// The table of a known version in the installed patch tables (engine/PatchTables.h), or nullptr where the file
+// has no such version (VersionSize is 0).
 const SignatureTable* FindSignatureTable(int fileIndex, int version);
 
 }  // namespace patcher

@@ -3,9 +3,6 @@
 #include <exception>
 #include <memory>
 
-#include "engine/SignatureTables.h"
-#include "engine/VersionTables.h"
-
 namespace patcher {
 namespace {
 
@@ -19,32 +16,21 @@ bool SamplesMatch(ReadableFile& file, const SignatureTable& table) {
     return true;
 }
 
-class CompiledTables final : public VersionTableView {
-  public:
-    std::int32_t VersionSize(int fileIndex, int version) const override {
-        return patcher::VersionSize(fileIndex, version);
-    }
-    std::int32_t NewestVersion(int fileIndex) const override { return patcher::NewestVersion(fileIndex); }
-    const SignatureTable* FindSignatureTable(int fileIndex, int version) const override {
-        return patcher::FindSignatureTable(fileIndex, version);
-    }
-};
-
 // Throws where a read fails.
-Recognition Identify(int fileIndex, ReadableFile& file, const VersionTableView& tables) {
+Recognition Identify(int fileIndex, ReadableFile& file, const PatchTables& tables) {
     const std::int64_t size = file.Size();
     if (size <= 0) {
         return {};
     }
-    // Versions of equal size are told apart by their samples; the lowest version that matches wins.
-    for (int version = 1; version <= kMaxVersions; ++version) {
-        const SignatureTable* table = tables.FindSignatureTable(fileIndex, version);
-        if (table == nullptr || tables.VersionSize(fileIndex, version) != size || !SamplesMatch(file, *table)) {
+    // Versions of equal size are told apart by their samples; the lowest number that matches wins.
+    for (const KnownVersion& version : tables.Versions(fileIndex)) {
+        if (version.Size != size || !SamplesMatch(file, version.Samples)) {
             continue;
         }
         Recognition found;
-        found.Result = version == tables.NewestVersion(fileIndex) ? CheckResult::Current : CheckResult::OutOfDate;
-        found.Version = version;
+        found.Result =
+            version.Number == tables.NewestVersion(fileIndex) ? CheckResult::Current : CheckResult::OutOfDate;
+        found.Version = version.Number;
         return found;
     }
     return {};
@@ -58,11 +44,6 @@ Recognition Unreadable(const std::exception_ptr& error) {
 }
 
 }  // namespace
-
-const VersionTableView& CompiledVersionTables() {
-    static const CompiledTables tables;
-    return tables;
-}
 
 const char* CheckResultName(CheckResult result) {
     switch (result) {
@@ -78,7 +59,7 @@ const char* CheckResultName(CheckResult result) {
     return "Unknown";
 }
 
-Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const VersionTableView& tables) {
+Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const PatchTables& tables) {
     try {
         return Identify(fileIndex, file, tables);
     } catch (...) {
@@ -90,7 +71,7 @@ Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const VersionTab
 Recognition IdentifyFileVersion(int fileIndex,
                                 ByteStringView path,
                                 FileSystem& files,
-                                const VersionTableView& tables,
+                                const PatchTables& tables,
                                 const InUseWait& wait) {
     std::chrono::milliseconds waited{0};
     Recognition recognition;

@@ -8,7 +8,7 @@
 #include "common/ByteString.h"
 #include "engine/FileFailure.h"
 #include "engine/InUseWait.h"
-#include "engine/SignatureTables.h"
+#include "engine/PatchTables.h"
 #include "platform/FileSystem.h"
 #include "platform/ResourceStore.h"
 #include "profile/FileIndex.h"
@@ -32,30 +32,23 @@ struct Recognition {
     std::chrono::milliseconds Waited{0};  // how long another program held the file first
 };
 
-// The tables that recognition judges a file by: the sizes, newest versions and signature tables of every
-// known build. Indices are one-based; anything outside the tables gives 0 or nullptr.
-class VersionTableView {
-  public:
-    virtual ~VersionTableView() = default;
-
-    virtual std::int32_t VersionSize(int fileIndex, int version) const = 0;
-    virtual std::int32_t NewestVersion(int fileIndex) const = 0;
-    virtual const SignatureTable* FindSignatureTable(int fileIndex, int version) const = 0;
-};
-
-// The tables compiled into this program (engine/VersionTables.cpp and engine/SignatureTables.cpp).
-const VersionTableView& CompiledVersionTables();
+// The tables that start-up installed, under the name that the program's run still calls them by: once it says
+// InstalledPatchTables(), this goes.
+inline const PatchTables& CompiledVersionTables() {
+    return InstalledPatchTables();
+}
 
 // Recognises the build of file fileIndex (1..12) in an open file by its exact size and the 50 samples of
-// each known version, lowest version first. Never throws: any failed read gives Unreadable.
-Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const VersionTableView& tables);
+// each version that `tables` know, lowest number first: the lowest that matches wins. Never throws: any failed
+// read gives Unreadable.
+Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const PatchTables& tables);
 
 // The same for the file at path, which is only read, never whole, and closed on every path. A file that
 // another program holds without letting others read is tried again as `wait` says.
 Recognition IdentifyFileVersion(int fileIndex,
                                 ByteStringView path,
                                 FileSystem& files,
-                                const VersionTableView& tables = CompiledVersionTables(),
+                                const PatchTables& tables = InstalledPatchTables(),
                                 const InUseWait& wait = {});
 
 inline CheckResult RecogniseFileVersion(int fileIndex, ByteStringView path, FileSystem& files) {

@@ -13,9 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/Windows1250.h"
+#include "engine/PatchTables.h"
+#include "engine/PatchTablesFormat.h"
 #include "engine/SignatureTables.h"
 #include "engine/UDer.h"
-#include "engine/VersionTables.h"
 #include "tools/patchkit/DescriptionReader.h"
 #include "tools/patchkit/DescriptionShape.h"
 
@@ -52,8 +54,19 @@ bool Ascending(const std::vector<int>& values) {
     return std::adjacent_find(values.begin(), values.end(), [](int a, int b) { return a >= b; }) == values.end();
 }
 
+// A title or version as the patcher's tables hold it: 1 to 255 Windows-1250 characters to show.
+bool IsShownText(const std::string& text) {
+    return !text.empty() && text.size() <= patcher::kMaxTableTextBytes &&
+           std::all_of(text.begin(), text.end(),
+                       [](char c) { return patcher::IsShownWindows1250(static_cast<std::uint8_t>(c)); });
+}
+
 // What the patch build takes for granted of a description that the reader accepted.
 bool KeepsItsPromises(const PatchDescription& description) {
+    if (!IsShownText(description.UpdateTitle[0]) || !IsShownText(description.UpdateTitle[1]) ||
+        !IsShownText(description.UpdateVersion)) {
+        return false;
+    }
     std::vector<int> files;
     for (const auto& file : description.Files) {
         files.push_back(file.FileIndex);

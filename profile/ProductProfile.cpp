@@ -4,7 +4,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "profile/BuildProfile.h"
 #include "profile/FileIndex.h"
 
 namespace patcher {
@@ -22,39 +21,22 @@ constexpr std::array<ByteStringView, kFileCount> kFileNames = {
     "SlZewPl.exe", "VokarDe.exe",  "VokarD.chm", "Sl_ZewD.chm", "DeInstalator.exe", "VkIntDe.exe",
 };
 
-constexpr std::array<ByteStringView, kFileCount> kUpdateVersions = {
-    "1.5.3", "1.3", "1.02", "1.1", "1.1", "1.1", "1.1", "2.1", "2.1", "2.1", "2.1", "2.1",
-};
-
-struct TitlePair {
-    ByteStringView Polish;
-    ByteStringView Foreign;
-};
-
-// The product family's titles. Rows 2..7 name one product in both columns (rows 4..7 share a title);
-// rows 8..12 belong to the German edition and carry its German title in column 2. This file is stored
-// in Windows-1250 by the build.
-constexpr std::array<TitlePair, kFileCount> kUpdateTitles = {{
-    {"Vokarion Języka Angielskiego", "Vokarion Języka Angielskiego"},
-    {"Vokarion Interaktywny", "Vokarion Interaktywny"},
-    {"Vokarion Niemiecko-Polski", "Vokarion Niemiecko-Polski"},
-    {"Vokarion Języka Francuskiego", "Vokarion Języka Francuskiego"},
-    {"Vokarion Języka Francuskiego", "Vokarion Języka Francuskiego"},
-    {"Vokarion Języka Francuskiego", "Vokarion Języka Francuskiego"},
-    {"Vokarion Języka Francuskiego", "Vokarion Języka Francuskiego"},
-    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
-    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
-    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
-    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
-    {"Vokarion Języka Niemieckiego", "Vokarion Deutsch-Polnisch"},
-}};
-
 template <typename Table>
 const auto& Row(const Table& table, int index, const char* name) {
     if (index < 1 || static_cast<std::size_t>(index) > table.size()) {
         throw std::out_of_range(std::string(name) + " has no row " + std::to_string(index));
     }
     return table[static_cast<std::size_t>(index - 1)];
+}
+
+// The installed tables, which carry the title and version of one row: that of the update they bring.
+const PatchTables& UpdateOf(int fileIndex, const char* name) {
+    const PatchTables& tables = InstalledPatchTables();
+    if (fileIndex != tables.UpdateIndex) {
+        throw std::out_of_range(std::string(name) + " of this patcher has row " + std::to_string(tables.UpdateIndex) +
+                                " alone, not " + std::to_string(fileIndex));
+    }
+    return tables;
 }
 
 }  // namespace
@@ -64,15 +46,15 @@ ProductProfile& Profile() {
     return profile;
 }
 
-void SetProductIdentity(ProductProfile& profile) {
-    profile.ProductIndex = kBuildProfile.ProductIndex;
-    profile.ProductLanguage = kBuildProfile.ProductLanguage;
-    profile.ProductKind = kBuildProfile.ProductKind;
+void SetProductIdentity(ProductProfile& profile, const PatchTables& tables) {
+    profile.ProductIndex = tables.ProductIndex;
+    profile.ProductLanguage = tables.ProductLanguage;
+    profile.ProductKind = tables.ProductKind;
 }
 
-void CompleteProfile(ProductProfile& profile) {
-    profile.SelectedFiles.Bits = kBuildProfile.SelectedFiles;
-    profile.UpdateIndex = kBuildProfile.UpdateIndex;
+void CompleteProfile(ProductProfile& profile, const PatchTables& tables) {
+    profile.SelectedFiles.Bits = tables.SelectedFiles;
+    profile.UpdateIndex = tables.UpdateIndex;
 }
 
 ByteStringView ProductKeyTable(int productIndex) {
@@ -92,22 +74,19 @@ std::size_t LongestFileName() noexcept {
 }
 
 ByteStringView UpdateVersion(int fileIndex) {
-    return Row(kUpdateVersions, fileIndex, "UpdateVersion");
+    return UpdateOf(fileIndex, "UpdateVersion").UpdateVersion;
 }
 
 ByteStringView BuildUpdateVersion() {
-    return UpdateVersion(kBuildProfile.UpdateIndex);
+    return InstalledPatchTables().UpdateVersion;
 }
 
 ByteStringView UpdateTitle(int fileIndex, int column) {
-    const TitlePair& titles = Row(kUpdateTitles, fileIndex, "UpdateTitle");
-    if (column == 1) {
-        return titles.Polish;
+    const PatchTables& tables = UpdateOf(fileIndex, "UpdateTitle");
+    if (column != 1 && column != 2) {
+        throw std::out_of_range("UpdateTitle has no column " + std::to_string(column));
     }
-    if (column == 2) {
-        return titles.Foreign;
-    }
-    throw std::out_of_range("UpdateTitle has no column " + std::to_string(column));
+    return tables.UpdateTitle[static_cast<std::size_t>(column - 1)];
 }
 
 }  // namespace patcher

@@ -5,6 +5,7 @@
 
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
+#include "engine/PatchTables.h"
 
 namespace patcher {
 
@@ -41,23 +42,27 @@ inline std::int32_t TitleColumnOf(LanguageCode displayLanguage) noexcept {
 // The process-wide profile.
 ProductProfile& Profile();
 
-// Start-up sets the profile from this build's values (profile/BuildProfile.h) in two steps around the
-// creation of the windows: first which product this is, then (once the windows exist) which files and which
-// update.
-void SetProductIdentity(ProductProfile& profile);
-void CompleteProfile(ProductProfile& profile);
+// Start-up sets the profile from the patcher's tables (the ones installed at start-up, unless others are given)
+// in two steps around the creation of the windows: first which product this is, then (once the windows exist)
+// which files and which update.
+void SetProductIdentity(ProductProfile& profile, const PatchTables& tables = InstalledPatchTables());
+void CompleteProfile(ProductProfile& profile, const PatchTables& tables = InstalledPatchTables());
 
-// The constant tables that the profile indexes. Every index is one-based, as the profile stores it; an index
-// outside a table throws std::out_of_range (no caller passes one).
-ByteStringView ProductKeyTable(int productIndex);       // 1..10
-ByteStringView FileName(int fileIndex);                 // 1..12
-ByteStringView UpdateVersion(int fileIndex);            // 1..12
-ByteStringView UpdateTitle(int fileIndex, int column);  // 1..12, column 1 (Polish) or 2 (foreign)
+// The product family's constant tables. Every index is one-based, as the profile stores it; an index outside a
+// table throws std::out_of_range (no caller passes one).
+ByteStringView ProductKeyTable(int productIndex);  // 1..10
+ByteStringView FileName(int fileIndex);            // 1..12
 
 // The length of the longest FileName: a folder of the product must leave room for it in a path.
 std::size_t LongestFileName() noexcept;
 
-// The version that this build's update brings, for what names the patcher before the profile is complete
+// The title (column 1 Polish, 2 foreign) and version of the update that this patcher brings, from its
+// installed tables: the row of its UpdateIndex, the one row it carries. Any other row or column throws
+// std::out_of_range (no caller asks for one).
+ByteStringView UpdateVersion(int fileIndex);
+ByteStringView UpdateTitle(int fileIndex, int column);
+
+// The version that this patcher's update brings, for what names the patcher before the profile is complete
 // (the first line of its log).
 ByteStringView BuildUpdateVersion();
 

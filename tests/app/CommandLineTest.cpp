@@ -12,6 +12,7 @@
 
 #include "app/CommandLine.h"
 #include "app/CommandLineTexts.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

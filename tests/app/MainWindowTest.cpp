@@ -16,6 +16,7 @@
 #include "tests/app/FakeScreens.h"
 #include "tests/app/RecordingView.h"
 #include "tests/app/ScriptedSystem.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/FlagGlyph.h"
+#include "engine/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
 #include "platform/win32/WideText.h"
 #include "profile/ProductProfile.h"
@@ -48,13 +49,6 @@ std::vector<std::uint8_t> ReadExe() {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-ProductProfile CompletedProfile() {
-    ProductProfile profile;
-    SetProductIdentity(profile);
-    CompleteProfile(profile);
-    return profile;
-}
-
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -76,6 +70,23 @@ std::span<const std::uint8_t> ResourceBytes(HMODULE module, const char* name, co
     return std::span(static_cast<const std::uint8_t*>(::LockResource(loaded)), ::SizeofResource(module, found));
 }
 
+// The tables that the exe carries and installs at start-up: what it is named after and selects.
+const PatchTables& ExeTables() {
+    static const PatchTables tables = [] {
+        const win32::UniqueModule module = LoadAsData();
+        const std::string name(kPatchTablesResource);
+        return ReadPatchTables(ResourceBytes(module.Get(), name.c_str(), MAKEINTRESOURCEA(kRcData)));
+    }();
+    return tables;
+}
+
+ProductProfile CompletedProfile() {
+    ProductProfile profile;
+    SetProductIdentity(profile, ExeTables());
+    CompleteProfile(profile, ExeTables());
+    return profile;
+}
+
 class PatcherExe : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -90,7 +101,7 @@ TEST_F(PatcherExe, IsNamedAfterTheUpdate) {
     const ProductProfile profile = CompletedProfile();
     const std::string fileName(FileName(profile.UpdateIndex));
     const std::string expected =
-        fileName.substr(0, fileName.rfind('.')) + "-" + std::string(UpdateVersion(profile.UpdateIndex)) + "-patch.exe";
+        fileName.substr(0, fileName.rfind('.')) + "-" + ExeTables().UpdateVersion + "-patch.exe";
     EXPECT_EQ(ExePath().filename().string(), expected);
 }
 
@@ -131,11 +142,14 @@ TEST_F(PatcherExe, WithoutItsPackedDataStaysWithinItsSizeBudget) {
     EXPECT_LE(rest, kSizeBudget);
 }
 
-TEST_F(PatcherExe, CarriesThePackedDataOfEverySelectedFile) {
+// Its tables, which it installs at start-up (ExeTables reads them as the patcher does, refusing any that it
+// would refuse), and the packed data of every file that they select.
+TEST_F(PatcherExe, CarriesItsTablesAndThePackedDataOfEverySelectedFile) {
     const win32::UniqueModule module = LoadAsData();
     ASSERT_TRUE(module);
+    ASSERT_NO_THROW(ExeTables());
     const ProductProfile profile = CompletedProfile();
-    int found = 0;
+    int found = 1;
     for (int file = 1; file <= 12; ++file) {
         for (const int slot : {1, 2}) {
             const std::string name(ResourceName(file, slot));
@@ -182,10 +196,9 @@ TEST_F(PatcherExe, VersionInformationNamesTheProductInPolishAndEnglish) {
         }
         return std::wstring(static_cast<const wchar_t*>(text), length - 1);  // without the terminating zero
     };
-    const ProductProfile profile = CompletedProfile();
     // "Vokarion Języka Angielskiego", Polish letters intact.
-    const std::wstring product = win32::WideFromBytes(UpdateTitle(profile.UpdateIndex, 1), 1250);
-    const std::wstring version = win32::WideFromBytes(UpdateVersion(profile.UpdateIndex), 1250);
+    const std::wstring product = win32::WideFromBytes(ExeTables().UpdateTitle[0], 1250);
+    const std::wstring version = win32::WideFromBytes(ExeTables().UpdateVersion, 1250);
     for (const std::wstring block : {L"041504E2", L"040904E2"}) {
         const std::wstring prefix = L"\\StringFileInfo\\" + block + L"\\";
         EXPECT_EQ(value(prefix + L"ProductName"), product);
@@ -207,8 +220,7 @@ TEST_F(PatcherExe, VersionInformationNamesTheProductInPolishAndEnglish) {
     ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", &fixed, &length));
     const auto* numbers = static_cast<const VS_FIXEDFILEINFO*>(fixed);
     unsigned major = 0, minor = 0, patch = 0;
-    ASSERT_EQ(std::sscanf(std::string(UpdateVersion(profile.UpdateIndex)).c_str(), "%u.%u.%u", &major, &minor, &patch),
-              3);
+    ASSERT_EQ(std::sscanf(ExeTables().UpdateVersion.c_str(), "%u.%u.%u", &major, &minor, &patch), 3);
     EXPECT_EQ(numbers->dwFileVersionMS, major << 16 | minor);
     EXPECT_EQ(numbers->dwFileVersionLS, patch << 16);
     EXPECT_EQ(numbers->dwProductVersionMS, major << 16 | minor);

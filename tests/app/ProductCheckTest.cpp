@@ -7,6 +7,7 @@
 #include "app/ProductCheck.h"
 #include "tests/app/RecordingView.h"
 #include "tests/app/ScriptedSystem.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

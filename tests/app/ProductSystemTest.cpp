@@ -9,6 +9,7 @@
 #include "shell/HelpShortcuts.h"
 #include "shell/untKod.h"
 #include "tests/support/BuildData.h"
+#include "tests/support/InstalledBuildTables.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/MemoryRegistry.h"
 #include "tests/support/RecordingShell.h"

@@ -14,6 +14,7 @@
 #include "platform/PlatformError.h"
 #include "tests/app/FakeScreens.h"
 #include "tests/app/ScriptedSystem.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

@@ -13,6 +13,7 @@
 #include "lang/MessageFormat.h"
 #include "tests/app/RecordingView.h"
 #include "tests/app/ScriptedSystem.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

@@ -28,6 +28,7 @@
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 #include "profile/ProductProfile.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

@@ -13,8 +13,6 @@
 
 #include "app/ExitCodes.h"
 #include "app/MainWindowDesign.h"
-#include "engine/SignatureTables.h"
-#include "engine/VersionTables.h"
 #include "profile/ProductProfile.h"
 #include "tests/e2e/ExpectedTexts.h"
 #include "tests/e2e/PatcherSession.h"
@@ -29,8 +27,8 @@ using C = MainControl;
 struct Build {
     ProductProfile Profile;
     Build() {
-        SetProductIdentity(Profile);
-        CompleteProfile(Profile);
+        SetProductIdentity(Profile, TablesOf());
+        CompleteProfile(Profile, TablesOf());
     }
 };
 const ProductProfile& ThisBuild() {
@@ -45,18 +43,18 @@ ByteStringView FileNameOfUpdate() {
 }
 
 ByteString Introduction(LanguageCode language) {
-    return e2e::Introduction(language, ThisBuild().UpdateIndex);
+    return e2e::Introduction(language, TablesOf());
 }
 
 DriverScript& ExpectTextsIn(DriverScript& script, LanguageCode language) {
-    return ExpectWindowTexts(script, language, ThisBuild().UpdateIndex);
+    return ExpectWindowTexts(script, language, TablesOf());
 }
 
 // A known build whose last sample is changed: the size of a known version, but no version's samples.
 std::vector<std::uint8_t> UnknownVersion() {
-    const int newest = NewestVersion(kFile);
+    const int newest = TablesOf().NewestVersion(kFile);
     std::vector<std::uint8_t> bytes = Standin(kFile, newest);
-    const SignatureEntry& last = FindSignatureTable(kFile, newest)->back();
+    const SignatureEntry& last = TablesOf().FindSignatureTable(kFile, newest)->back();
     bytes[static_cast<std::size_t>(last.Offset)] ^= 0xFF;
     return bytes;
 }
@@ -109,7 +107,7 @@ class EndToEnd : public ::testing::Test {
 };
 
 TEST_F(EndToEnd, EveryOlderVersionIsUpdatedToTheNewestAndASecondRunHasNothingToDo) {
-    const int newest = NewestVersion(kFile);
+    const int newest = TablesOf().NewestVersion(kFile);
     for (int version = 1; version < newest; ++version) {
         SCOPED_TRACE("version " + std::to_string(version));
         InstallVersion(version);
@@ -125,12 +123,12 @@ TEST_F(EndToEnd, EveryOlderVersionIsUpdatedToTheNewestAndASecondRunHasNothingToD
 }
 
 TEST_F(EndToEnd, ACurrentFileNeedsNoUpdate) {
-    InstallVersion(NewestVersion(kFile));
+    InstallVersion(TablesOf().NewestVersion(kFile));
     DriverScript script = Started();
     UpdateEndingIn(script, kSummaryNothingToDo).Expect(C::btnZamknij, "focused").NoDialog();
     Finished(script);
     ExpectCompleted(installation_.Run(script));
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
 }
 
 TEST_F(EndToEnd, AnUnknownVersionIsNamedWithItsFullPathAndLeftAlone) {
@@ -183,13 +181,13 @@ TEST_F(EndToEnd, WithoutARecordTheDirectoryIsNotFoundAndNoFileIsLookedAt) {
 }
 
 TEST_F(EndToEnd, ARecordInTheLocalMachineHiveOnlyIsFound) {
-    installation_.Put(FileNameOfUpdate(), Standin(kFile, NewestVersion(kFile) - 1));
+    installation_.Put(FileNameOfUpdate(), Standin(kFile, TablesOf().NewestVersion(kFile) - 1));
     installation_.Record("hklm", ThisBuild().ProductIndex, installation_.WindowsFolder());
     DriverScript script = Started();
     UpdateEndingIn(script, kSummaryUpdated);
     Finished(script);
     ExpectCompleted(installation_.Run(script));
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
 }
 
 TEST_F(EndToEnd, ARecordNamingADirectoryThatDoesNotExistCountsAsNotFound) {
@@ -214,7 +212,7 @@ TEST_F(EndToEnd, AReadOnlyFileFailsAndEnterTriesAgainOnceItIsWritable) {
         .ExpectText(C::lblMain, Message(kPolish, kSummaryUpdated));
     Finished(script);
     ExpectCompleted(installation_.Run(script));
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
     EXPECT_EQ(FileNames(installation_.Folder()), std::vector<std::string>{std::string(FileNameOfUpdate())})
         << "a rewrite left a file behind";
 }
@@ -263,7 +261,7 @@ TEST_F(EndToEnd, ClosingIsRefusedWhileTheRunWaitsAndAllowedOnceItHasEnded) {
 }
 
 TEST_F(EndToEnd, EnterOnTheFreshWindowStartsTheUpdateAndThenFinishes) {
-    InstallVersion(NewestVersion(kFile) - 1);
+    InstallVersion(TablesOf().NewestVersion(kFile) - 1);
     DriverScript script = Started();
     script.Expect(C::btnUpdate, "focused")
         .Key("return")
@@ -272,7 +270,7 @@ TEST_F(EndToEnd, EnterOnTheFreshWindowStartsTheUpdateAndThenFinishes) {
         .Key("return")
         .Exited();
     ExpectCompleted(installation_.Run(script));
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
 }
 
 // The window's layout as the driver saw it against the design at that resolution: every control at its

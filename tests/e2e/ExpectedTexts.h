@@ -3,6 +3,7 @@
 #include "app/MainWindowDesign.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
+#include "engine/PatchTables.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
 #include "profile/ProductProfile.h"
@@ -10,7 +11,7 @@
 
 namespace patcher::e2e {
 
-// The texts a patcher shows, from the catalogue and the family's tables, for the update it brings.
+// The texts a patcher shows, from the catalogue and the tables it carries (TablesOf), for the update it brings.
 
 inline ByteString Message(LanguageCode language, int id) {
     return ByteString(LookupMessage(language, id));
@@ -20,13 +21,12 @@ inline ByteString Formatted(LanguageCode language, int id, ByteStringView argume
     return FormatText(LookupMessage(language, id), {argument});
 }
 
-inline ByteString Title(LanguageCode language, int updateIndex) {
-    return ByteString(UpdateTitle(updateIndex, language == kPolish ? 1 : 2));
+inline ByteString Title(LanguageCode language, const PatchTables& tables) {
+    return tables.UpdateTitle[language == kPolish ? 0 : 1];
 }
 
-inline ByteString Introduction(LanguageCode language, int updateIndex) {
-    return FormatText(LookupMessage(language, kMessageIntroduction),
-                      {Title(language, updateIndex), UpdateVersion(updateIndex)});
+inline ByteString Introduction(LanguageCode language, const PatchTables& tables) {
+    return FormatText(LookupMessage(language, kMessageIntroduction), {Title(language, tables), tables.UpdateVersion});
 }
 
 inline ByteString ProgressLine(LanguageCode language, ByteStringView fileName) {
@@ -34,12 +34,12 @@ inline ByteString ProgressLine(LanguageCode language, ByteStringView fileName) {
 }
 
 // Every text of the window in a display language.
-inline DriverScript& ExpectWindowTexts(DriverScript& script, LanguageCode language, int updateIndex) {
+inline DriverScript& ExpectWindowTexts(DriverScript& script, LanguageCode language, const PatchTables& tables) {
     using C = MainControl;
-    return script.ExpectText(C::Window, Formatted(language, kMessageWindowCaption, Title(language, updateIndex)))
-        .ExpectText(C::lblTytul, Formatted(language, kMessageTitle, Title(language, updateIndex)))
-        .ExpectText(C::lblKrok, Formatted(language, kMessageVersion, UpdateVersion(updateIndex)))
-        .ExpectText(C::lblMain, Introduction(language, updateIndex))
+    return script.ExpectText(C::Window, Formatted(language, kMessageWindowCaption, Title(language, tables)))
+        .ExpectText(C::lblTytul, Formatted(language, kMessageTitle, Title(language, tables)))
+        .ExpectText(C::lblKrok, Formatted(language, kMessageVersion, tables.UpdateVersion))
+        .ExpectText(C::lblMain, Introduction(language, tables))
         .ExpectText(C::lblJezyk, "J\xEAzyk / Language / Sprache / Langue:")
         .ExpectText(C::btnUpdate, Message(language, kMessageUpdateButton))
         .ExpectText(C::btnZamknij, Message(language, kMessageFinishButton));

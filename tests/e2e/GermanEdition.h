@@ -9,7 +9,6 @@ namespace patcher::e2e {
 // The German edition as its installer leaves it, for the scenarios of the patchers that update it.
 struct GermanProduct {
     static constexpr int kProductIndex = 4;  // the row of ProductKeyTable that its installer records under
-    static constexpr int kUpdateIndex = 8;   // the update that its patchers bring
 
     // A German-speaking user's installation, for the patcher made from the description `patch`.
     static Installation Install(const std::string& patch) { return Installation("de_AT.UTF-8", PatcherExe(patch)); }

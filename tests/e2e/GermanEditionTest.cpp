@@ -11,8 +11,6 @@
 #include <vector>
 
 #include "app/ExitCodes.h"
-#include "engine/SignatureTables.h"
-#include "engine/VersionTables.h"
 #include "shell/HelpShortcuts.h"
 #include "tests/e2e/ExpectedTexts.h"
 #include "tests/e2e/GermanEdition.h"
@@ -27,7 +25,6 @@ using C = MainControl;
 // What the German edition's description sets.
 constexpr char kPatch[] = "VokarDe-2.1";
 constexpr int kProductIndex = GermanProduct::kProductIndex;
-constexpr int kUpdateIndex = GermanProduct::kUpdateIndex;
 constexpr int kFirstFile = 8;
 constexpr int kLastFile = 12;
 // The help files that the patcher creates where they are missing.
@@ -84,7 +81,7 @@ class GermanEdition : public ::testing::Test {
 
     DriverScript Started() {
         DriverScript script;
-        script.Start(installation_.Patcher()).ExpectText(C::lblMain, Introduction(kGerman, kUpdateIndex));
+        script.Start(installation_.Patcher()).ExpectText(C::lblMain, Introduction(kGerman, TablesOf(kPatch)));
         return script;
     }
 
@@ -93,15 +90,15 @@ class GermanEdition : public ::testing::Test {
 
 TEST_F(GermanEdition, StartsInGermanWithTheGermanFlagBesideThePolishOne) {
     DriverScript script = Started();
-    ExpectWindowTexts(script, kGerman, kUpdateIndex)
+    ExpectWindowTexts(script, kGerman, TablesOf(kPatch))
         .Expect(C::btnPolski, "visible down")
         .Expect(C::btnNiemiecki, "visible enabled up")
         .Expect(C::btnAngielski, "hidden disabled")
         .Expect(C::btnFrancuski, "hidden disabled")
         .Dump(kGerman)
         .Click(C::btnPolski);  // the pressed Polish flag goes up: the texts stay German
-    ExpectWindowTexts(script, kGerman, kUpdateIndex).Click(C::btnNiemiecki);
-    ExpectWindowTexts(script, kGerman, kUpdateIndex).PostClick(C::btnZamknij).Exited(kExitClosedBeforeRun);
+    ExpectWindowTexts(script, kGerman, TablesOf(kPatch)).Click(C::btnNiemiecki);
+    ExpectWindowTexts(script, kGerman, TablesOf(kPatch)).PostClick(C::btnZamknij).Exited(kExitClosedBeforeRun);
     const DriverReport report = installation_.Run(script);
     ASSERT_TRUE(report.Completed()) << report.Text;
     const std::map<std::string, SeenControl> seen = report.Dump();
@@ -129,7 +126,8 @@ TEST_F(GermanEdition, UpdatesEveryFileCreatesTheHelpFilesAndReplacesTheHelpShort
 
     for (int file = kFirstFile; file <= kLastFile; ++file) {
         SCOPED_TRACE(std::string(FileName(file)));
-        EXPECT_TRUE(ReadBytes(installation_.File(FileName(file))) == Standin(file, NewestVersion(file)));
+        EXPECT_TRUE(ReadBytes(installation_.File(FileName(file))) ==
+                    Standin(file, TablesOf(kPatch).NewestVersion(file)));
     }
     EXPECT_EQ(FileNames(Group()), kNewShortcuts) << "the older shortcuts stay or a new one is missing";
     const std::string folder = installation_.WindowsFolder();
@@ -147,8 +145,10 @@ TEST_F(GermanEdition, UpdatesEveryFileCreatesTheHelpFilesAndReplacesTheHelpShort
 TEST_F(GermanEdition, AFileOfAnUnknownVersionIsLeftAloneAndTheOthersAreUpdated) {
     InstallOldest();
     constexpr int kUnknown = 11;
-    std::vector<std::uint8_t> unknown = Standin(kUnknown, NewestVersion(kUnknown));
-    unknown[static_cast<std::size_t>(FindSignatureTable(kUnknown, NewestVersion(kUnknown))->back().Offset)] ^= 0xFF;
+    std::vector<std::uint8_t> unknown = Standin(kUnknown, TablesOf(kPatch).NewestVersion(kUnknown));
+    unknown[static_cast<std::size_t>(
+        TablesOf(kPatch).FindSignatureTable(kUnknown, TablesOf(kPatch).NewestVersion(kUnknown))->back().Offset)] ^=
+        0xFF;
     installation_.Put(FileName(kUnknown), unknown);
     DriverScript script = Started();
     script.PostClick(C::btnUpdate)
@@ -162,7 +162,8 @@ TEST_F(GermanEdition, AFileOfAnUnknownVersionIsLeftAloneAndTheOthersAreUpdated) 
     EXPECT_TRUE(ReadBytes(installation_.File(FileName(kUnknown))) == unknown);
     for (const int file : {8, 9, 10, 12}) {
         SCOPED_TRACE(std::string(FileName(file)));
-        EXPECT_TRUE(ReadBytes(installation_.File(FileName(file))) == Standin(file, NewestVersion(file)));
+        EXPECT_TRUE(ReadBytes(installation_.File(FileName(file))) ==
+                    Standin(file, TablesOf(kPatch).NewestVersion(file)));
     }
     // The product has no Start-menu group here: the patcher makes none.
     EXPECT_FALSE(fs::exists(Group()));

@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 using C = MainControl;
 
 constexpr char kPatch[] = "VokarDe-grown";
-constexpr int kUpdateIndex = GermanProduct::kUpdateIndex;
 constexpr int kProgram = 8;
 constexpr int kNewest = 11;
 
@@ -54,7 +53,7 @@ TEST(GrownProgram, AnOldBuildBecomesTheNewestOfFourMebibytesByteForByte) {
     GermanProduct::Record(installation);
     DriverScript script;
     script.Start(installation.Patcher())
-        .ExpectText(C::lblMain, Introduction(kGerman, kUpdateIndex))
+        .ExpectText(C::lblMain, Introduction(kGerman, TablesOf(kPatch)))
         .PostClick(C::btnUpdate)
         .ExpectText(C::lblMain, Message(kGerman, kSummaryUpdated))
         .NoDialog()

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
+#include "engine/PatchTablesFormat.h"
+#include "platform/DirectoryResourceStore.h"
 #include "profile/ProductProfile.h"
 #include "tests/e2e/HexText.h"
 
@@ -317,6 +320,17 @@ std::vector<std::string> FileNames(const fs::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+const PatchTables& TablesOf(const std::string& patch) {
+    static std::map<std::string, PatchTables> read;
+    const auto found = read.find(patch);
+    if (found != read.end()) {
+        return found->second;
+    }
+    const fs::path data = patch.empty() ? fs::path(PATCHER_PACKED_DIR) : fs::path(PATCHER_PATCHES_DIR) / patch / "data";
+    DirectoryResourceStore resources(data);
+    return read.emplace(patch, LoadPatchTables(resources)).first->second;
 }
 
 const std::vector<std::uint8_t>& Standin(int fileIndex, int version) {

@@ -9,6 +9,7 @@
 #include "app/MainWindowDesign.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
+#include "engine/PatchTables.h"
 #include "tests/e2e/WinePrefix.h"
 
 namespace patcher::e2e {
@@ -125,6 +126,10 @@ class Installation {
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 // The names of what a folder holds, sorted.
 std::vector<std::string> FileNames(const std::filesystem::path& folder);
+// The tables that a patcher carries, as `PatcherExe(patch)` names it: those beside the packed data it was built
+// from, read once.
+const PatchTables& TablesOf(const std::string& patch = "");
+
 // The stand-in of a known build of a product file: the release that the patchers under test were built from.
 const std::vector<std::uint8_t>& Standin(int fileIndex, int version);
 std::string Utf8FromWindows1250(ByteStringView bytes);

@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "app/ExitCodes.h"
-#include "engine/SignatureTables.h"
-#include "engine/VersionTables.h"
 #include "profile/ProductProfile.h"
 #include "tests/e2e/ExpectedTexts.h"
 #include "tests/e2e/PatcherSession.h"
@@ -31,7 +29,8 @@ const std::string kLog = "C:\\Logi\\vokarion.log";
 
 class Unattended : public ::testing::Test {
   protected:
-    Unattended() : logFile_(installation_.Prefix().DriveC() / "Logi" / "vokarion.log") {
+    explicit Unattended(const fs::path& patcher = PatcherExe())
+        : installation_("C.UTF-8", patcher), logFile_(installation_.Prefix().DriveC() / "Logi" / "vokarion.log") {
         fs::create_directories(logFile_.parent_path());
     }
 
@@ -71,7 +70,7 @@ class Unattended : public ::testing::Test {
 TEST_F(Unattended, SilentlyUpdatesTheRecordedProductAndASecondRunHasNothingToDo) {
     Install(Standin(kFile, 1));
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LOG=" + kLog}), kExitAllCurrent);
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LOG=" + kLog}), kExitAllCurrent);
 
     // Both runs appended to one log, each from its first line to its exit code, in the window's language; the
@@ -84,9 +83,9 @@ TEST_F(Unattended, SilentlyUpdatesTheRecordedProductAndASecondRunHasNothingToDo)
         << log.front();
     const std::string folder = "folder " + installation_.WindowsFolder() + " (the current user's registry record)";
     const std::string updated =
-        InstalledFile() + ": updated from build 1 to build " + std::to_string(NewestVersion(kFile));
+        InstalledFile() + ": updated from build 1 to build " + std::to_string(TablesOf().NewestVersion(kFile));
     const std::string current =
-        InstalledFile() + ": current (build " + std::to_string(NewestVersion(kFile)) + "), left alone";
+        InstalledFile() + ": current (build " + std::to_string(TablesOf().NewestVersion(kFile)) + "), left alone";
     const std::string summary = Text(WithoutInstructions(kSummaryUpdated, Message(kPolish, kSummaryUpdated)));
     const auto at = [&](const std::string& text) { return std::find(log.begin(), log.end(), text) - log.begin(); };
     EXPECT_TRUE(at(folder) < at(updated) && at(updated) < at(summary) && at(summary) + 1 == at("exit code 0") &&
@@ -99,12 +98,13 @@ TEST_F(Unattended, SilentlyUpdatesTheRecordedProductAndASecondRunHasNothingToDo)
 TEST_F(Unattended, TheCommandLinesFolderStandsInForAMissingRecord) {
     Install(Standin(kFile, 1), false);
     EXPECT_EQ(installation_.RunPatcher({"-silent", "/DIR=" + installation_.WindowsFolder()}), kExitAllCurrent);
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
 }
 
 TEST_F(Unattended, AnUnknownVersionEndsInOneAndTheLogNamesItsFullPathInTheLanguageAskedFor) {
-    std::vector<std::uint8_t> unknown = Standin(kFile, NewestVersion(kFile));
-    unknown[static_cast<std::size_t>(FindSignatureTable(kFile, NewestVersion(kFile))->back().Offset)] ^= 0xFF;
+    std::vector<std::uint8_t> unknown = Standin(kFile, TablesOf().NewestVersion(kFile));
+    unknown[static_cast<std::size_t>(
+        TablesOf().FindSignatureTable(kFile, TablesOf().NewestVersion(kFile))->back().Offset)] ^= 0xFF;
     Install(unknown);
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LANG=EN", "/LOG=" + kLog}), kExitSomeFileFailed);
     EXPECT_TRUE(Installed() == unknown);
@@ -152,7 +152,7 @@ TEST_F(Unattended, ACheckTellsWhetherTheUpdateIsNeededAndChangesNothing) {
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
     EXPECT_EQ(FileNames(installation_.Folder()), before);
     EXPECT_TRUE(Holds(LogTexts(), InstalledFile() + ": out of date (build 1); this patcher updates it to build " +
-                                      std::to_string(NewestVersion(kFile))))
+                                      std::to_string(TablesOf().NewestVersion(kFile))))
         << Log();
 
     EXPECT_EQ(installation_.RunPatcher({"/S"}), kExitAllCurrent);
@@ -179,10 +179,11 @@ TEST_F(Unattended, AFileHeldByAnotherProgramForAMomentIsUpdated) {
     ASSERT_TRUE(holding) << installation_.Prefix().Log();
     EXPECT_EQ(held, 0);
     EXPECT_EQ(exitCode, kExitAllCurrent) << Log();
-    EXPECT_TRUE(Installed() == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(Installed() == Standin(kFile, TablesOf().NewestVersion(kFile)));
     const std::string log = Log();
-    EXPECT_NE(log.find(": updated from build 1 to build " + std::to_string(NewestVersion(kFile)) + ", after "),
-              std::string::npos)
+    EXPECT_NE(
+        log.find(": updated from build 1 to build " + std::to_string(TablesOf().NewestVersion(kFile)) + ", after "),
+        std::string::npos)
         << log;
     EXPECT_NE(log.find(" waiting for another program to let go of it"), std::string::npos) << log;
 }
@@ -237,6 +238,41 @@ TEST_F(Unattended, ALogOnAFullDiskEndsInThreeWithNothingDone) {
     EXPECT_EQ(installation_.RunPatcher({"/S", "/LOG=" + installation_.Prefix().WindowsPath(disk / "vokarion.log")}),
               kExitBadCommandLine);
     EXPECT_TRUE(Installed() == Standin(kFile, 1));
+}
+
+// The English edition's next patcher (tests/e2e/VokarEn-1.5.4.toml), built over the release that
+// `patchkit standin --next` writes: it carries its own tables, which name its update 1.5.4 and know a twelfth
+// build of VokarEn.exe by its number, past the eleven of old.
+class NextRelease : public Unattended {
+  protected:
+    static constexpr char kPatch[] = "VokarEn-1.5.4";
+    NextRelease() : Unattended(PatcherExe(kPatch)) {}
+
+    static std::vector<std::uint8_t> Twelfth() {
+        return ReadBytes(fs::path(PATCHER_STANDIN_DIR).parent_path() / "next-standins" / "1" / "12" / "VokarEn.exe");
+    }
+};
+
+TEST_F(NextRelease, UpdatesBuildElevenToBuildTwelveAndNamesBothByTheirNumbers) {
+    ASSERT_EQ(Twelfth().size(), 2'301'952U) << "./run test writes the next release beside the stand-ins";
+    Install(Standin(kFile, 11));
+    EXPECT_EQ(installation_.RunPatcher({"/CHECK", "/LANG=EN", "/LOG=" + kLog}), kExitUpdateNeeded);
+    EXPECT_EQ(installation_.RunPatcher({"/S", "/LANG=EN", "/LOG=" + kLog}), kExitAllCurrent);
+    EXPECT_TRUE(Installed() == Twelfth());
+
+    const Lines log = LogTexts();
+    ASSERT_FALSE(log.empty());
+    EXPECT_TRUE(std::regex_search(log.front(), std::regex(R"(^VokarEn-1\.5\.4-patch\.exe 1\.5\.4, process \d+: )")))
+        << log.front();
+    EXPECT_TRUE(Holds(log, InstalledFile() + ": out of date (build 11); this patcher updates it to build 12")) << Log();
+    // The window's introduction, in the log, names the update as its tables do.
+    EXPECT_NE(Log().find("This program will update '" + Text(TablesOf(kPatch).UpdateTitle[1]) + "' to version 1.5.4."),
+              std::string::npos)
+        << Log();
+    EXPECT_TRUE(Holds(log, InstalledFile() + ": updated from build 11 to build 12")) << Log();
+
+    // Build 12 is the current one now; a check says so and writes nothing.
+    EXPECT_EQ(installation_.RunPatcher({"/CHECK"}), kExitAllCurrent);
 }
 
 }  // namespace

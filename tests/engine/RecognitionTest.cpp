@@ -15,6 +15,7 @@
 #include "engine/untPatcher.h"
 #include "profile/ProductProfile.h"
 #include "tests/support/BuildData.h"
+#include "tests/support/InstalledBuildTables.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/TempDir.h"
 #include "tools/standin/StandinGenerator.h"
@@ -159,45 +160,44 @@ TEST(Recognition, WaitsForAFileThatAnotherProgramHolds) {
     EXPECT_EQ(unused.Pauses, 0);
 }
 
-// Tables held in memory, as the maintainers' tool derives them before it writes them out: file 3 knows two
-// 64-byte builds, versions 2 and 5, told apart by their last sample.
-class TwoBuildTables final : public VersionTableView {
-  public:
-    TwoBuildTables() {
-        for (int i = 0; i < kSignatureEntries; ++i) {
-            older_[static_cast<std::size_t>(i)] = {i, static_cast<std::uint8_t>(i)};
-        }
-        newer_ = older_;
-        newer_.back().Expected = 0xEE;
+// A build of `size` bytes whose samples are its first 50 bytes, i, with the last one `last`.
+KnownVersion Build(int number, std::int32_t size, std::uint8_t last) {
+    KnownVersion version{number, size, {}};
+    for (int i = 0; i < kSignatureEntries; ++i) {
+        version.Samples[static_cast<std::size_t>(i)] = {i, static_cast<std::uint8_t>(i)};
     }
-    std::int32_t VersionSize(int fileIndex, int version) const override {
-        return fileIndex == 3 && (version == 2 || version == 5) ? 64 : 0;
-    }
-    std::int32_t NewestVersion(int fileIndex) const override { return fileIndex == 3 ? 5 : 0; }
-    const SignatureTable* FindSignatureTable(int fileIndex, int version) const override {
-        if (fileIndex != 3) {
-            return nullptr;
-        }
-        return version == 2 ? &older_ : version == 5 ? &newer_ : nullptr;
-    }
+    version.Samples.back().Expected = last;
+    return version;
+}
 
-  private:
-    SignatureTable older_{};
-    SignatureTable newer_{};
-};
-
-TEST(Recognition, JudgesByTheTablesItIsGiven) {
-    const TwoBuildTables tables;
-    std::vector<std::uint8_t> bytes(64);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
+// Bytes that build `Build(n, size, last)` matches.
+std::vector<std::uint8_t> BytesOf(std::size_t size, std::uint8_t last) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < kSignatureEntries; ++i) {
         bytes[i] = static_cast<std::uint8_t>(i);
     }
+    bytes[kSignatureEntries - 1] = last;
+    return bytes;
+}
+
+// Tables held in memory, as the maintainers' tool derives them before it writes them out: file 3 knows two
+// 64-byte builds, versions 2 and 5, told apart by their last sample.
+PatchTables TwoBuildTables() {
+    PatchTables tables;
+    FileTables& file = tables.Files[3 - 1];
+    file.Versions = {Build(2, 64, 49), Build(5, 64, 0xEE)};
+    file.Newest = 5;
+    return tables;
+}
+
+TEST(Recognition, JudgesByTheTablesItIsGiven) {
+    const PatchTables tables = TwoBuildTables();
     MemoryFileSystem files;
-    files.AddFile("older", bytes);
-    bytes[kSignatureEntries - 1] = 0xEE;
-    files.AddFile("newer", bytes);
-    bytes[10] = 0xFF;
-    files.AddFile("neither", bytes);
+    files.AddFile("older", BytesOf(64, 49));
+    files.AddFile("newer", BytesOf(64, 0xEE));
+    std::vector<std::uint8_t> neither = BytesOf(64, 0xEE);
+    neither[10] = 0xFF;
+    files.AddFile("neither", neither);
 
     const Recognition older = IdentifyFileVersion(3, "older", files, tables);
     EXPECT_EQ(older.Result, CheckResult::OutOfDate);
@@ -207,10 +207,37 @@ TEST(Recognition, JudgesByTheTablesItIsGiven) {
     EXPECT_EQ(newer.Version, 5);
     EXPECT_EQ(IdentifyFileVersion(3, "neither", files, tables).Result, CheckResult::NotRecognised);
     EXPECT_EQ(IdentifyFileVersion(3, "absent", files, tables).Result, CheckResult::Unreadable);
-    // The compiled tables know no 64-byte build; an open file is judged the same way.
+    // The build's tables know no 64-byte build; an open file is judged the same way.
     EXPECT_EQ(IdentifyFileVersion(3, "older", files).Result, CheckResult::NotRecognised);
     const auto open = files.OpenForReading("newer");
     EXPECT_EQ(IdentifyOpenFile(3, *open, tables).Version, 5);
+}
+
+// Numbers are the description's, kept when older builds are dropped: past 11 and up to 255, with gaps. The
+// versions are walked in ascending numbers, and of two that match, the lower wins; the highest is current.
+TEST(Recognition, KnowsBuildsPastElevenAndAcrossGapsByTheirOwnNumbers) {
+    PatchTables tables;
+    FileTables& file = tables.Files[1 - 1];
+    file.Versions = {Build(7, 100, 7),   Build(12, 200, 12),  Build(40, 200, 40),
+                     Build(41, 300, 41), Build(200, 300, 41), Build(255, 400, 0xFF)};
+    file.Newest = 255;
+    const auto found = [&](std::size_t size, std::uint8_t last) {
+        MemoryFileSystem files;
+        files.AddFile("VokarEn.exe", BytesOf(size, last));
+        return IdentifyFileVersion(1, "VokarEn.exe", files, tables);
+    };
+    EXPECT_EQ(found(100, 7).Version, 7);
+    EXPECT_EQ(found(200, 12).Version, 12);
+    EXPECT_EQ(found(200, 40).Version, 40);
+    EXPECT_EQ(found(200, 40).Result, CheckResult::OutOfDate);
+    // Builds 41 and 200 have the same size and samples: the lower number is the one found.
+    EXPECT_EQ(found(300, 41).Version, 41);
+    const Recognition newest = found(400, 0xFF);
+    EXPECT_EQ(newest.Result, CheckResult::Current);
+    EXPECT_EQ(newest.Version, 255);
+    // No number between the known ones is ever made up.
+    EXPECT_EQ(found(200, 13).Result, CheckResult::NotRecognised);
+    EXPECT_EQ(found(200, 13).Version, 0);
 }
 
 TEST(Recognition, WorksOnRealFiles) {

@@ -20,6 +20,7 @@
 #include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
 #include "tests/support/BuildData.h"
+#include "tests/support/InstalledBuildTables.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/MemoryResourceStore.h"
 #include "tests/support/TempDir.h"

@@ -6,6 +6,7 @@
 
 #include "engine/SignatureTables.h"
 #include "engine/VersionTables.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

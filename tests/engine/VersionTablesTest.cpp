@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/VersionTables.h"
+#include "tests/support/InstalledBuildTables.h"
 
 namespace patcher {
 namespace {

@@ -6,6 +6,7 @@
 #include "profile/ProductProfile.h"
 #include "shell/InstallDirLookup.h"
 #include "shell/untKod.h"
+#include "tests/support/InstalledBuildTables.h"
 #include "tests/support/MemoryRegistry.h"
 
 namespace patcher {

@@ -26,6 +26,7 @@
 #include "shell/HelpShortcuts.h"
 #include "shell/InstallDirLookup.h"
 #include "shell/StartMenu.h"
+#include "tests/support/InstalledBuildTables.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Win32TestHandles.h"
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// The data of this build that tests run the engine on: the packed data it carries, and the stand-ins of every
-// known build of the product files (deterministic, and a moment to make: one set serves a test program).
+// The data of this build that tests run the engine on: the tables and packed data it carries, and the stand-ins
+// of every known build of the product files (deterministic, and a moment to make: one set serves a test program).
 
+#include "engine/PatchTablesFormat.h"
 #include "platform/ResourceStore.h"
 #include "tools/standin/StandinGenerator.h"
 
@@ -22,6 +23,16 @@ inline ResourceStore& BuildResources() {
     static DirectoryResourceStore store(PATCHER_PACKED_DIR);
     return store;
 #endif
+}
+
+// The build's tables, installed for the whole test program as the patcher installs its own at start-up: the
+// first call installs them, every later one finds them there.
+inline const PatchTables& InstallBuildTables() {
+    static const PatchTables& installed = []() -> const PatchTables& {
+        InstallPatchTables(LoadPatchTables(BuildResources()));
+        return InstalledPatchTables();
+    }();
+    return installed;
 }
 #endif
 

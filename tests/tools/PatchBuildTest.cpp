@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/Crc32.h"
+#include "engine/PatchTablesFormat.h"
 #include "engine/UDer.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
@@ -199,7 +200,7 @@ TEST(PatchBuild, RefusesTablesThatAChangeOfOneSampledByteWouldFool) {
     for (int i = 1; i <= 50; ++i) {
         fifty += (i == 1 ? "" : ", ") + std::to_string(i * 20);
     }
-    EXPECT_EQ(release.Refusal(Replaced(kTinyDescription, "Versions", fifty + "]\nVersions")),
+    EXPECT_EQ(release.Refusal(Replaced(kTinyDescription, "Versions.1", fifty + "]\nVersions.1")),
               "patch.toml:10: file 10 version 2: \"10/2/help.chm\" (3000 bytes): its samples cannot tell it from "
               "version 1");
 }
@@ -253,7 +254,7 @@ TEST(PatchBuild, RefusesABuildWhoseTablesAndPackedDataDisagree) {
     TinyRelease release;
     release.Add("8/1/program.exe", Noise(5000, 8));
     const std::string description =
-        Replaced(kTinyDescription, "[10]", "[8, 10]") + "[File.8]\nVersions = [\"8/1/program.exe\"]\n";
+        Replaced(kTinyDescription, "[10]", "[8, 10]") + "[File.8]\nVersions = { 1 = \"8/1/program.exe\" }\n";
     std::array<ByteStringView, 24> names{};
     std::copy(ResourceNameTable.begin(), ResourceNameTable.end(), names.begin());
     names[2 * (8 - 1)] = names[2 * (10 - 1)];
@@ -270,11 +271,11 @@ TEST(PatchBuild, ARefusedBuildLeavesAnEarlierOutputAsItWas) {
     TinyRelease release;
     ASSERT_NO_THROW(BuildPatch(release.Describe(kTinyDescription), release.Release(), release.Out(), Greedy()));
     const std::set<std::string> built = Listing(release.Out());
-    const Bytes script = ReadBytes(release.Out() / "SignatureTables.cpp");
+    const Bytes tables = ReadBytes(release.Out() / "PATCHTABLES.packed");
     fs::remove(release.Release() / "10/1/help.chm");
     EXPECT_NE(release.Refusal(kTinyDescription).find("cannot be read"), std::string::npos);
     EXPECT_EQ(Listing(release.Out()), built);
-    EXPECT_TRUE(ReadBytes(release.Out() / "SignatureTables.cpp") == script);
+    EXPECT_TRUE(ReadBytes(release.Out() / "PATCHTABLES.packed") == tables);
     EXPECT_EQ(Listing(release.Dir().Path()), (std::set<std::string>{"out", "patch.toml", "release"}));
 
     // The output folder is replaced as a whole, so it may not hold what the build reads.
@@ -289,14 +290,13 @@ TEST(PatchBuild, WritesEveryOutputAndTheSameBytesForTheSameInput) {
     const Bytes program = Noise(1000100, 8);
     release.Add("8/1/program.exe", program);
     const std::string description = release.Describe(Replaced(kTinyDescription, "[10]", "[10, 8]") +
-                                                     "[File.8]\nVersions = [\"8/1/program.exe\"]\n");
+                                                     "[File.8]\nVersions = { 1 = \"8/1/program.exe\" }\n");
     const fs::path other = release.Dir().Path() / "other";
     const BuildFigures figures = BuildPatch(description, release.Release(), release.Out(), Greedy());
     BuildPatch(description, release.Release(), other, Greedy());
     EXPECT_EQ(Listing(release.Out()),
-              (std::set<std::string>{"BuildProfile.cpp", "ContentDigests.cpp", "PVOKARDE2A.packed", "PVOKARDE2B.packed",
-                                     "PVOKARDE2HS.packed", "PackedResources.rc", "Patch.cmake", "SignatureTables.cpp",
-                                     "VersionTables.cpp"}));
+              (std::set<std::string>{"PATCHTABLES.packed", "PVOKARDE2A.packed", "PVOKARDE2B.packed",
+                                     "PVOKARDE2HS.packed", "PackedResources.rc", "Patch.cmake"}));
     ExpectSameOutput(release.Out(), other);
 
     // Built again into the same place: byte for byte what was there, and nothing left beside it.
@@ -325,7 +325,11 @@ TEST(PatchBuild, WritesEveryOutputAndTheSameBytesForTheSameInput) {
         EXPECT_TRUE(std::equal(unpacked.begin(), unpacked.end(), from, to)) << name;
         script += name + " RCDATA \"" + (release.Out() / (name + ".packed")).string() + "\"\n";
     }
-    EXPECT_TRUE(ReadText(release.Out() / "PackedResources.rc").ends_with(script));
+    const std::string written = ReadText(release.Out() / "PackedResources.rc");
+    EXPECT_TRUE(written.ends_with(script)) << written;
+    EXPECT_NE(written.find("PATCHTABLES RCDATA \"" + (release.Out() / "PATCHTABLES.packed").string() + "\"\n"),
+              std::string::npos)
+        << written;
     ASSERT_EQ(figures.Slots.size(), 3u);
     EXPECT_EQ(figures.Slots[0].Name, "PVOKARDE2A");
     EXPECT_EQ(figures.Slots[1].Size, 100u);
@@ -334,45 +338,22 @@ TEST(PatchBuild, WritesEveryOutputAndTheSameBytesForTheSameInput) {
     EXPECT_EQ(figures.TablesPicked, 3);
     EXPECT_EQ(figures.ChangedSamplesRefused, 3u * 50 * 255);
 
-    // The files left out are unknown: no sizes, no tables, no digest.
-    const std::string sizes = ReadText(release.Out() / "VersionTables.cpp");
-    EXPECT_NE(sizes.find("    {3000, 3100},  // 10 Sl_ZewD.chm\n"), std::string::npos) << sizes;
-    EXPECT_NE(sizes.find("    {},  // 1 VokarEn.exe\n"), std::string::npos) << sizes;
-    char digest[40];
-    std::snprintf(digest, sizeof digest, "    {3100, 0x%08X},\n", static_cast<unsigned>(Crc32(help)));
-    EXPECT_NE(ReadText(release.Out() / "ContentDigests.cpp").find(digest), std::string::npos);
-    EXPECT_NE(ReadText(release.Out() / "ContentDigests.cpp").find("    {0, 0x00000000},\n"), std::string::npos);
-}
-
-// The values of the generated BuildProfile.cpp, in order: the numbers, and the bytes of the selection.
-std::vector<std::string> ProfileValues(const std::string& source) {
-    const std::size_t start = source.find("kBuildProfile = {");
-    const std::size_t end = source.find("\n};", start);
-    std::istringstream body(source.substr(start, end - start));
-    std::string line;
-    std::getline(body, line);
-    std::vector<std::string> values;
-    while (std::getline(body, line)) {
-        line = line.substr(0, line.find("//"));
-        line.erase(std::remove(line.begin(), line.end(), ' '), line.end());
-        values.push_back(line);
-    }
-    return values;
-}
-
-std::vector<int> SelectedBits(const std::string& map) {
-    std::vector<int> selected;
-    std::istringstream bytes(map.substr(1));
-    std::string byte;
-    for (int index = 0; std::getline(bytes, byte, ','); ++index) {
-        const unsigned value = static_cast<unsigned>(std::stoul(byte, nullptr, 16));
-        for (int bit = 0; bit < 8; ++bit) {
-            if ((value >> bit & 1) != 0) {
-                selected.push_back(index * 8 + bit);
-            }
-        }
-    }
-    return selected;
+    // The tables as the patcher reads them: the profile of the description, the family's title and version of
+    // file 10's row, and the files left out unknown (no builds, no digest).
+    const PatchTables read = ReadPatchTables(ReadBytes(release.Out() / "PATCHTABLES.packed"));
+    EXPECT_EQ(read.ProductIndex, 2);
+    EXPECT_EQ(read.UpdateIndex, 10);
+    EXPECT_TRUE(read.Selects(8) && read.Selects(10) && !read.Selects(9));
+    EXPECT_EQ(read.UpdateTitle[1], "Vokarion Deutsch-Polnisch");
+    EXPECT_EQ(read.UpdateVersion, "2.1");
+    ASSERT_EQ(read.Versions(10).size(), 2u);
+    EXPECT_EQ(read.VersionSize(10, 1), 3000);
+    EXPECT_EQ(read.VersionSize(10, 2), 3100);
+    EXPECT_EQ(read.NewestVersion(10), 2);
+    EXPECT_EQ(*read.NewContentDigest(10), (ContentDigest{3100, Crc32(help)}));
+    EXPECT_EQ(read.VersionSize(8, 1), 1000100);
+    EXPECT_TRUE(read.Versions(1).empty());
+    EXPECT_EQ(read.NewContentDigest(1), nullptr);
 }
 
 #ifdef PATCHER_SOURCE_DIR
@@ -400,18 +381,78 @@ std::string Description(const char* name) {
     return std::string(PATCHER_SOURCE_DIR) + "/descriptions/" + name;
 }
 
-// The committed sources are exactly what the English description gives over the stand-ins (and what the
-// native-release patchkit gave when they were committed): a change to the picker, the stand-ins or the
-// description that would silently change them fails here.
-TEST_F(StandinRelease, TheEnglishBuildGivesTheCommittedSources) {
-    BuildPatch(Description("VokarEn-1.5.3.toml"), Standins(), Folder("english"), Greedy());
-    for (const char* source : {"engine/VersionTables.cpp", "engine/SignatureTables.cpp", "engine/ContentDigests.cpp",
-                               "profile/BuildProfile.cpp"}) {
-        const fs::path committed = fs::path(PATCHER_SOURCE_DIR) / source;
-        EXPECT_TRUE(ReadBytes(committed) == ReadBytes(Folder("english") / committed.filename()))
-            << source << " is out of date: run `./run patchkit standin DIR` and `./run patchkit build "
-            << "descriptions/VokarEn-1.5.3.toml DIR OUT`, and copy it from OUT";
+// The tables of the family's files as text, one line per file and per build and five lines of samples per
+// build, as tests/tools/PublishedTables.txt keeps them.
+std::string FilesAsText(const PatchTables& tables) {
+    std::string text;
+    char line[160];
+    for (int file = 1; file <= kFileCount; ++file) {
+        const FileTables& row = tables.File(file);
+        if (row.Versions.empty()) {
+            text += "file " + std::to_string(file) + ": no builds\n";
+            continue;
+        }
+        std::snprintf(line, sizeof line, "file %d: newest build %d, new content of %d bytes with CRC-32 0x%08X\n", file,
+                      row.Newest, static_cast<int>(row.NewContent.Size), static_cast<unsigned>(row.NewContent.Crc32));
+        text += line;
+        for (const KnownVersion& version : row.Versions) {
+            text += "build " + std::to_string(version.Number) + ": " + std::to_string(version.Size) + " bytes\n";
+            for (std::size_t i = 0; i < version.Samples.size(); ++i) {
+                std::snprintf(line, sizeof line, "%s%d:%02X", i % 10 == 0 ? "  " : " ",
+                              static_cast<int>(version.Samples[i].Offset),
+                              static_cast<unsigned>(version.Samples[i].Expected));
+                text += line;
+                if (i % 10 == 9) {
+                    text += '\n';
+                }
+            }
+        }
     }
+    return text;
+}
+
+// The published tables, without their comment.
+std::string PublishedTables() {
+    std::istringstream lines(ReadText(fs::path(PATCHER_SOURCE_DIR) / "tests/tools/PublishedTables.txt"));
+    std::string text;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("#")) {
+            text += line + '\n';
+        }
+    }
+    return text;
+}
+
+PatchTables TablesIn(const fs::path& folder) {
+    return ReadPatchTables(ReadBytes(folder / "PATCHTABLES.packed"));
+}
+
+// Today's two descriptions, in the format that numbers each build itself, give exactly the tables that every
+// patcher made from them so far carried: the same builds under the same numbers, of the same sizes, with the
+// same samples and digests. A change to the picker, the stand-ins or the descriptions that would silently
+// change them fails here.
+TEST_F(StandinRelease, TodaysDescriptionsGiveThePublishedTables) {
+    const std::string published = PublishedTables();
+    ASSERT_NE(published.find("\nfile 12: newest build 2, "), std::string::npos);
+    for (const char* name : {"VokarEn-1.5.3.toml", "VokarDe-2.1.toml"}) {
+        BuildPatch(Description(name), Standins(), Folder(name), Greedy());
+        EXPECT_EQ(FilesAsText(TablesIn(Folder(name))), published)
+            << name << " no longer gives the published tables of tests/tools/PublishedTables.txt";
+    }
+}
+
+TEST_F(StandinRelease, TheEnglishBuildServesTheEnglishEditionsUpdateTo153) {
+    BuildPatch(Description("VokarEn-1.5.3.toml"), Standins(), Folder("english"), Greedy());
+    const PatchTables tables = TablesIn(Folder("english"));
+    EXPECT_EQ(tables.ProductIndex, 2);
+    EXPECT_EQ(tables.ProductLanguage, 1);
+    EXPECT_EQ(tables.ProductKind, 1);
+    EXPECT_EQ(tables.SelectedFiles, (std::array<std::uint8_t, 32>{0x02}));
+    EXPECT_EQ(tables.UpdateIndex, 1);
+    EXPECT_EQ(tables.UpdateTitle[0], "Vokarion J\xEAzyka Angielskiego");
+    EXPECT_EQ(tables.UpdateTitle[1], "Vokarion J\xEAzyka Angielskiego");
+    EXPECT_EQ(tables.UpdateVersion, "1.5.3");
+
     const std::string names = ReadText(Folder("english") / "Patch.cmake");
     EXPECT_NE(names.find("\nset(PATCHER_UPDATE_FILE_STEM \"VokarEn\")\n"), std::string::npos) << names;
     EXPECT_NE(names.find("\nset(PATCHER_UPDATE_VERSION \"1.5.3\")\n"), std::string::npos) << names;
@@ -422,13 +463,15 @@ TEST_F(StandinRelease, TheEnglishBuildGivesTheCommittedSources) {
 
 TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
     const BuildFigures figures = BuildPatch(Description("VokarDe-2.1.toml"), Standins(), Folder("german"), Greedy());
-    const std::vector<std::string> values = ProfileValues(ReadText(Folder("german") / "BuildProfile.cpp"));
-    ASSERT_EQ(values.size(), 5u);
-    EXPECT_EQ(values[0], "4,");  // ProductIndex
-    EXPECT_EQ(values[1], "3,");  // ProductLanguage: German
-    EXPECT_EQ(values[2], "6,");  // ProductKind
-    EXPECT_EQ(SelectedBits(values[3]), (std::vector<int>{8, 9, 10, 11, 12}));
-    EXPECT_EQ(values[4], "8,");  // UpdateIndex
+    const PatchTables tables = TablesIn(Folder("german"));
+    EXPECT_EQ(tables.ProductIndex, 4);
+    EXPECT_EQ(tables.ProductLanguage, 3);  // German
+    EXPECT_EQ(tables.ProductKind, 6);
+    EXPECT_EQ(tables.SelectedFiles, (std::array<std::uint8_t, 32>{0x00, 0x1F}));  // files 8 to 12
+    EXPECT_EQ(tables.UpdateIndex, 8);
+    EXPECT_EQ(tables.UpdateTitle[0], "Vokarion J\xEAzyka Niemieckiego");
+    EXPECT_EQ(tables.UpdateTitle[1], "Vokarion Deutsch-Polnisch");
+    EXPECT_EQ(tables.UpdateVersion, "2.1");
 
     const std::string names = ReadText(Folder("german") / "Patch.cmake");
     EXPECT_NE(names.find("\nset(PATCHER_UPDATE_FILE_STEM \"VokarDe\")\n"), std::string::npos) << names;
@@ -437,8 +480,7 @@ TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
               std::string::npos)
         << names;
 
-    // Each selected file's newest build, split over its row's slots; the tables are the family's, as in the
-    // English build.
+    // Each selected file's newest build, split over its row's slots.
     const std::map<std::string, std::pair<std::string, std::size_t>> slots = {
         {"PVOKARDE2A", {"8/3/VokarDe.exe", 0}},        {"PVOKARDE2B", {"8/3/VokarDe.exe", 1000000}},
         {"PVOKARDE2HT", {"9/1/VokarD.chm", 0}},        {"PVOKARDE2HS", {"10/1/Sl_ZewD.chm", 0}},
@@ -455,9 +497,28 @@ TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
                                content.begin() + static_cast<std::ptrdiff_t>(to)))
             << slot.Name;
     }
-    const auto body = [](const std::string& source) { return source.substr(source.find('\n')); };
-    EXPECT_EQ(body(ReadText(Folder("german") / "SignatureTables.cpp")),
-              body(ReadText(fs::path(PATCHER_SOURCE_DIR) / "engine/SignatureTables.cpp")));
+}
+
+// The next release: a build numbered 12, past the eleven of old, and the version that the description gives;
+// builds 1 to 11 keep the numbers and samples that every earlier patcher knew them by.
+TEST_F(StandinRelease, TheNextEnglishReleaseAddsBuildTwelveAndVersion154) {
+    WriteStandinRelease(Folder("next-standins"), standin::NextSizes());
+    BuildPatch(std::string(PATCHER_SOURCE_DIR) + "/tests/e2e/VokarEn-1.5.4.toml", Folder("next-standins"),
+               Folder("next"), Greedy());
+    const PatchTables tables = TablesIn(Folder("next"));
+    ASSERT_EQ(tables.Versions(1).size(), 12u);
+    EXPECT_EQ(tables.NewestVersion(1), 12);
+    EXPECT_EQ(tables.VersionSize(1, 12), 2301952);
+    EXPECT_EQ(tables.NewContentDigest(1)->Size, 2301952);
+    EXPECT_EQ(tables.UpdateVersion, "1.5.4");
+    // File 1's builds from build 1 up to what follows build 11.
+    const auto buildsUpTo = [](const std::string& text, const std::string& after) {
+        const std::size_t from = text.find("\nbuild 1:") + 1;
+        return text.substr(from, text.find(after) - from);
+    };
+    EXPECT_EQ(buildsUpTo(FilesAsText(tables), "build 12:"), buildsUpTo(PublishedTables(), "file 2:"));
+    const std::string names = ReadText(Folder("next") / "Patch.cmake");
+    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_VERSION \"1.5.4\")\n"), std::string::npos) << names;
 }
 #endif
 

@@ -8,6 +8,7 @@
 #include "engine/VersionTables.h"
 #include "profile/ProductProfile.h"
 #include "tests/support/BuildData.h"
+#include "tests/support/InstalledBuildTables.h"
 #include "tools/pe/PeFormat.h"
 #include "tools/pe/PeReader.h"
 #include "tools/standin/StandinGenerator.h"
@@ -143,6 +144,23 @@ TEST(Standins, ConsecutiveVersionsShareMostOfTheirBytes) {
     // Unrelated programs share next to nothing.
     const double unrelated = SharedShare(Standins().Get(4, 1), Standins().Get(5, 1));
     EXPECT_LT(unrelated, 0.25);
+}
+
+// The next release keeps every published build byte for byte (their tables stay the same) and adds build 12 of
+// VokarEn.exe, made from build 11 as a new build is.
+TEST(Standins, TheNextReleaseKeepsThePublishedBuildsAndAddsATwelfth) {
+    StandinBuilds next(NextSizes());
+    EXPECT_EQ(KnownVersions(1, NextSizes()), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    for (const int version : KnownVersions(1)) {
+        EXPECT_TRUE(next.Get(1, version) == Standins().Get(1, version)) << "version " << version;
+    }
+    EXPECT_TRUE(next.Get(10, 1) == Standins().Get(10, 1));
+    const Bytes& twelfth = next.Get(1, 12);
+    EXPECT_EQ(twelfth.size(), 2301952u);
+    EXPECT_EQ(std::string(twelfth.begin(), twelfth.begin() + 2), "MZ");
+    EXPECT_GT(SharedShare(next.Get(1, 11), twelfth), 0.75);
+    EXPECT_THROW(Standins().Get(1, 12), std::invalid_argument);
+    EXPECT_THROW(next.Get(8, 12), std::invalid_argument);
 }
 
 }  // namespace

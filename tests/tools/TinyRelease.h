@@ -8,7 +8,7 @@
 namespace patcher::testing {
 
 // A small release of file 10 (a row with one slot): two builds of a few kilobytes, 10/1/help.chm and
-// 10/2/help.chm, which its description lists on lines 8 and 9.
+// 10/2/help.chm, which its description lists on lines 8 and 9 as builds 1 and 2. Ten lines in all.
 inline const std::string kTinyDescription =
     "ProductIndex = 2\n"
     "ProductLanguage = 1\n"
@@ -16,10 +16,10 @@ inline const std::string kTinyDescription =
     "UpdateIndex = 10\n"
     "SelectedFiles = [10]\n"
     "[File.10]\n"
-    "Versions = [\n"
-    "    \"10/1/help.chm\",\n"
-    "    \"10/2/help.chm\",\n"
-    "]\n";
+    "# Build 2 is the newest.\n"
+    "Versions.1 = \"10/1/help.chm\"\n"
+    "Versions.2 = \"10/2/help.chm\"\n"
+    "\n";
 
 inline void WriteTinyRelease(const std::filesystem::path& release) {
     WriteFile(release / "10/1/help.chm", Noise(3000, 1));

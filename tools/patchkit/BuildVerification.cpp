@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/Crc32.h"
+#include "engine/PatchTablesFormat.h"
 #include "engine/UDer.h"
 #include "engine/untPatcher.h"
 #include "tools/patchkit/ResourceSlots.h"
@@ -55,7 +56,7 @@ std::string RecognisedAs(const Recognition& recognition) {
 
 void Verify(const PatchDescription& description,
             const std::vector<LoadedFile>& files,
-            const DerivedTables& tables,
+            const PatchTables& tables,
             BuildFigures& figures) {
     for (const LoadedFile& file : files) {
         const int fileIndex = file.Described->FileIndex;
@@ -96,51 +97,74 @@ void Verify(const PatchDescription& description,
 void CrossCheck(const PatchDescription& description,
                 const std::vector<LoadedFile>& files,
                 const std::vector<standin::PickedTable>& picked,
-                const DerivedTables& tables,
-                const std::array<ContentDigest, kFileCount>& digests,
+                const PatchTables& derived,
                 const std::vector<OutputFile>& output,
                 const BuildOptions& options) {
     const auto fail = [&](const LoadedFile* file, const std::string& text) {
         description.Refuse(file != nullptr ? file->Newest().Described->Line : 0,
                            "the generated tables and the packed data disagree: " + text + "; nothing was written");
     };
+    // The tables as the patcher will have them: read back from the resource written.
+    const auto resource = std::find_if(output.begin(), output.end(),
+                                       [](const OutputFile& out) { return out.Name == PatchTablesFileName(); });
+    if (resource == output.end()) {
+        fail(nullptr, "no tables resource is written");
+    }
+    PatchTables tables;
+    try {
+        tables = ReadPatchTables(resource->Bytes);
+    } catch (const PatchTablesError& refusal) {
+        fail(nullptr, std::string("the patcher would refuse them: ") + refusal.what());
+    }
+    if (!(tables == derived)) {
+        fail(nullptr, "the tables resource does not read back as the tables it was written from");
+    }
     std::set<std::pair<int, int>> withTable;
     for (const standin::PickedTable& table : picked) {
         if (!withTable.insert({table.FileIndex, table.Version}).second) {
             fail(nullptr, "two signature tables for file " + std::to_string(table.FileIndex) + " version " +
                               std::to_string(table.Version));
         }
+        const SignatureTable* held = tables.FindSignatureTable(table.FileIndex, table.Version);
+        if (held == nullptr || *held != table.Entries) {
+            fail(nullptr, "the samples picked for file " + std::to_string(table.FileIndex) + " version " +
+                              std::to_string(table.Version) + " are not those of the tables");
+        }
     }
     for (int fileIndex = 1; fileIndex <= kFileCount; ++fileIndex) {
         const auto described = std::find_if(files.begin(), files.end(),
                                             [&](const LoadedFile& f) { return f.Described->FileIndex == fileIndex; });
         const LoadedFile* file = described == files.end() ? nullptr : &*described;
-        for (int version = 1; version <= kMaxVersions; ++version) {
-            if ((tables.VersionSize(fileIndex, version) != 0) != (withTable.count({fileIndex, version}) != 0)) {
-                fail(file, "file " + std::to_string(fileIndex) + " version " + std::to_string(version) +
-                               " has a size but no signature table, or a table but no size");
+        for (const KnownVersion& version : tables.Versions(fileIndex)) {
+            if (withTable.count({fileIndex, version.Number}) == 0) {
+                fail(file, "file " + std::to_string(fileIndex) + " version " + std::to_string(version.Number) +
+                               " has samples that were never picked");
             }
         }
-        const ContentDigest& digest = digests[static_cast<std::size_t>(fileIndex - 1)];
+        const ContentDigest* digest = tables.NewContentDigest(fileIndex);
         if (file == nullptr) {
-            if (digest.Size != 0 || tables.NewestVersion(fileIndex) != 0) {
+            if (digest != nullptr || !tables.Versions(fileIndex).empty()) {
                 fail(nullptr, "file " + std::to_string(fileIndex) + " is not described, yet has a digest or version");
             }
             continue;
         }
         const LoadedBuild& newest = file->Newest();
-        if (tables.NewestVersion(fileIndex) != newest.Described->Version ||
+        if (tables.Versions(fileIndex).size() != file->Builds.size() ||
+            tables.NewestVersion(fileIndex) != newest.Described->Version ||
             tables.VersionSize(fileIndex, newest.Described->Version) !=
                 static_cast<std::int32_t>(newest.Bytes.size()) ||
-            digest.Size != static_cast<std::int32_t>(newest.Bytes.size()) || digest.Crc32 != Crc32(newest.Bytes)) {
-            fail(file, "file " + std::to_string(fileIndex) + "'s newest version, size or digest is not that of " +
+            digest == nullptr || digest->Size != static_cast<std::int32_t>(newest.Bytes.size()) ||
+            digest->Crc32 != Crc32(newest.Bytes)) {
+            fail(file, "file " + std::to_string(fileIndex) +
+                           "'s versions, newest version, size or digest are not "
+                           "those of the release up to " +
                            PathOf(newest));
         }
     }
 
     std::map<std::string, const OutputFile*> packed;
     for (const OutputFile& out : output) {
-        if (out.Name.ends_with(".packed")) {
+        if (out.Name.ends_with(".packed") && out.Name != PatchTablesFileName()) {
             packed[out.Name.substr(0, out.Name.size() - 7)] = &out;
         }
     }
@@ -167,7 +191,7 @@ void CrossCheck(const PatchDescription& description,
                 fail(&file, "resource " + std::string(name) + " does not unpack (" + error.what() + ")");
             }
         }
-        const ContentDigest& digest = digests[static_cast<std::size_t>(fileIndex - 1)];
+        const ContentDigest& digest = tables.File(fileIndex).NewContent;
         if (content != file.Newest().Bytes || static_cast<std::int32_t>(content.size()) != digest.Size ||
             Crc32(content) != digest.Crc32) {
             fail(&file, "the slots of file " + std::to_string(fileIndex) + " unpack to " +

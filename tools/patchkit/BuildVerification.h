@@ -1,13 +1,10 @@
 #pragma once
 
-#include <array>
 #include <vector>
 
-#include "engine/ContentDigests.h"
-#include "engine/VersionTables.h"
+#include "engine/PatchTables.h"
 #include "tools/patchkit/BuildFigures.h"
 #include "tools/patchkit/BuildOptions.h"
-#include "tools/patchkit/DerivedTables.h"
 #include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchDescription.h"
 #include "tools/patchkit/ReleaseFiles.h"
@@ -20,19 +17,19 @@ namespace patcher::patchkit {
 // counted into `figures`. Throws DescriptionError naming the build.
 void Verify(const PatchDescription& description,
             const std::vector<LoadedFile>& files,
-            const DerivedTables& tables,
+            const PatchTables& tables,
             BuildFigures& figures);
 
-// The tables that the generated sources hold and the packed data that the build writes, checked against
-// each other as the patcher will use them: one signature table for every known build and no other, each
-// file's digest that of its newest build, and each selected file's packed slots, unpacked and put together
-// as the patcher's rewrite does, giving exactly its newest build, which the new tables recognise as current.
-// A disagreement is a fault of this tool, never a patcher to ship: it throws DescriptionError.
+// The tables resource and the packed data that the build writes, checked against each other as the patcher
+// will use them: the tables as the patcher reads them back from the resource are those derived, with the
+// picked samples of every known build and no other, each file's digest that of its newest build; and each
+// selected file's packed slots, unpacked and put together as the patcher's rewrite does, give exactly its newest
+// build, which the tables recognise as current. A disagreement is a fault of this tool, never a patcher to ship:
+// it throws DescriptionError.
 void CrossCheck(const PatchDescription& description,
                 const std::vector<LoadedFile>& files,
                 const std::vector<standin::PickedTable>& picked,
-                const DerivedTables& tables,
-                const std::array<ContentDigest, kFileCount>& digests,
+                const PatchTables& tables,
                 const std::vector<OutputFile>& output,
                 const BuildOptions& options);
 

@@ -6,8 +6,9 @@
 #include <system_error>
 
 #include "engine/FileFailure.h"
-#include "engine/VersionTables.h"
+#include "engine/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
+#include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
@@ -30,14 +31,17 @@ std::string WhyUnreadable(const std::string& path, const FileFailure& failure) {
 
 }  // namespace
 
-// The recognition of a file as the patcher makes it. A file that cannot be read has no CheckResult worth
+// The recognition of a file as the patcher of this build makes it, by the tables of the build's data
+// (PATCHER_PACKED_DIR). A file that cannot be read has no CheckResult worth
 // printing: it is refused with the reason.
 int RunRecognise(const Arguments& arguments) {
     if (arguments.size() != 2) {
         throw UsageError{"takes a file index and a path"};
     }
     const int fileIndex = ParseFileIndex(arguments[0]);
-    const Recognition recognition = IdentifyFileVersion(fileIndex, arguments[1], SystemFileSystem());
+    DirectoryResourceStore data(PATCHER_PACKED_DIR);
+    const PatchTables tables = LoadPatchTables(data);
+    const Recognition recognition = IdentifyFileVersion(fileIndex, arguments[1], SystemFileSystem(), tables);
     if (recognition.Result == CheckResult::Unreadable) {
         throw std::runtime_error(Quoted(arguments[1]) + " cannot be read (" +
                                  WhyUnreadable(arguments[1], recognition.Failure) + ")");

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/PatchTablesFormat.h"
 #include "engine/UDer.h"
-#include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
 #include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
@@ -67,8 +67,8 @@ class RowResources final : public ResourceStore {
 
 }  // namespace
 
-// Runs the patcher's own rewrite of a file on this host, with the packed data of the build (made by
-// `patchkit build`; PATCHER_PACKED_DIR names where the build keeps it).
+// Runs the patcher's own rewrite of a file on this host, with the tables and packed data of the build (made by
+// `patchkit build`; PATCHER_PACKED_DIR names where the build keeps them).
 int RunRewrite(const Arguments& arguments) {
     Arguments rest = arguments;
     std::string data = PATCHER_PACKED_DIR;
@@ -81,6 +81,8 @@ int RunRewrite(const Arguments& arguments) {
     }
     const int fileIndex = ParseFileIndex(rest[0]);
     RowResources resources(data, fileIndex);
+    DirectoryResourceStore tables(data);
+    InstallPatchTables(LoadPatchTables(tables));
     DecoderState decoder;
     const bool rewritten = RewriteFile(fileIndex, rest[1], {SystemFileSystem(), resources, decoder}).Ok;
     std::printf("%s\n", rewritten ? "true" : "false");

@@ -7,15 +7,19 @@
 
 namespace patcher::patchkit {
 
-// The stand-ins of the published builds, or with --grown those of VokarDe.exe grown to 4 MiB (the release
-// of a patcher whose file fills both its slots).
+// The stand-ins of the published builds; with --next those and the next release's build 12 of VokarEn.exe (the
+// release of an English 1.5.4 patcher); with --grown those of VokarDe.exe grown to 4 MiB (the release of a
+// patcher whose file fills both its slots).
 int RunStandin(const Arguments& arguments) {
     const bool grown = !arguments.empty() && arguments[0] == "--grown";
-    if (arguments.size() != (grown ? 2u : 1u)) {
-        throw UsageError{"takes --grown or nothing, and the directory to write into"};
+    const bool next = !arguments.empty() && arguments[0] == "--next";
+    if (arguments.size() != (grown || next ? 2u : 1u)) {
+        throw UsageError{"takes --grown, --next or nothing, and the directory to write into"};
     }
     const std::string& dir = arguments.back();
-    const int written = WriteStandinRelease(dir, grown ? standin::GrownSizes() : standin::PublishedSizes());
+    const int written = WriteStandinRelease(dir, grown  ? standin::GrownSizes()
+                                                 : next ? standin::NextSizes()
+                                                        : standin::PublishedSizes());
     std::printf("%d stand-in files written under %s\n", written, Shown(dir).c_str());
     return 0;
 }

@@ -2,22 +2,9 @@
 
 #include <string>
 
+#include "engine/Crc32.h"
+
 namespace patcher::patchkit {
-namespace {
-
-bool InTable(int fileIndex, int version) {
-    return fileIndex >= 1 && fileIndex <= kFileCount && version >= 1 && version <= kMaxVersions;
-}
-
-std::size_t Row(int fileIndex) {
-    return static_cast<std::size_t>(fileIndex - 1);
-}
-
-std::size_t Column(int version) {
-    return static_cast<std::size_t>(version - 1);
-}
-
-}  // namespace
 
 std::vector<standin::PickedTable> PickTables(const PatchDescription& description,
                                              const std::vector<LoadedFile>& files) {
@@ -45,33 +32,35 @@ std::vector<standin::PickedTable> PickTables(const PatchDescription& description
     }
 }
 
-DerivedTables::DerivedTables(const std::vector<LoadedFile>& files, const std::vector<standin::PickedTable>& tables) {
+PatchTables DerivePatchTables(const PatchDescription& description,
+                              const std::vector<LoadedFile>& files,
+                              const std::vector<standin::PickedTable>& picked) {
+    PatchTables tables;
+    tables.ProductIndex = description.ProductIndex;
+    tables.ProductLanguage = description.ProductLanguage;
+    tables.ProductKind = description.ProductKind;
+    for (const int file : description.SelectedFiles) {
+        tables.SelectedFiles[static_cast<std::size_t>(file / 8)] |= static_cast<std::uint8_t>(1u << (file % 8));
+    }
+    tables.UpdateIndex = description.UpdateIndex;
+    tables.UpdateTitle = description.UpdateTitle;
+    tables.UpdateVersion = description.UpdateVersion;
     for (const LoadedFile& file : files) {
-        const std::size_t row = Row(file.Described->FileIndex);
+        const int fileIndex = file.Described->FileIndex;
+        FileTables& row = tables.Files[static_cast<std::size_t>(fileIndex - 1)];
         for (const LoadedBuild& build : file.Builds) {
-            sizes_[row][Column(build.Described->Version)] = static_cast<std::int32_t>(build.Bytes.size());
-            newest_[row] = build.Described->Version;
+            KnownVersion version{build.Described->Version, static_cast<std::int32_t>(build.Bytes.size()), {}};
+            for (const standin::PickedTable& table : picked) {
+                if (table.FileIndex == fileIndex && table.Version == version.Number) {
+                    version.Samples = table.Entries;
+                }
+            }
+            row.Versions.push_back(version);
         }
+        row.Newest = file.Newest().Described->Version;
+        row.NewContent = {static_cast<std::int32_t>(file.Newest().Bytes.size()), Crc32(file.Newest().Bytes)};
     }
-    for (const standin::PickedTable& table : tables) {
-        tables_[Row(table.FileIndex)][Column(table.Version)] = table.Entries;
-    }
-}
-
-std::int32_t DerivedTables::VersionSize(int fileIndex, int version) const {
-    return InTable(fileIndex, version) ? sizes_[Row(fileIndex)][Column(version)] : 0;
-}
-
-std::int32_t DerivedTables::NewestVersion(int fileIndex) const {
-    return InTable(fileIndex, 1) ? newest_[Row(fileIndex)] : 0;
-}
-
-const SignatureTable* DerivedTables::FindSignatureTable(int fileIndex, int version) const {
-    if (!InTable(fileIndex, version)) {
-        return nullptr;
-    }
-    const auto& table = tables_[Row(fileIndex)][Column(version)];
-    return table ? &*table : nullptr;
+    return tables;
 }
 
 }  // namespace patcher::patchkit

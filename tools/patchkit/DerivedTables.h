@@ -1,15 +1,10 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <optional>
 #include <vector>
 
-#include "engine/SignatureTables.h"
-#include "engine/VersionTables.h"
+#include "engine/PatchTables.h"
 #include "engine/untPatcher.h"
 #include "tools/patchkit/PatchDescription.h"
-#include "tools/patchkit/PatchSources.h"
 #include "tools/patchkit/ReleaseFiles.h"
 #include "tools/standin/SignaturePicker.h"
 
@@ -19,22 +14,11 @@ namespace patcher::patchkit {
 // naming the build whose samples cannot tell it from the others.
 std::vector<standin::PickedTable> PickTables(const PatchDescription& description, const std::vector<LoadedFile>& files);
 
-// Tables that recognition runs over before they are written out: the sizes and newest versions of the
-// release's files, and the picked signature tables.
-class DerivedTables final : public VersionTableView {
-  public:
-    DerivedTables(const std::vector<LoadedFile>& files, const std::vector<standin::PickedTable>& tables);
-
-    std::int32_t VersionSize(int fileIndex, int version) const override;
-    std::int32_t NewestVersion(int fileIndex) const override;
-    const SignatureTable* FindSignatureTable(int fileIndex, int version) const override;
-
-    const SizeTable& Sizes() const { return sizes_; }
-
-  private:
-    SizeTable sizes_{};
-    std::array<int, kFileCount> newest_{};
-    std::array<std::array<std::optional<SignatureTable>, kMaxVersions>, kFileCount> tables_{};
-};
+// The tables of the patcher, as recognition runs over them before they are written out: the profile and the
+// update's texts from the description, and for each described file the sizes and picked samples of its builds,
+// its newest build's number, and its new content's digest.
+PatchTables DerivePatchTables(const PatchDescription& description,
+                              const std::vector<LoadedFile>& files,
+                              const std::vector<standin::PickedTable>& picked);
 
 }  // namespace patcher::patchkit

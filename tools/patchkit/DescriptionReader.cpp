@@ -7,12 +7,16 @@
 #include <limits>
 #include <optional>
 
+#include "common/Windows1250.h"
+#include "engine/PatchTables.h"
+#include "engine/PatchTablesFormat.h"
 #include "engine/SignatureTables.h"
 #include "engine/UDer.h"
-#include "engine/VersionTables.h"
 #include "tools/patchkit/DescriptionShape.h"
+#include "tools/patchkit/FamilyUpdates.h"
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/Windows1250Text.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -118,6 +122,50 @@ std::optional<std::string> FileDescribedAgain(std::string_view text, int line) {
     return std::nullopt;
 }
 
+// A number as the description writes it in a key: decimal digits alone (no sign, no blank), leading zeros
+// allowed; nullopt for anything else.
+std::optional<int> NumberOf(std::string_view written) {
+    if (written.empty() || written.size() > 9 ||
+        !std::all_of(written.begin(), written.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (const char c : written) {
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// What is wrong with a version as the description gives it, to continue "UpdateVersion "x" ..."; nullopt for
+// a version that version information holds: one to four numbers of 0 to 65535, joined by dots, each written
+// without a sign, a blank or a leading zero.
+std::optional<std::string> VersionProblem(std::string_view version) {
+    std::vector<std::string_view> numbers;
+    for (std::size_t start = 0;;) {
+        const std::size_t dot = version.find('.', start);
+        numbers.push_back(version.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+        if (dot == std::string_view::npos) {
+            break;
+        }
+        start = dot + 1;
+    }
+    if (numbers.size() > 4) {
+        return "has " + std::to_string(numbers.size()) + " numbers; version information holds four at most";
+    }
+    for (const std::string_view number : numbers) {
+        if (number.empty() || !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            return std::string("must be numbers joined by dots, such as \"1.5.4\", without signs, blanks or letters");
+        }
+        if (number.size() > 1 && number.front() == '0') {
+            return "writes " + std::string(number) + " with a leading zero";
+        }
+        if (number.size() > 5 || NumberOf(number) > 65535) {
+            return "holds " + std::string(number) + ", more than the 65535 that version information holds";
+        }
+    }
+    return std::nullopt;
+}
+
 // Turns the parsed document into a PatchDescription, refusing whatever does not fit. Every refusal names
 // the line of the value or key at fault.
 class Reader {
@@ -125,9 +173,12 @@ class Reader {
     explicit Reader(PatchDescription& description) : description_(description) {}
 
     void Read(const toml::table& root) {
-        OnlyKeys(root, {"ProductIndex", "ProductLanguage", "ProductKind", "UpdateIndex", "SelectedFiles", "File"}, "",
-                 "a description holds ProductIndex, ProductLanguage, ProductKind, UpdateIndex, SelectedFiles "
-                 "and File");
+        OnlyKeys(root,
+                 {"ProductIndex", "ProductLanguage", "ProductKind", "UpdateIndex", "UpdateTitle", "UpdateVersion",
+                  "SelectedFiles", "File"},
+                 "",
+                 "a description holds ProductIndex, ProductLanguage, ProductKind, UpdateIndex, UpdateTitle, "
+                 "UpdateVersion, SelectedFiles and File");
         description_.ProductIndex =
             static_cast<std::int32_t>(Integer(Required(root, "ProductIndex"), "ProductIndex", 1, 10));
         description_.ProductLanguage =
@@ -136,6 +187,7 @@ class Reader {
             static_cast<std::int32_t>(Integer(Required(root, "ProductKind"), "ProductKind", 1, 6));
         const toml::node& updateNode = Required(root, "UpdateIndex");
         description_.UpdateIndex = static_cast<std::uint8_t>(Integer(updateNode, "UpdateIndex", 1, kFileCount));
+        ReadUpdateTexts(root);
         if (const toml::node* files = root.get("File")) {
             ReadFiles(*files);
         }
@@ -191,6 +243,65 @@ class Reader {
             Fail(LineOf(node), what + " must be an array, not " + TypeName(node.type()));
         }
         return *array;
+    }
+
+    // The update's title and version: as the description gives them, else the family's for UpdateIndex.
+    void ReadUpdateTexts(const toml::table& root) {
+        const FamilyUpdate& family = FamilyUpdateOf(description_.UpdateIndex);
+        description_.UpdateTitle = {Windows1250FromUtf8(family.PolishTitle), Windows1250FromUtf8(family.ForeignTitle)};
+        description_.UpdateVersion = Windows1250FromUtf8(family.Version);
+        if (const toml::node* node = root.get("UpdateTitle")) {
+            const toml::array* titles = node->as_array();
+            if (titles == nullptr) {
+                Fail(LineOf(*node), "UpdateTitle must be an array of the Polish and the foreign title, not " +
+                                        std::string(TypeName(node->type())));
+            }
+            if (titles->size() != 2) {
+                Fail(LineOf(*node), "UpdateTitle gives " + std::to_string(titles->size()) +
+                                        " titles; it takes two, the Polish and the foreign one");
+            }
+            description_.UpdateTitle = {ShownText((*titles)[0], "UpdateTitle's Polish title"),
+                                        ShownText((*titles)[1], "UpdateTitle's foreign title")};
+            description_.UpdateTitleLine = LineOf(*node);
+        }
+        if (const toml::node* node = root.get("UpdateVersion")) {
+            const auto* text = node->as_string();
+            if (text == nullptr) {
+                Fail(LineOf(*node),
+                     "UpdateVersion must be a string such as \"1.5.4\", not " + std::string(TypeName(node->type())));
+            }
+            if (const std::optional<std::string> problem = VersionProblem(text->get())) {
+                Fail(LineOf(*node), "UpdateVersion " + Quoted(text->get()) + " " + *problem);
+            }
+            description_.UpdateVersion = text->get();  // digits and dots, the same in Windows-1250
+            description_.UpdateVersionLine = LineOf(*node);
+        }
+    }
+
+    // A text that the window and the log show, from a string of the description in UTF-8.
+    ByteString ShownText(const toml::node& node, const std::string& what) const {
+        const auto* text = node.as_string();
+        if (text == nullptr) {
+            Fail(LineOf(node), what + " must be a string, not " + TypeName(node.type()));
+        }
+        if (text->get().empty()) {
+            Fail(LineOf(node), what + " is empty");
+        }
+        ByteString converted;
+        try {
+            converted = Windows1250FromUtf8(text->get());
+        } catch (const NotWindows1250& refusal) {
+            Fail(LineOf(node), what + " " + refusal.what());
+        }
+        if (!std::all_of(converted.begin(), converted.end(),
+                         [](char c) { return IsShownWindows1250(static_cast<std::uint8_t>(c)); })) {
+            Fail(LineOf(node), what + " holds a control character, which would break a line of the window or the log");
+        }
+        if (converted.size() > kMaxTableTextBytes) {
+            Fail(LineOf(node), what + " has " + std::to_string(converted.size()) + " letters, more than the " +
+                                   std::to_string(kMaxTableTextBytes) + " that the patcher's tables hold");
+        }
+        return converted;
     }
 
     // Offsets that a signature table begins with: at most 50, each once.
@@ -265,13 +376,16 @@ class Reader {
         if (versionsNode == nullptr) {
             Fail(line, prefix + "Versions is not given");
         }
-        const toml::array& versions = Array(*versionsNode, prefix + "Versions");
-        if (versions.empty()) {
-            Fail(LineOf(*versionsNode), prefix + "Versions lists no build");
+        const toml::table* versions = versionsNode->as_table();
+        if (versions == nullptr) {
+            Fail(LineOf(*versionsNode),
+                 prefix +
+                     "Versions must be a table that gives each build its number, as { 1 = \"1/1/VokarEn.exe\" }, " +
+                     "not " + TypeName(versionsNode->type()) +
+                     (versionsNode->is_array() ? ": a build's number never follows from its place in a list" : ""));
         }
-        if (versions.size() > static_cast<std::size_t>(kMaxVersions)) {
-            Fail(LineOf(*versionsNode), prefix + "Versions lists " + std::to_string(versions.size()) +
-                                            " builds; a file has at most 11 versions");
+        if (versions->empty()) {
+            Fail(LineOf(*versionsNode), prefix + "Versions lists no build");
         }
         DescribedFile file{fileIndex, {}, line, std::nullopt, 0};
         if (const toml::node* split = table->get("FirstSlotBytes")) {
@@ -279,47 +393,69 @@ class Reader {
                 static_cast<std::int32_t>(Integer(*split, prefix + "FirstSlotBytes", 1, UnpackCapacity));
             file.FirstSlotLine = LineOf(*split);
         }
-        for (const toml::node& element : versions) {
-            const int previous = file.Builds.empty() ? 0 : file.Builds.back().Version;
-            file.Builds.push_back(ReadBuild(fileIndex, element, previous, defaults));
+        // In the order written, so that of two entries for one number the later one is named.
+        struct Entry {
+            int Number;
+            std::string_view Name;
+            int Line;
+            int Column;
+            const toml::node* Node;
+        };
+        std::vector<Entry> entries;
+        for (const auto& [key, value] : *versions) {
+            const std::optional<int> number = NumberOf(key.str());
+            if (!number || *number < 1 || *number > kMaxVersions) {
+                Fail(LineOf(key), prefix + "Versions." + Shown(key.str()) + ": build numbers go from 1 to " +
+                                      std::to_string(kMaxVersions));
+            }
+            entries.push_back({*number, key.str(), LineOf(key), static_cast<int>(key.source().begin.column), &value});
         }
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return a.Line != b.Line ? a.Line < b.Line : a.Column < b.Column;
+        });
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            for (std::size_t j = 0; j < i; ++j) {
+                if (entries[j].Number == entries[i].Number) {
+                    Fail(entries[i].Line, prefix + "Versions." + Shown(entries[i].Name) + " gives build " +
+                                              std::to_string(entries[i].Number) + " again, as Versions." +
+                                              Shown(entries[j].Name) + " on line " + std::to_string(entries[j].Line) +
+                                              " does");
+                }
+            }
+            file.Builds.push_back(ReadBuild(fileIndex, entries[i].Number, *entries[i].Node, entries[i].Line, defaults));
+        }
+        // The newest build is the highest number, wherever it is written.
+        std::sort(file.Builds.begin(), file.Builds.end(),
+                  [](const DescribedBuild& a, const DescribedBuild& b) { return a.Version < b.Version; });
         description_.Files.push_back(std::move(file));
     }
 
-    // A build is its path, or a table with its Path, and its Version where the numbering has a gap, and its
-    // own Leading samples where they differ from the file's.
-    DescribedBuild ReadBuild(int fileIndex, const toml::node& node, int previous, const DescribedBuild& defaults) {
-        const std::string filePrefix = "file " + std::to_string(fileIndex) + ": ";
+    // A build is its path, or a table with its Path and its own Leading samples where they differ from the
+    // file's. Its number is its key in Versions.
+    DescribedBuild ReadBuild(int fileIndex,
+                             int number,
+                             const toml::node& node,
+                             int line,
+                             const DescribedBuild& defaults) {
         DescribedBuild build = defaults;
-        build.Line = LineOf(node);
-        build.Version = previous + 1;
+        build.Line = line;
+        build.Version = number;
+        const std::string prefix = "file " + std::to_string(fileIndex) + " version " + std::to_string(number) + ": ";
         const toml::node* path = &node;
         if (const toml::table* table = node.as_table()) {
-            OnlyKeys(*table, {"Path", "Version", "Leading"}, filePrefix, "a version holds Path, Version and Leading");
             if (const toml::node* version = table->get("Version")) {
-                build.Version = static_cast<int>(Integer(*version, filePrefix + "Version", 1, kMaxVersions));
-                if (build.Version <= previous) {
-                    Fail(LineOf(*version), filePrefix + "version " + std::to_string(build.Version) +
-                                               " follows version " + std::to_string(previous) +
-                                               ": versions are listed oldest first");
-                }
+                Fail(LineOf(*version), prefix + "a build's number is its key in Versions, not a Version of its own");
             }
+            OnlyKeys(*table, {"Path", "Leading"}, prefix, "a build holds Path and Leading");
             path = table->get("Path");
             if (path == nullptr) {
-                Fail(build.Line, filePrefix + "a version without Path");
+                Fail(build.Line, prefix + "a build without Path");
             }
-        } else if (!node.is_string()) {
-            Fail(build.Line, filePrefix + "a version is its path or a table with Path, not " + TypeName(node.type()));
-        }
-        const std::string prefix =
-            filePrefix.substr(0, filePrefix.size() - 2) + " version " + std::to_string(build.Version) + ": ";
-        if (build.Version > kMaxVersions) {
-            Fail(build.Line, prefix + "version numbers go from 1 to 11");
-        }
-        if (const toml::table* table = node.as_table()) {
             if (const toml::node* leading = table->get("Leading")) {
                 ReadLeading(*leading, prefix, build);
             }
+        } else if (!node.is_string()) {
+            Fail(build.Line, prefix + "a build is its path or a table with Path, not " + TypeName(node.type()));
         }
         const auto* text = path->as_string();
         if (text == nullptr) {

@@ -12,7 +12,7 @@ namespace patcher::patchkit {
 inline constexpr std::size_t kMaxDescriptionBytes = 1 << 20;
 
 // How deeply a description may nest tables, arrays and keys, as CheckDescriptionShape counts: the format
-// needs 9 ([File.N] counts 4, Versions 1, its array 1, a build's table 1, Leading 1 and its array 1).
+// needs 10 ([File.N.Versions] counts 6, a build's number 1, its inline table 2 and Leading's array 1).
 inline constexpr int kMaxDescriptionDepth = 32;
 
 // What is checked before the TOML reader sees a text: its size, how deeply it nests, and that it holds ASCII

@@ -4,8 +4,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "engine/ContentDigests.h"
-#include "engine/Crc32.h"
+#include "engine/PatchTablesFormat.h"
 #include "tools/patchkit/BuildVerification.h"
 #include "tools/patchkit/DerivedTables.h"
 #include "tools/patchkit/DescriptionReader.h"
@@ -43,7 +42,7 @@ std::vector<OutputFile> MakePatch(const PatchDescription& description,
 
     start = Clock::now();
     const std::vector<standin::PickedTable> picked = PickTables(description, files);
-    const DerivedTables tables(files, picked);
+    const PatchTables tables = DerivePatchTables(description, files, picked);
     figures.TablesPicked = static_cast<int>(picked.size());
     figures.Tables = SecondsSince(start);
 
@@ -55,26 +54,20 @@ std::vector<OutputFile> MakePatch(const PatchDescription& description,
     std::vector<standin::PackedResource> slots = PackSlots(description, files, options, figures);
     figures.Packing = SecondsSince(start);
 
-    std::array<ContentDigest, kFileCount> digests{};
-    for (const LoadedFile& file : files) {
-        digests[static_cast<std::size_t>(file.Described->FileIndex - 1)] = {
-            static_cast<std::int32_t>(file.Newest().Bytes.size()), Crc32(file.Newest().Bytes)};
-    }
-    std::vector<ByteString> names;
+    std::vector<ByteString> names = {ByteString(kPatchTablesResource)};
     for (const standin::PackedResource& slot : slots) {
         names.push_back(slot.Name);
     }
     std::vector<OutputFile> output;
     try {
         output = {
-            Text("BuildProfile.cpp", RenderBuildProfile(description)),
-            Text("ContentDigests.cpp", RenderContentDigests(description, digests)),
+            {PatchTablesFileName(), WritePatchTables(tables)},
             Text("PackedResources.rc", RenderResourceScript(description, names, FolderPath(outDir))),
             Text("Patch.cmake", RenderPatchCmake(description)),
-            Text("SignatureTables.cpp", RenderSignatureTables(description, picked)),
-            Text("VersionTables.cpp", RenderVersionTables(description, tables.Sizes())),
         };
     } catch (const std::invalid_argument& error) {
+        description.Refuse(0, error.what());
+    } catch (const PatchTablesError& error) {
         description.Refuse(0, error.what());
     }
     for (standin::PackedResource& slot : slots) {
@@ -82,7 +75,7 @@ std::vector<OutputFile> MakePatch(const PatchDescription& description,
     }
 
     start = Clock::now();
-    CrossCheck(description, files, picked, tables, digests, output, options);
+    CrossCheck(description, files, picked, tables, output, options);
     figures.Checking = SecondsSince(start);
     return output;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/PatchTablesFormat.h"
 #include "tools/patchkit/BuildFigures.h"
 #include "tools/patchkit/BuildOptions.h"
 #include "tools/patchkit/OutputFolder.h"
@@ -11,8 +12,15 @@
 
 namespace patcher::patchkit {
 
+// The file of a build's output that holds the tables resource (kPatchTablesResource): named as each slot's
+// packed data is, <resource name>.packed, so that the resource script and a DirectoryResourceStore over the
+// output find it as they find the slots.
+inline std::string PatchTablesFileName() {
+    return std::string(kPatchTablesResource) + ".packed";
+}
+
 // Everything that `patchkit build` writes, made and checked in memory from the description and the files
-// of the release folder: the generated sources, the packed slots with their .rc script, and Patch.cmake.
+// of the release folder: the tables resource, the packed slots, the .rc script of both, and Patch.cmake.
 // `outDir` is where they are to lie (the script names the packed files there). Every build is read from
 // inside the release folder, links resolved. Before anything is returned, every build is recognised as its
 // own version by the new tables through the patcher's own recognition, every change of any one sampled byte

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -7,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ByteString.h"
 #include "common/LanguageCode.h"
 
 namespace patcher::patchkit {
@@ -16,7 +18,7 @@ namespace patcher::patchkit {
 // those of the description, for messages.
 
 struct DescribedBuild {
-    int Version = 0;
+    int Version = 0;                    // its number, 1..255, as the description gives it
     std::string Path;                   // relative to the release folder, as written
     std::vector<std::int32_t> Leading;  // the offsets its signature table begins with
     std::vector<int> LeadingLines;      // where each of them is written
@@ -25,7 +27,7 @@ struct DescribedBuild {
 
 struct DescribedFile {
     int FileIndex = 0;
-    std::vector<DescribedBuild> Builds;  // oldest first; the last is the new content that the update brings
+    std::vector<DescribedBuild> Builds;  // in ascending numbers; the last, the highest, is the new content
     int Line = 0;
     // On a row of two slots: how many bytes of the new content slot 1 takes (slot 2 the rest). Without it
     // the build chooses (see standin::DefaultFirstSlotBytes).
@@ -42,6 +44,12 @@ struct PatchDescription {
     std::uint8_t UpdateIndex = 0;
     std::vector<int> SelectedFiles;  // ascending
     std::vector<int> SelectedLines;  // where each of them is written
+    // The update as the window, the log and the exe's name give it, in Windows-1250: the title in Polish and in
+    // the foreign language, and the version; where the description gives none, the family's for UpdateIndex.
+    std::array<ByteString, 2> UpdateTitle;
+    ByteString UpdateVersion;
+    int UpdateTitleLine = 0;  // where they are written; 0 for the family's
+    int UpdateVersionLine = 0;
     // Ascending file index. A file that the description leaves out has no known build: no table recognises
     // it and the patcher cannot rewrite it, so it may not be selected.
     std::vector<DescribedFile> Files;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/VersionTables.h"
+#include "profile/FileIndex.h"
 #include "profile/ProductProfile.h"
 #include "tools/patchkit/OutputFolder.h"
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/VersionTables.h"
+#include "profile/FileIndex.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatchDescription.h"
@@ -18,12 +18,12 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"standin",
-     "standin [--grown] DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>; "
-     "--grown: VokarDe.exe grown to 11 builds of 3.5 to 4 MiB",
+     "standin [--next|--grown] DIR  - writes every stand-in build as DIR/<file index>/<version>/<file name>; "
+     "--next: and build 12 of VokarEn.exe; --grown: VokarDe.exe grown to 11 builds of 3.5 to 4 MiB",
      RunStandin},
     {"build",
-     "build [--greedy] DESCRIPTION RELEASE-DIR OUTDIR  - the tables, profile, packed data and Patch.cmake of "
-     "a patcher, verified",
+     "build [--greedy] DESCRIPTION RELEASE-DIR OUTDIR  - the tables, packed data, resource script and Patch.cmake "
+     "of a patcher, verified",
      RunBuild},
     {"describe", "describe DESCRIPTION OUT  - writes Patch.cmake, the names a build takes, from the description",
      RunDescribe},

@@ -13,10 +13,14 @@ namespace patcher::standin {
 
 // The sizes of a family of builds: row i - 1 holds file index i, column v - 1 version v; 0 where the file
 // has no such version.
-using FamilySizes = std::array<std::array<std::int32_t, 11>, 12>;
+using FamilySizes = std::array<std::array<std::int32_t, 12>, 12>;
 
 // The sizes of the family's published builds, which the stand-ins take on.
 const FamilySizes& PublishedSizes();
+
+// The published builds and the next release's: a build 12 of VokarEn.exe (file 1), made from build 11 as a
+// new build is, the content of an English update to 1.5.4. Builds 1 to 11 are the published ones, byte for byte.
+const FamilySizes& NextSizes();
 
 // The German edition's program VokarDe.exe (file 8) as it grows past what one slot and a fixed first slot
 // of 1,000,000 bytes carry: eleven builds of 3.5 to 4 MiB, versions 3 and 4 and versions 9 and 10 of one
