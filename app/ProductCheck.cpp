@@ -2,7 +2,7 @@
 
 #include "app/ExitCodes.h"
 #include "app/FolderAndFileStates.h"
-#include "profile/FileIndex.h"
+#include "common/FileIndex.h"
 
 namespace patcher {
 

@@ -2,6 +2,8 @@
 
 #include <exception>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "app/CommandLineTexts.h"
@@ -10,9 +12,25 @@
 #include "app/SilentRun.h"
 #include "app/WindowLanguages.h"
 #include "platform/PlatformError.h"
+#include "tables/PatchTablesFormat.h"
 
 namespace patcher {
 namespace {
+
+// What a program without its tables tells a person, in Polish and in English (Windows-1250).
+constexpr ByteStringView kDamagedPatcherText =
+    "Ten program uaktualniaj\xB9"
+    "cy jest uszkodzony: brak w nim jego tabel albo s\xB9 uszkodzone. Niczego nie zmieniono.\r\n"
+    "This patcher is damaged: its tables are missing or damaged. Nothing was changed.";
+
+// The version that the installed tables name; "?" before any are.
+ByteStringView TablesUpdateVersion() {
+    try {
+        return BuildUpdateVersion();
+    } catch (const std::logic_error&) {
+        return "?";
+    }
+}
 
 // Tells the platform which log a failure of the patcher goes to, for as long as the log is there.
 class FailureLogKept {
@@ -35,6 +53,9 @@ class Program {
           unattended_(AsksForNoWindow(invocation.Arguments)) {}
 
     int Run() {
+        if (const std::optional<std::string> damaged = InstallTables()) {
+            return RefuseWithoutTables(*damaged);
+        }
         SetProductIdentity(profile_);
         std::optional<CommandLineError> refusal = ReadOptions();
         const CommandLineOptions& named = refusal ? refusal->Understood() : options_;
@@ -57,6 +78,38 @@ class Program {
     }
 
   private:
+    // Nothing when the tables are installed, else why they cannot be.
+    std::optional<std::string> InstallTables() {
+        try {
+            platform_.InstallPatchTables();
+            return std::nullopt;
+        } catch (const PatchTablesError& error) {
+            return std::string("its tables are damaged (") + error.what() + ")";
+        } catch (const PlatformError& error) {
+            return std::string("it carries no tables (") + error.what() + ")";
+        }
+    }
+
+    // Without its tables the program does not know its product: it changes nothing, and says so where it can.
+    int RefuseWithoutTables(const std::string& why) {
+        if (!unattended_) {
+            platform_.ShowMessage(kDamagedPatcherText);
+            return kExitPatcherFailed;
+        }
+        // Only the log of the command line is looked for: no product's options can be understood.
+        CommandLineOptions named;
+        try {
+            named = ParseCommandLine(invocation_.Arguments, profile_);
+        } catch (const CommandLineError& error) {
+            named = error.Understood();
+        }
+        if (named.LogFile && OpenLog(*named.LogFile)) {
+            log_->Note(ByteString("the patcher cannot work: " + why + "; nothing was done"));
+            log_->End(kExitPatcherFailed);
+        }
+        return kExitPatcherFailed;
+    }
+
     // The options, or why the command line was not understood.
     std::optional<CommandLineError> ReadOptions() {
         try {
@@ -76,7 +129,7 @@ class Program {
             return false;
         }
         log_.emplace(*logFile_, platform_.Clock(), LogSettings{platform_.PathCodePage(), !unattended_});
-        if (!log_->Start(invocation_.ProgramNameUtf8, BuildUpdateVersion(), invocation_.ProcessId,
+        if (!log_->Start(invocation_.ProgramNameUtf8, TablesUpdateVersion(), invocation_.ProcessId,
                          invocation_.CommandLineUtf8)) {
             log_.reset();
             logFile_.reset();

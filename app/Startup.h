@@ -41,6 +41,10 @@ class StartupPlatform {
   public:
     virtual ~StartupPlatform() = default;
 
+    // Reads the tables that the program carries (its resource kPatchTablesResource) and installs them for the
+    // process, once. Throws PatchTablesError where they cannot be trusted, PlatformError where there are none.
+    virtual void InstallPatchTables() = 0;
+
     // The file that /LOG= names, opened for appending. Throws PlatformError when it cannot be.
     virtual std::unique_ptr<LogFile> OpenLogFile(ByteStringView path) = 0;
     virtual LocalClock& Clock() = 0;
@@ -70,8 +74,10 @@ class StartupPlatform {
 };
 
 // Runs the program from start to end and answers its exit code, each step deciding what the next is: the
-// product's identity, the command line read by it, the log it names opened, a refusal or the help, and then
-// the mode asked for. The one place that sets the profile, in the order its readers need: the command line is
+// tables the program carries, the product's identity they give, the command line read by it, the log it names
+// opened, a refusal or the help, and then the mode asked for. A program without its tables, or with tables
+// that cannot be trusted, touches nothing: it says so (a fixed Polish and English message with the window, one
+// line of the log without it) and ends with 6. The one place that sets the profile, in the order its readers need: the command line is
 // read by the product's identity; the main window reads the profile only when it is shown, inside the message
 // loop, once the profile is complete. Whatever escapes a step ends the program as a failure of the patcher.
 int RunProgram(ProductProfile& profile, const ProgramInvocation& invocation, StartupPlatform& platform);

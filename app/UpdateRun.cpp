@@ -5,7 +5,7 @@
 
 #include "app/FolderAndFileStates.h"
 #include "lang/MessageIds.h"
-#include "profile/FileIndex.h"
+#include "common/FileIndex.h"
 
 namespace patcher {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "bench/Bench.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 #include "platform/DirectoryResourceStore.h"
 
 namespace patcher::bench {

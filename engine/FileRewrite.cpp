@@ -3,10 +3,10 @@
 
 #include "common/PathText.h"
 #include "engine/ContentDigests.h"
-#include "engine/Crc32.h"
+#include "tables/Crc32.h"
 #include "engine/UDer.h"
 #include "engine/untPatcher.h"
-#include "profile/FileIndex.h"
+#include "common/FileIndex.h"
 
 namespace patcher {
 namespace {

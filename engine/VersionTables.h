@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/PatchTables.h"
+#include "tables/PatchTables.h"
 
 namespace patcher {
 

@@ -8,10 +8,10 @@
 #include "common/ByteString.h"
 #include "engine/FileFailure.h"
 #include "engine/InUseWait.h"
-#include "engine/PatchTables.h"
+#include "tables/PatchTables.h"
 #include "platform/FileSystem.h"
 #include "platform/ResourceStore.h"
-#include "profile/FileIndex.h"
+#include "common/FileIndex.h"
 
 namespace patcher {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "common/Windows1250.h"
-#include "engine/PatchTables.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTables.h"
+#include "tables/PatchTablesFormat.h"
 #include "engine/SignatureTables.h"
 #include "engine/UDer.h"
 #include "tools/patchkit/DescriptionReader.h"

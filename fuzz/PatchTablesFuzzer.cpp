@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "engine/Crc32.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/Crc32.h"
+#include "tables/PatchTablesFormat.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
-#include "engine/PatchTables.h"
+#include "tables/PatchTables.h"
 
 namespace patcher {
 

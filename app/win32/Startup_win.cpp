@@ -14,8 +14,13 @@
 #include "platform/win32/CallerConsole.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32LogFile.h"
+#include "tables/PatchTablesFormat.h"
 
 namespace patcher {
+
+void Win32StartupPlatform::InstallPatchTables() {
+    patcher::InstallPatchTables(LoadPatchTables(ProgramResources()));
+}
 
 std::unique_ptr<LogFile> Win32StartupPlatform::OpenLogFile(ByteStringView path) {
     return patcher::OpenLogFile(path);

@@ -14,6 +14,7 @@ namespace patcher {
 // message loop. Owns what lives as long as the program: the product's system and its one decoder.
 class Win32StartupPlatform final : public StartupPlatform {
   public:
+    void InstallPatchTables() override;
     std::unique_ptr<LogFile> OpenLogFile(ByteStringView path) override;
     LocalClock& Clock() override;
     unsigned PathCodePage() override;

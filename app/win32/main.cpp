@@ -18,7 +18,7 @@
 #include "app/win32/Startup_win.h"
 #include "app/win32/WindowDpi.h"
 #include "common/PathText.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 #include "platform/TextCodePages.h"
 #include "platform/win32/ComApartment.h"
 #include "platform/win32/DllSearch.h"

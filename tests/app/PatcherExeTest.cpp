@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/FlagGlyph.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
 #include "platform/win32/WideText.h"
 #include "profile/ProductProfile.h"

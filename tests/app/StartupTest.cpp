@@ -12,6 +12,7 @@
 #include "app/ExitCodes.h"
 #include "app/Startup.h"
 #include "platform/PlatformError.h"
+#include "tables/PatchTablesFormat.h"
 #include "tests/app/FakeScreens.h"
 #include "tests/app/ScriptedSystem.h"
 #include "tests/support/InstalledBuildTables.h"
@@ -54,12 +55,19 @@ class FakePlatform final : public StartupPlatform {
     Lines LogLines;
     Lines Shown;  // message dialogs without a window
     Lines Told;   // texts for the caller
+    bool TablesDamaged = false;
     bool LogOpens = true;
     bool LogTakesLines = true;
     bool FailureLogSet = false;
     ScriptedSystem System;
     std::function<void(TfrmMainPatcher&, ScreenView&)> User;  // what the user does while the window is open
 
+    // The test program's tables are installed once for all its cases.
+    void InstallPatchTables() override {
+        if (TablesDamaged) {
+            throw PatchTablesError("the tables' CRC-32 is not that of their bytes");
+        }
+    }
     std::unique_ptr<LogFile> OpenLogFile(ByteStringView path) override {
         Steps.push_back("log " + std::string(path));
         if (!LogOpens) {
@@ -211,6 +219,28 @@ TEST_F(StartupTest, TheHelpIsShownWhereSomeoneReadsIt) {
     EXPECT_EQ(RunProgram(profile, invocation_, window), kExitAllCurrent);
     EXPECT_EQ(window.Shown.size(), 1u);
     EXPECT_TRUE(window.Told.empty());
+}
+
+// A program whose tables cannot be trusted does not know its product: it touches nothing, says so, and ends in 6.
+TEST_F(StartupTest, WithoutTrustworthyTablesNothingIsDone) {
+    platform_.TablesDamaged = true;
+    EXPECT_EQ(Start({"/LANG=EN"}), kExitPatcherFailed);
+    ASSERT_EQ(platform_.Shown.size(), 1u);
+    EXPECT_NE(platform_.Shown[0].find("This patcher is damaged"), std::string::npos);
+    EXPECT_TRUE(platform_.Steps.empty());
+
+    ProductProfile profile;
+    FakePlatform unattended(profile);
+    unattended.TablesDamaged = true;
+    invocation_.Arguments = {{"p.exe", true}, {"/S", true}, {"/LANG=EN", true}, {"/LOG=C:\\l.log", true}};
+    EXPECT_EQ(RunProgram(profile, invocation_, unattended), kExitPatcherFailed);
+    EXPECT_TRUE(unattended.Shown.empty());
+    EXPECT_EQ(unattended.Steps, (Lines{"log C:\\l.log"}));
+    ASSERT_EQ(unattended.LogLines.size(), 3u);
+    EXPECT_EQ(unattended.LogLines[1],
+              "the patcher cannot work: its tables are damaged (the tables' CRC-32 is not that of their bytes); "
+              "nothing was done");
+    EXPECT_EQ(unattended.LogLines[2], "exit code 6");
 }
 
 // Whatever escapes a step ends the program as the patcher's failure, told while the log is still there.

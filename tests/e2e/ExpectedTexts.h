@@ -3,7 +3,7 @@
 #include "app/MainWindowDesign.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
-#include "engine/PatchTables.h"
+#include "tables/PatchTables.h"
 #include "lang/MessageCatalogue.h"
 #include "lang/MessageFormat.h"
 #include "profile/ProductProfile.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 #include "platform/DirectoryResourceStore.h"
 #include "profile/ProductProfile.h"
 #include "tests/e2e/HexText.h"

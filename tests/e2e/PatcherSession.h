@@ -9,7 +9,7 @@
 #include "app/MainWindowDesign.h"
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
-#include "engine/PatchTables.h"
+#include "tables/PatchTables.h"
 #include "tests/e2e/WinePrefix.h"
 
 namespace patcher::e2e {

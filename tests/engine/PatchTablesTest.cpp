@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/Crc32.h"
-#include "engine/PatchTables.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/Crc32.h"
+#include "tables/PatchTables.h"
+#include "tables/PatchTablesFormat.h"
 #include "platform/PlatformError.h"
 #include "tests/support/InstalledBuildTables.h"
 #include "tests/support/MemoryResourceStore.h"

@@ -3,7 +3,7 @@
 // The data of this build that tests run the engine on: the tables and packed data it carries, and the stand-ins
 // of every known build of the product files (deterministic, and a moment to make: one set serves a test program).
 
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 #include "platform/ResourceStore.h"
 #include "tools/standin/StandinGenerator.h"
 

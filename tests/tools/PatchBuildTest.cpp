@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Crc32.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/Crc32.h"
+#include "tables/PatchTablesFormat.h"
 #include "engine/UDer.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "profile/FileIndex.h"
+#include "common/FileIndex.h"
 #include "tests/support/TempDir.h"
 #include "tools/patchkit/DescriptionReader.h"
 #include "tools/patchkit/DescriptionShape.h"

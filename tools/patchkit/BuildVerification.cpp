@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/Crc32.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/Crc32.h"
+#include "tables/PatchTablesFormat.h"
 #include "engine/UDer.h"
 #include "engine/untPatcher.h"
 #include "tools/patchkit/ResourceSlots.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "engine/PatchTables.h"
+#include "tables/PatchTables.h"
 #include "tools/patchkit/BuildFigures.h"
 #include "tools/patchkit/BuildOptions.h"
 #include "tools/patchkit/OutputFolder.h"

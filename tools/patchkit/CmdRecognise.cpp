@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "engine/FileFailure.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
 #include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 #include "engine/UDer.h"
 #include "engine/untPatcher.h"
 #include "platform/DirectoryResourceStore.h"

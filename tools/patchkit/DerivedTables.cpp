@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/Crc32.h"
+#include "tables/Crc32.h"
 
 namespace patcher::patchkit {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "engine/PatchTables.h"
+#include "tables/PatchTables.h"
 #include "engine/untPatcher.h"
 #include "tools/patchkit/PatchDescription.h"
 #include "tools/patchkit/ReleaseFiles.h"

@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "common/Windows1250.h"
-#include "engine/PatchTables.h"
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTables.h"
+#include "tables/PatchTablesFormat.h"
 #include "engine/SignatureTables.h"
 #include "engine/UDer.h"
 #include "tools/patchkit/DescriptionShape.h"

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "profile/FileIndex.h"
+#include "common/FileIndex.h"
 
 namespace patcher::patchkit {
 namespace {

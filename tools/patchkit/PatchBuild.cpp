@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 #include "tools/patchkit/BuildVerification.h"
 #include "tools/patchkit/DerivedTables.h"
 #include "tools/patchkit/DescriptionReader.h"

@@ -4,20 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/PatchTablesFormat.h"
 #include "tools/patchkit/BuildFigures.h"
 #include "tools/patchkit/BuildOptions.h"
 #include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchDescription.h"
 
 namespace patcher::patchkit {
-
-// The file of a build's output that holds the tables resource (kPatchTablesResource): named as each slot's
-// packed data is, <resource name>.packed, so that the resource script and a DirectoryResourceStore over the
-// output find it as they find the slots.
-inline std::string PatchTablesFileName() {
-    return std::string(kPatchTablesResource) + ".packed";
-}
 
 // Everything that `patchkit build` writes, made and checked in memory from the description and the files
 // of the release folder: the tables resource, the packed slots, the .rc script of both, and Patch.cmake.

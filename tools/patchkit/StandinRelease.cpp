@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "profile/FileIndex.h"
+#include "common/FileIndex.h"
 #include "profile/ProductProfile.h"
 #include "tools/patchkit/OutputFolder.h"
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "profile/FileIndex.h"
+#include "common/FileIndex.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatchDescription.h"

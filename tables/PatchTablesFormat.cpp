@@ -1,4 +1,4 @@
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "common/Windows1250.h"
-#include "engine/Crc32.h"
+#include "tables/Crc32.h"
 
 namespace patcher {
 
@@ -18,7 +18,7 @@ namespace patcher {
 //     4      the magic "VKPT"
 //     u32    layout version, 1
 //     u32    total size in bytes, the header included: exactly the size of the resource
-//     u32    CRC-32 (engine/Crc32.h) of every byte after the header
+//     u32    CRC-32 (tables/Crc32.h) of every byte after the header
 //   profile
 //     u8     ProductIndex, 1..10
 //     u8     ProductLanguage, 1..3

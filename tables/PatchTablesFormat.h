@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/ByteString.h"
-#include "engine/PatchTables.h"
+#include "tables/PatchTables.h"
 #include "platform/ResourceStore.h"
 
 namespace patcher {

@@ -1,4 +1,4 @@
-#include "engine/Crc32.h"
+#include "tables/Crc32.h"
 
 #include <array>
 

@@ -1,9 +1,8 @@
-#include "engine/PatchTables.h"
+#include "tables/PatchTables.h"
 
 #include <memory>
 #include <stdexcept>
 
-#include "engine/VersionTables.h"
 
 namespace patcher {
 namespace {
@@ -73,22 +72,6 @@ const PatchTables& InstalledPatchTables() {
         throw std::logic_error("no patch tables are installed");
     }
     return *Installed();
-}
-
-std::int32_t VersionSize(int fileIndex, int version) {
-    return InstalledPatchTables().VersionSize(fileIndex, version);
-}
-
-std::int32_t NewestVersion(int fileIndex) {
-    return InstalledPatchTables().NewestVersion(fileIndex);
-}
-
-const SignatureTable* FindSignatureTable(int fileIndex, int version) {
-    return InstalledPatchTables().FindSignatureTable(fileIndex, version);
-}
-
-const ContentDigest* NewContentDigest(int fileIndex) {
-    return InstalledPatchTables().NewContentDigest(fileIndex);
 }
 
 }  // namespace patcher

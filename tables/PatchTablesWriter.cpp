@@ -1,6 +1,6 @@
-#include "engine/PatchTablesFormat.h"
+#include "tables/PatchTablesFormat.h"
 
-#include "engine/Crc32.h"
+#include "tables/Crc32.h"
 
 namespace patcher {
 namespace {

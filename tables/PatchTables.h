@@ -7,11 +7,31 @@
 
 #include "common/ByteString.h"
 #include "common/LanguageCode.h"
-#include "engine/ContentDigests.h"
-#include "engine/SignatureTables.h"
-#include "profile/FileIndex.h"
+#include "common/FileIndex.h"
 
 namespace patcher {
+
+inline constexpr int kSignatureEntries = 50;
+
+// One sampled byte of a known build: the byte at Offset (0 <= Offset < that version's size) must be Expected.
+struct SignatureEntry {
+    std::int32_t Offset;
+    std::uint8_t Expected;
+
+    bool operator==(const SignatureEntry&) const = default;
+};
+
+// The samples of one (file, version) pair, in the order in which they are compared.
+using SignatureTable = std::array<SignatureEntry, kSignatureEntries>;
+
+// What the new content of a product file must be once unpacked: its size and CRC-32. The packed format has
+// no check of its own, so a damaged resource would otherwise unpack to wrong bytes unnoticed.
+struct ContentDigest {
+    std::int32_t Size;
+    std::uint32_t Crc32;
+
+    bool operator==(const ContentDigest&) const = default;
+};
 
 // Build numbers run 1..255 per file, as the patch description gives them; a number never changes once a build
 // is published, so numbers may have gaps where older builds are no longer served.
