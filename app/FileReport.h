@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "engine/FileFailure.h"
+#include "engine/untPatcher.h"
 
 namespace patcher {
 
@@ -17,6 +18,9 @@ enum class FileState {
     UnknownBuild,   // no known build matches
     Unreadable,     // could not be read
     NotRewritten,   // an older build or an absent one, whose rewrite failed
+    // an older build or an absent one that another program changed (or made, or deleted) after it was
+    // recognised: left alone
+    ChangedMeanwhile,
 };
 
 struct FileReport {
@@ -24,7 +28,8 @@ struct FileReport {
     int Build = 0;             // the build found (Current, Updated, NeedsUpdate, NotRewritten of an older build)
     int NewBuild = 0;          // the build that the patcher makes
     FileFailure Failure = {};  // why, for Unreadable and NotRewritten
-    std::chrono::milliseconds Waited{0};  // how long another program held the file first
+    std::chrono::milliseconds Waited{0};  // how long the file was waited for while another program held it
+    FoundTarget Now = {};                 // ChangedMeanwhile: what the file held when its turn came
 };
 
 }  // namespace patcher

@@ -38,16 +38,23 @@ ProductFolder LocateProductFolder(const ProductProfile& profile,
     return folder;
 }
 
-FileReport AssessFile(int fileIndex, ByteStringView path, UpdateRunSystem& system, LockWait& wait) {
+FileReport AssessFile(int fileIndex, ByteStringView path, UpdateRunSystem& system, InUseWait& wait) {
     FileReport file;
     file.NewBuild = NewestVersion(fileIndex);
-    if (!system.FileExists(path)) {
+    const FilePresence presence = system.LookUpFile(path);
+    if (presence.Is == Presence::Absent) {
         file.State = file.NewBuild == 1 ? FileState::NeedsCreating : FileState::NotFound;
+        return file;
+    }
+    // A file that may be there is not one to create or to call missing: it could not be read.
+    if (presence.Is == Presence::Unknown) {
+        file.State = FileState::Unreadable;
+        file.Failure = FailureOfSystemError(presence.SystemCode);
         return file;
     }
     const Recognition recognition = system.RecogniseFileVersion(fileIndex, path, wait);
     file.Build = recognition.Version;
-    file.Waited = recognition.Waited;
+    file.Waited = wait.Waited();
     switch (recognition.Result) {
         case CheckResult::Current:
             file.State = FileState::Current;

@@ -22,7 +22,8 @@ ProductFolder LocateProductFolder(const ProductProfile& profile,
                                   const std::function<std::optional<ByteString>()>& askForProgramFile);
 
 // What one selected file in the folder needs: Current, NeedsUpdate, NeedsCreating (absent, and one whose
-// newest version is its first), NotFound, UnknownBuild or Unreadable. Nothing is written.
-FileReport AssessFile(int fileIndex, ByteStringView path, UpdateRunSystem& system, LockWait& wait);
+// newest version is its first), NotFound, UnknownBuild or Unreadable (also where the system cannot tell
+// whether it is there). Nothing is written. `wait` is the file's patience with programs that hold it.
+FileReport AssessFile(int fileIndex, ByteStringView path, UpdateRunSystem& system, InUseWait& wait);
 
 }  // namespace patcher

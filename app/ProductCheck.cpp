@@ -18,7 +18,8 @@ int CheckProduct(const ProductProfile& profile, UpdateRunSystem& system, const R
             continue;
         }
         const ByteString path = folder.Path + ByteString(FileName(fileIndex));
-        const FileReport file = AssessFile(fileIndex, path, system, view);
+        InUseWait wait = system.FileWait(view);
+        const FileReport file = AssessFile(fileIndex, path, system, wait);
         view.File(path, file);
         switch (file.State) {
             case FileState::Current:

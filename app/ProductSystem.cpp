@@ -15,17 +15,24 @@ bool ProductSystem::DirectoryExists(ByteStringView path) {
     return services_.Files.DirectoryExists(path);
 }
 
-bool ProductSystem::FileExists(ByteStringView path) {
-    return services_.Files.FileExists(path);
+FilePresence ProductSystem::LookUpFile(ByteStringView path) {
+    return services_.Files.LookUpFile(path);
 }
 
-Recognition ProductSystem::RecogniseFileVersion(int fileIndex, ByteStringView path, LockWait& wait) {
-    return IdentifyFileVersion(fileIndex, path, services_.Files, CompiledVersionTables(), WaitWith(wait));
+InUseWait ProductSystem::FileWait(LockWait& pauses) {
+    return {pauses, longestWait_, clock_};
 }
 
-RewriteResult ProductSystem::RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) {
-    return patcher::RewriteFile(fileIndex, path,
-                                {services_.Files, services_.Resources, services_.Decoder, WaitWith(wait)});
+Recognition ProductSystem::RecogniseFileVersion(int fileIndex, ByteStringView path, InUseWait& wait) {
+    return IdentifyFileVersion(fileIndex, path, services_.Files, wait);
+}
+
+RewriteResult ProductSystem::RewriteFile(int fileIndex,
+                                         ByteStringView path,
+                                         const FoundTarget& found,
+                                         InUseWait& wait) {
+    return patcher::RewriteFile(fileIndex, path, found, {services_.Files, services_.Resources, services_.Decoder},
+                                wait);
 }
 
 std::vector<ShortcutProblem> ProductSystem::CreateHelpShortcuts(ByteStringView installDir) {

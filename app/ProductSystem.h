@@ -6,6 +6,7 @@
 #include "app/UpdateRunSystem.h"
 #include "engine/UDer.h"
 #include "platform/FileSystem.h"
+#include "platform/MonotonicClock.h"
 #include "platform/Registry.h"
 #include "platform/ResourceStore.h"
 #include "platform/Shell.h"
@@ -25,25 +26,26 @@ class ProductSystem final : public UpdateRunSystem {
         DecoderState& Decoder;  // the program's one decoder, kept for its whole life
     };
 
-    // `longestWait`: how long a file that another program holds is tried again (/WAIT=).
+    // `longestWait`: how long a file that another program holds is tried again (/WAIT=), on `clock`.
     ProductSystem(const ProductProfile& profile,
                   const Services& services,
-                  std::chrono::milliseconds longestWait = kDefaultInUseWait)
-        : profile_(profile), services_(services), longestWait_(longestWait) {}
+                  std::chrono::milliseconds longestWait = kDefaultInUseWait,
+                  MonotonicClock& clock = SteadyClock())
+        : profile_(profile), services_(services), longestWait_(longestWait), clock_(clock) {}
 
     ProductFolder FindInstallDir() override;
     bool DirectoryExists(ByteStringView path) override;
-    bool FileExists(ByteStringView path) override;
-    Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, LockWait& wait) override;
-    RewriteResult RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) override;
+    FilePresence LookUpFile(ByteStringView path) override;
+    InUseWait FileWait(LockWait& pauses) override;
+    Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, InUseWait& wait) override;
+    RewriteResult RewriteFile(int fileIndex, ByteStringView path, const FoundTarget& found, InUseWait& wait) override;
     std::vector<ShortcutProblem> CreateHelpShortcuts(ByteStringView installDir) override;
 
   private:
-    InUseWait WaitWith(LockWait& pauses) const { return {&pauses, longestWait_}; }
-
     const ProductProfile& profile_;
     Services services_;
     std::chrono::milliseconds longestWait_;
+    MonotonicClock& clock_;
 };
 
 }  // namespace patcher

@@ -51,6 +51,15 @@ std::string SystemErrorSuffix(unsigned long code) {
     return text + ")";
 }
 
+// What a file held when its rewrite's turn came: "build 9", "a build that this patcher does not know",
+// "absent".
+std::string FoundText(const FoundTarget& found) {
+    if (!found.Exists) {
+        return "absent";
+    }
+    return found.Version == 0 ? "a build that this patcher does not know" : "build " + std::to_string(found.Version);
+}
+
 const char* SourceText(FolderSource source) {
     switch (source) {
         case FolderSource::CurrentUserRecord:
@@ -238,9 +247,15 @@ void RunLog::File(ByteStringView path, const FileReport& file) {
             outcome = (file.Build == 0 ? "failed: could not be created: " : "failed: could not be rewritten: ") +
                       Cause(file.Failure, file.Waited);
             break;
+        case FileState::ChangedMeanwhile:
+            outcome = "failed: another program changed it after it was recognised (" +
+                      (file.Build == 0 ? std::string("absent") : "build " + build) + " then, " + FoundText(file.Now) +
+                      " now); left alone";
+            break;
     }
-    const bool succeeded = file.State != FileState::Unreadable && file.State != FileState::NotRewritten;
-    if (succeeded && file.Waited.count() > 0) {
+    // A failure for a file held for all that time says so in its cause.
+    const bool heldToTheEnd = file.Failure.Fault == FileFault::InUse;
+    if (!heldToTheEnd && file.Waited.count() > 0) {
         outcome += ", after " + Seconds(file.Waited) + " waiting for another program to let go of it";
     }
     Write({{path, settings_.PathCodePage}, {": " + outcome, kCodePageUtf8}});

@@ -103,11 +103,12 @@ class Run {
         view_.ProcessPendingMessages();
 
         const ByteString path = installDir + fileName;
-        FileReport file = AssessFile(fileIndex, path, system_, view_);
+        InUseWait wait = system_.FileWait(view_);
+        FileReport file = AssessFile(fileIndex, path, system_, wait);
         switch (file.State) {
             case FileState::NeedsUpdate:
             case FileState::NeedsCreating:
-                Rewrite(fileIndex, path, file);
+                Rewrite(fileIndex, path, file, wait);
                 break;
             case FileState::UnknownBuild:
                 view_.ShowProblem(Shown(kMessageUnknownVersion, {path}));
@@ -133,12 +134,17 @@ class Run {
         view_.File(path, file);
     }
 
-    void Rewrite(int fileIndex, const ByteString& path, FileReport& file) {
+    // `wait` goes on from the file's recognition: one deadline for the whole file.
+    void Rewrite(int fileIndex, const ByteString& path, FileReport& file, InUseWait& wait) {
         filesRewritten_ = true;
-        const RewriteResult rewrite = system_.RewriteFile(fileIndex, path, view_);
-        file.Waited += rewrite.Waited;
+        const FoundTarget found{.Exists = file.State != FileState::NeedsCreating, .Version = file.Build};
+        const RewriteResult rewrite = system_.RewriteFile(fileIndex, path, found, wait);
+        file.Waited = wait.Waited();
         if (rewrite) {
             file.State = file.State == FileState::NeedsCreating ? FileState::Created : FileState::Updated;
+        } else if (rewrite.ChangedTo) {
+            file.State = FileState::ChangedMeanwhile;
+            file.Now = *rewrite.ChangedTo;
         } else {
             file.State = FileState::NotRewritten;
             file.Failure = rewrite.Failure;

@@ -19,11 +19,16 @@ class UpdateRunSystem {
     // path when nothing is recorded. Never throws.
     virtual ProductFolder FindInstallDir() = 0;
     virtual bool DirectoryExists(ByteStringView path) = 0;
-    virtual bool FileExists(ByteStringView path) = 0;
-    // `wait` pauses between the attempts at a file that another program holds for a moment; how long the
-    // system goes on trying is its own setting.
-    virtual Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, LockWait& wait) = 0;
-    virtual RewriteResult RewriteFile(int fileIndex, ByteStringView path, LockWait& wait) = 0;
+    virtual FilePresence LookUpFile(ByteStringView path) = 0;
+    // One selected file's patience with other programs that hold it (/WAIT=), for its recognition and its
+    // rewrite together; `pauses` waits between the attempts.
+    virtual InUseWait FileWait(LockWait& pauses) = 0;
+    virtual Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, InUseWait& wait) = 0;
+    // Rewrites the file in the place of what recognition found there, and only that.
+    virtual RewriteResult RewriteFile(int fileIndex,
+                                      ByteStringView path,
+                                      const FoundTarget& found,
+                                      InUseWait& wait) = 0;
     // Answers what failed, which changes nothing of the run's outcome.
     virtual std::vector<ShortcutProblem> CreateHelpShortcuts(ByteStringView installDir) = 0;
 };

@@ -24,16 +24,17 @@ class CountingFileSystem final : public FileSystem {
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
         return std::make_unique<CountingFile>(SystemFileSystem().OpenForReading(path), Reads);
     }
-    bool FileExists(ByteStringView path) override { return SystemFileSystem().FileExists(path); }
+    FilePresence LookUpFile(ByteStringView path) override { return SystemFileSystem().LookUpFile(path); }
     bool DirectoryExists(ByteStringView path) override { return SystemFileSystem().DirectoryExists(path); }
     void CheckWritable(ByteStringView path) override { SystemFileSystem().CheckWritable(path); }
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
-                                                   std::size_t longestName,
-                                                   ByteString& path) override {
-        return SystemFileSystem().CreateUniqueFile(directory, longestName, path);
+    std::unique_ptr<WritableFile> CreateFileBeside(ByteStringView neighbour, ByteString& path) override {
+        return SystemFileSystem().CreateFileBeside(neighbour, path);
     }
-    void Replace(ByteStringView target, ByteStringView replacement) override {
-        SystemFileSystem().Replace(target, replacement);
+    std::unique_ptr<ReplaceableFile> OpenForReplacing(ByteStringView path) override {
+        return SystemFileSystem().OpenForReplacing(path);
+    }
+    bool PlaceNewFile(ByteStringView target, ByteStringView replacement) override {
+        return SystemFileSystem().PlaceNewFile(target, replacement);
     }
     bool Delete(ByteStringView path) noexcept override { return SystemFileSystem().Delete(path); }
 

@@ -1,5 +1,5 @@
 // Rewriting VokarEn.exe from the build's packed data, against the floor: writing and flushing the same
-// bytes the same way (a new file beside the target, then one replacement) without unpacking.
+// bytes the same way (a new file beside the target, then one replacement of the held target) without unpacking.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +8,7 @@
 
 #include "bench/Bench.h"
 #include "engine/UDer.h"
+#include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
 #include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
@@ -24,19 +25,23 @@ void BenchRewrite() {
     FileSystem& files = SystemFileSystem();
     constexpr int kRuns = 15;
 
-    bool ok = true;
-    const double rewrite = BestSeconds(kRuns, [&] { ok = RewriteFile(1, path, {files, resources, decoder}).Ok && ok; });
+    // The first rewrite makes the file; the ones timed replace the newest build with itself.
+    bool ok = RewriteFile(1, path, FoundTarget{}, {files, resources, decoder}).Ok;
+    const FoundTarget newest{.Exists = true, .Version = NewestVersion(1)};
+    const double rewrite = BestSeconds(kRuns, [&] {
+        ok = RewriteFile(1, path, newest, {files, resources, decoder}).Ok && ok;
+    });
     std::ifstream in(path, std::ios::binary);
     const std::vector<std::uint8_t> content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 
     const double floor = BestSeconds(kRuns, [&] {
         files.CheckWritable(path);
         ByteString temporary;
-        const auto file = files.CreateUniqueFile(dir.string(), name.size(), temporary);
+        const auto file = files.CreateFileBeside(path, temporary);
         file->Write(content);
         file->Flush();
         file->Close();
-        files.Replace(path, temporary);
+        files.OpenForReplacing(path)->ReplaceWith(temporary);
     });
     std::printf("rewrite of VokarEn.exe (%zu bytes, %s): %8.2f ms (best of %d)\n", content.size(), ok ? "ok" : "FAILED",
                 rewrite * 1e3, kRuns);

@@ -16,19 +16,7 @@ FileFailure FailureOf(const std::exception_ptr& error) noexcept {
     } catch (const FileInUseError& e) {
         return {FileFault::InUse, e.SystemCode()};
     } catch (const PlatformError& e) {
-        switch (ClassifySystemError(e.SystemCode())) {
-            case SystemFault::NotFound:
-                return {FileFault::NotFound, e.SystemCode()};
-            case SystemFault::AccessDenied:
-                return {FileFault::AccessDenied, e.SystemCode()};
-            case SystemFault::InUse:
-                return {FileFault::InUse, e.SystemCode()};
-            case SystemFault::DiskFull:
-                return {FileFault::DiskFull, e.SystemCode()};
-            case SystemFault::Other:
-                break;
-        }
-        return {FileFault::SystemError, e.SystemCode()};
+        return FailureOfSystemError(e.SystemCode());
     } catch (const DamagedDataError&) {
         return {FileFault::DamagedData, 0};
     } catch (const UnpackError&) {
@@ -38,6 +26,22 @@ FileFailure FailureOf(const std::exception_ptr& error) noexcept {
     } catch (...) {
         return {FileFault::Unexpected, 0};
     }
+}
+
+FileFailure FailureOfSystemError(unsigned long code) noexcept {
+    switch (ClassifySystemError(code)) {
+        case SystemFault::NotFound:
+            return {FileFault::NotFound, code};
+        case SystemFault::AccessDenied:
+            return {FileFault::AccessDenied, code};
+        case SystemFault::InUse:
+            return {FileFault::InUse, code};
+        case SystemFault::DiskFull:
+            return {FileFault::DiskFull, code};
+        case SystemFault::Other:
+            break;
+    }
+    return {FileFault::SystemError, code};
 }
 
 }  // namespace patcher

@@ -40,4 +40,7 @@ class DamagedDataError final : public std::runtime_error {
 // The failure that an exception caught while working on a product file stands for.
 FileFailure FailureOf(const std::exception_ptr& error) noexcept;
 
+// The failure that a system error number stands for.
+FileFailure FailureOfSystemError(unsigned long code) noexcept;
+
 }  // namespace patcher

@@ -68,24 +68,31 @@ Recognition IdentifyOpenFile(int fileIndex, ReadableFile& file, const PatchTable
     }
 }
 
+Recognition IdentifyOpenFileOrThrow(int fileIndex, ReadableFile& file, const PatchTables& tables) {
+    return Identify(fileIndex, file, tables);
+}
+
 Recognition IdentifyFileVersion(int fileIndex,
                                 ByteStringView path,
                                 FileSystem& files,
-                                const PatchTables& tables,
-                                const InUseWait& wait) {
-    std::chrono::milliseconds waited{0};
+                                InUseWait& wait,
+                                const PatchTables& tables) {
     Recognition recognition;
     try {
         // A lock on part of the file can stop a read as well as the open: the whole look is tried again.
-        RetryWhileInUse(wait, waited, [&] {
+        wait.Retry([&] {
             const std::unique_ptr<ReadableFile> file = files.OpenForReading(path);
             recognition = Identify(fileIndex, *file, tables);
         });
     } catch (...) {
         recognition = Unreadable(std::current_exception());
     }
-    recognition.Waited = waited;
     return recognition;
+}
+
+Recognition IdentifyFileVersion(int fileIndex, ByteStringView path, FileSystem& files, const PatchTables& tables) {
+    InUseWait atOnce;
+    return IdentifyFileVersion(fileIndex, path, files, atOnce, tables);
 }
 
 }  // namespace patcher

@@ -6,12 +6,12 @@
 namespace patcher {
 namespace {
 
-// ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, and ERROR_UNABLE_TO_REMOVE_REPLACED (the target is open in
-// another program): both files are then as they were, and the same call may succeed a moment later.
 constexpr unsigned long kAccessDenied = 5;
 
+// ERROR_SHARING_VIOLATION and ERROR_LOCK_VIOLATION: another program has the file open for now; the same
+// call may succeed a moment later.
 bool IsInUse(unsigned long error) {
-    return error == 32 || error == 33 || error == 1175;
+    return error == 32 || error == 33;
 }
 
 [[noreturn]] void Throw(unsigned long error, const char* operation) {
@@ -21,61 +21,42 @@ bool IsInUse(unsigned long error) {
     throw PlatformError(operation, error);
 }
 
-void Check(unsigned long error, const char* operation) {
-    if (error != 0) {
-        Throw(error, operation);
+// Windows refuses to rename over a file with access denied both where another program has it open (a running
+// program's file, whose image is mapped) and where the account may not replace it (a rule that denies it):
+// opening the file for writing tells the two apart, as a held file answers that with a sharing violation.
+[[noreturn]] void ThrowRefusal(SwapCalls& calls) {
+    const unsigned long writing = calls.OpenTargetForWriting();
+    if (IsInUse(writing)) {
+        throw FileInUseError("MoveFileExW over a file that another program has open", writing);
     }
-}
-
-// Access to an existing target is denied for good only where it is read-only; otherwise another program
-// (a virus scanner, most often) has it open for now.
-[[noreturn]] void ThrowReplaceError(SwapCalls& calls, const ByteString& target, unsigned long error) {
-    if (error == kAccessDenied) {
-        if (calls.IsReadOnly(target)) {
-            throw ReadOnlyFileError("ReplaceFileA of a read-only file", error);
-        }
-        throw FileInUseError("ReplaceFileA", error);
-    }
-    Throw(error, "ReplaceFileA");
-}
-
-// The old program may be running: its file can be renamed but not deleted, and the system deletes it for us
-// at the next start if we may ask that. Where we may not, the backup stays; the swap is done all the same.
-void DiscardBackup(SwapCalls& calls, const ByteString& backup) {
-    if (calls.Delete(backup) != 0) {
-        calls.DeleteAtRestart(backup);
-    }
+    throw PlatformError("MoveFileExW", kAccessDenied);
 }
 
 }  // namespace
 
-void SwapIntoPlace(SwapCalls& calls,
-                   const ByteString& target,
-                   const ByteString& replacement,
-                   const ByteString& backup) {
-    if (!calls.Exists(target)) {
-        Check(calls.Move(replacement, target, true), "MoveFileExA");
-        return;
+void SwapIntoPlace(SwapCalls& calls) {
+    bool readOnly = false;
+    if (const unsigned long error = calls.TakeTargetAttributes(readOnly); error != 0) {
+        Throw(error, "the target's attributes");
     }
-    const unsigned long error = calls.Replace(target, replacement, backup);
-    if (error == 0) {
-        DiscardBackup(calls, backup);
-        return;
+    // Refused at once: the system would refuse the rename anyway, except to an administrator on some systems.
+    if (readOnly) {
+        throw ReadOnlyFileError("MoveFileExW over a read-only file", kAccessDenied);
     }
-    if (error != kUnableToMoveReplacement2) {
-        ThrowReplaceError(calls, target, error);
+    unsigned long error = calls.RenameOverTarget();
+    if (error == kAccessDenied) {
+        // Windows renames over a file held by a handle that lets others delete it, as ours does; Wine refuses to
+        // rename over any file that is held open, ours included. Where the refusal may be for our own hold, the
+        // swap is made without it at once: the target can then change unseen only in that moment.
+        calls.ReleaseHold();
+        error = calls.RenameOverTarget();
     }
-    // The old file lies under the backup name and the target's name is free. It must not stay free: the next
-    // run would find the product file missing. The old file goes back if it can, else the new one takes the
-    // place and the swap has succeeded after all.
-    if (calls.Move(backup, target, false) == 0) {
-        throw PlatformError("ReplaceFileA", error);
+    if (error == kAccessDenied) {
+        ThrowRefusal(calls);
     }
-    if (calls.Move(replacement, target, false) == 0) {
-        DiscardBackup(calls, backup);
-        return;
+    if (error != 0) {
+        Throw(error, "MoveFileExW");
     }
-    throw ReplacementKeptError("ReplaceFileA, then MoveFileExA of either file", error);
 }
 
 }  // namespace patcher

@@ -10,14 +10,6 @@
 
 namespace patcher {
 
-// Thrown by FileSystem::Replace when the target was moved aside and neither its old file nor the
-// replacement could be put back in its place: the old file stays under another name beside it, and the
-// replacement, now the only copy of the new content, must be kept rather than deleted.
-class ReplacementKeptError final : public PlatformError {
-  public:
-    using PlatformError::PlatformError;
-};
-
 // Thrown where another program holds the file for the moment (a sharing or lock violation): a virus scanner
 // or an indexer looking at a new file, a program that is closing. The same call may succeed a little later.
 class FileInUseError final : public PlatformError {
@@ -55,17 +47,47 @@ class WritableFile {
     virtual void Close() = 0;
 };
 
+// A product file held for replacing: it can be read, and while it is held no other program can open it for
+// writing, so that what was read stays what is there; others may still read it.
+class ReplaceableFile : public ReadableFile {
+  public:
+    // Puts the closed file `replacement`, which lies beside it, in its place in one step, with the target's
+    // attributes: whenever the machine stops, the old or the new file is there, never neither. The hold lasts
+    // until the swap is done, except where the system refuses to rename over a file that is held at all (Wine
+    // does, even where the hold lets others delete it): the hold then ends right before the swap. Throws
+    // PlatformError with the target as it was: ReadOnlyFileError for a read-only target, FileInUseError where
+    // another program has it open (a running program's file too), PlatformError with access denied where the
+    // account may not replace it. The replacement is then the caller's to delete.
+    virtual void ReplaceWith(ByteStringView replacement) = 0;
+};
+
+// What the system says is at a path where a file is looked for.
+enum class Presence {
+    File,     // a file
+    Absent,   // nothing: the system says that the file or a folder on its path does not exist
+    Unknown,  // it cannot tell (access denied, a network failure, a bad name) or it is not a file: see SystemCode
+};
+
+struct FilePresence {
+    Presence Is = Presence::Unknown;
+    unsigned long SystemCode = 0;  // the system's error number where it is not a file
+};
+
 // The file services of the platform. Paths are Windows-1250 byte strings, as the product stores them. A
 // path holding a zero byte names no file: every operation refuses it as it refuses a missing file.
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
 
-    // Opens read-only while other programs may go on reading and writing the file. Throws PlatformError.
+    // Opens read-only while other programs may go on reading, writing, renaming and replacing the file.
+    // Throws PlatformError.
     virtual std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) = 0;
 
+    // Whether a file is at path. Only the system's "not found" answers for the file or its folder make it
+    // Absent; a directory is Unknown, with the error that opening it as a file gives. Never fails.
+    virtual FilePresence LookUpFile(ByteStringView path) = 0;
     // True only for an existing file (not a directory); never fails.
-    virtual bool FileExists(ByteStringView path) = 0;
+    bool FileExists(ByteStringView path) { return LookUpFile(path).Is == Presence::File; }
     // True only for an existing directory; never fails.
     virtual bool DirectoryExists(ByteStringView path) = 0;
 
@@ -74,20 +96,20 @@ class FileSystem {
     // another program holds it open without letting others write. A missing file passes.
     virtual void CheckWritable(ByteStringView path) = 0;
 
-    // Creates a new, empty file under a fresh name of its own in `directory` and opens it for writing,
-    // all in one step; its path is stored in `path` as soon as the file exists. The name is no longer than
-    // `longestName` characters where that leaves it hard enough to guess (FreshNameLength), so that a file
-    // made to stand in for another fits wherever that one's path fits. Throws PlatformError.
-    virtual std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
-                                                           std::size_t longestName,
-                                                           ByteString& path) = 0;
+    // Creates a new, empty file under a fresh name of its own in the folder of `neighbour`, and opens it for
+    // writing, all in one step; its path is stored in `path` as soon as the file exists. The name is no
+    // longer than that of `neighbour` where that leaves it hard enough to guess (FreshNameLength), so that a
+    // file made to stand in for another fits wherever that one's path fits. Throws PlatformError.
+    virtual std::unique_ptr<WritableFile> CreateFileBeside(ByteStringView neighbour, ByteString& path) = 0;
 
-    // Puts the closed file `replacement` in the place of `target`. An existing target keeps its attributes
-    // and is either wholly replaced or left as it was. Throws PlatformError (FileInUseError where another
-    // program holds either file, or where access to a target that is not read-only is denied, as a virus
-    // scanner looking at it does; ReadOnlyFileError for a read-only target), the replacement then being the
-    // caller's to delete; or, where the system refuses to put either file back, ReplacementKeptError.
-    virtual void Replace(ByteStringView target, ByteStringView replacement) = 0;
+    // Holds the file at path for replacing (ReplaceableFile); nullptr where no file is there. Throws
+    // PlatformError: FileInUseError where another program has it open for writing.
+    virtual std::unique_ptr<ReplaceableFile> OpenForReplacing(ByteStringView path) = 0;
+
+    // Renames the closed file `replacement`, which lies beside `target`, to `target` where no file is there:
+    // false, with nothing changed, where one is. Throws PlatformError (FileInUseError where another program
+    // holds the replacement), the replacement then being the caller's to delete.
+    virtual bool PlaceNewFile(ByteStringView target, ByteStringView replacement) = 0;
 
     // Deletes a file; false when it could not. Never throws.
     virtual bool Delete(ByteStringView path) noexcept = 0;

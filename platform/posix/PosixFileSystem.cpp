@@ -24,9 +24,11 @@ ByteString SystemPath(ByteStringView path) {
     return Terminated(path, "a path", EINVAL);
 }
 
-class PosixReadableFile final : public ReadableFile {
+// Reading a single byte at a time through a descriptor, for each kind of readable file.
+template <typename Interface>
+class FdReader : public Interface {
   public:
-    explicit PosixReadableFile(UniqueFd fd) : fd_(std::move(fd)) {}
+    explicit FdReader(UniqueFd fd) : fd_(std::move(fd)) {}
 
     std::int64_t Size() override {
         struct stat info {};
@@ -57,9 +59,11 @@ class PosixReadableFile final : public ReadableFile {
         return byte;
     }
 
-  private:
+  protected:
     UniqueFd fd_;
 };
+
+using PosixReadableFile = FdReader<ReadableFile>;
 
 [[noreturn]] void ThrowErrno(const char* operation) {
     // A program that is running from the file: it may be closing.
@@ -68,6 +72,58 @@ class PosixReadableFile final : public ReadableFile {
     }
     throw PlatformError(operation, static_cast<unsigned long>(errno));
 }
+
+// Opens a regular file for reading; an invalid descriptor with errno set where none can be opened.
+UniqueFd OpenRegularFile(const ByteString& path) {
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; a regular file reads the same
+    // either way.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
+        return fd;
+    }
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        errno = EISDIR;
+        return UniqueFd();
+    }
+    return fd;
+}
+
+// The rename itself reaches the disk with its directory.
+void SyncFolderOf(const ByteString& path) {
+    const ByteString folder = FolderOf(path);
+    if (UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir) {
+        ::fsync(dir.Get());
+    }
+}
+
+// POSIX has no sharing modes: the hold keeps the file open, and nothing stops others from writing it.
+class PosixReplaceableFile final : public FdReader<ReplaceableFile> {
+  public:
+    PosixReplaceableFile(UniqueFd fd, ByteString path) : FdReader(std::move(fd)), path_(std::move(path)) {}
+
+    void ReplaceWith(ByteStringView replacement) override {
+        const ByteString from = SystemPath(replacement);
+        struct stat info {};
+        if (::fstat(fd_.Get(), &info) != 0) {
+            ThrowErrno("fstat");
+        }
+        // The owner's write bit is the file's read-only attribute.
+        if ((info.st_mode & S_IWUSR) == 0) {
+            throw ReadOnlyFileError("rename over a read-only file", EACCES);
+        }
+        if (::chmod(from.c_str(), info.st_mode & 07777) != 0) {
+            ThrowErrno("chmod");
+        }
+        if (::rename(from.c_str(), path_.c_str()) != 0) {
+            ThrowErrno("rename");
+        }
+        SyncFolderOf(path_);
+    }
+
+  private:
+    ByteString path_;
+};
 
 class PosixWritableFile final : public WritableFile {
   public:
@@ -105,21 +161,29 @@ class PosixWritableFile final : public WritableFile {
 class PosixFileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
-        const ByteString terminated = SystemPath(path);
-        // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; a regular file reads
-        // the same either way.
-        UniqueFd fd(::open(terminated.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        UniqueFd fd = OpenRegularFile(SystemPath(path));
         if (!fd) {
-            throw PlatformError("open", static_cast<unsigned long>(errno));
-        }
-        struct stat info {};
-        if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-            throw PlatformError("open of a regular file", static_cast<unsigned long>(EISDIR));
+            throw PlatformError("open of a regular file", static_cast<unsigned long>(errno));
         }
         return std::make_unique<PosixReadableFile>(std::move(fd));
     }
 
-    bool FileExists(ByteStringView path) override { return HasMode(path, S_IFREG); }
+    FilePresence LookUpFile(ByteStringView path) override {
+        if (path.empty() || HoldsZeroByte(path)) {
+            return {Presence::Unknown, EINVAL};
+        }
+        const ByteString terminated(path);
+        struct stat info {};
+        if (::stat(terminated.c_str(), &info) != 0) {
+            return {errno == ENOENT || errno == ENOTDIR ? Presence::Absent : Presence::Unknown,
+                    static_cast<unsigned long>(errno)};
+        }
+        if (!S_ISREG(info.st_mode)) {
+            return {Presence::Unknown, EISDIR};  // as opening it as a file answers
+        }
+        return {Presence::File, 0};
+    }
+
     bool DirectoryExists(ByteStringView path) override { return HasMode(path, S_IFDIR); }
 
     void CheckWritable(ByteStringView path) override {
@@ -141,15 +205,12 @@ class PosixFileSystem final : public FileSystem {
         }
     }
 
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
-                                                   std::size_t longestName,
-                                                   ByteString& path) override {
-        ByteString folder = directory.empty() ? ByteString(".") : SystemPath(directory);
-        if (folder.back() != '/') {
-            folder += '/';
-        }
+    std::unique_ptr<WritableFile> CreateFileBeside(ByteStringView neighbour, ByteString& path) override {
+        const ByteString beside = SystemPath(neighbour);
+        const std::size_t nameStart = beside.find_last_of('/') + 1;  // 0 where there is none
+        const ByteString folder = nameStart == 0 ? ByteString("./") : beside.substr(0, nameStart);
         for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
-            const ByteString name = folder + FreshFileName(longestName);
+            const ByteString name = folder + FreshFileName(beside.size() - nameStart);
             UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
             if (fd) {
                 path = name;
@@ -162,29 +223,34 @@ class PosixFileSystem final : public FileSystem {
         throw PlatformError("open of a new file under a fresh name", EEXIST);
     }
 
-    void Replace(ByteStringView target, ByteStringView replacement) override {
-        const ByteString to = SystemPath(target), from = SystemPath(replacement);
-        // The new file takes the target's permissions, or those of any new file when there is no target.
-        struct stat info {};
-        mode_t mode = 0;
-        if (::stat(to.c_str(), &info) == 0) {
-            mode = info.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
+    std::unique_ptr<ReplaceableFile> OpenForReplacing(ByteStringView path) override {
+        ByteString terminated = SystemPath(path);
+        UniqueFd fd = OpenRegularFile(terminated);
+        if (!fd) {
+            if (errno == ENOENT || errno == ENOTDIR) {
+                return nullptr;
+            }
+            ThrowErrno("open of the file to replace");
         }
-        if (::chmod(from.c_str(), mode) != 0) {
+        return std::make_unique<PosixReplaceableFile>(std::move(fd), std::move(terminated));
+    }
+
+    bool PlaceNewFile(ByteStringView target, ByteStringView replacement) override {
+        const ByteString to = SystemPath(target), from = SystemPath(replacement);
+        // A new file has the permissions of any new file, not the 0600 it was written under.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::chmod(from.c_str(), 0666 & ~mask) != 0) {
             ThrowErrno("chmod");
         }
-        if (::rename(from.c_str(), to.c_str()) != 0) {
-            ThrowErrno("rename");
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+            if (errno == EEXIST) {
+                return false;
+            }
+            ThrowErrno("renameat2");
         }
-        // The rename itself reaches the disk with its directory.
-        const ByteString folder = FolderOf(to);
-        if (UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir) {
-            ::fsync(dir.Get());
-        }
+        SyncFolderOf(to);
+        return true;
     }
 
     bool Delete(ByteStringView path) noexcept override {

@@ -2,34 +2,51 @@
 
 #include <algorithm>
 
-#include "common/PathText.h"
 #include "platform/FileSwap.h"
 #include "platform/FileSystem.h"
 #include "platform/FreshName.h"
 #include "platform/PathBytes.h"
 #include "platform/PlatformError.h"
+#include "platform/win32/AnsiPath.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WideText.h"
 
 namespace patcher {
 namespace {
 
 using win32::UniqueFileHandle;
 
-static_assert(kUnableToMoveReplacement2 == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
-
 // A name taken by another file is met again only by chance; this many in a row mean something else is wrong.
 constexpr int kFreshNameAttempts = 16;
 
-[[noreturn]] void ThrowLastError(const char* operation) {
-    const DWORD error = ::GetLastError();
+// The attributes that a file's owner sets and that a replaced file passes on to its replacement, as
+// ReplaceFile does.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE;
+
+bool IsNotFound(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+[[noreturn]] void ThrowError(const char* operation, DWORD error) {
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
         throw FileInUseError(operation, error);
     }
     throw PlatformError(operation, error);
 }
 
+[[noreturn]] void ThrowLastError(const char* operation) {
+    ThrowError(operation, ::GetLastError());
+}
+
 ByteString SystemPath(ByteStringView path) {
     return Terminated(path, "a path", ERROR_INVALID_NAME);
+}
+
+// The swap works on wide text, converted from the code page that the A functions read paths in: every
+// character of the path is then one unit, whatever the code page.
+std::wstring WidePath(ByteStringView path) {
+    return win32::WideFromBytes(SystemPath(path), CP_ACP);
 }
 
 unsigned long Outcome(BOOL succeeded) {
@@ -38,30 +55,44 @@ unsigned long Outcome(BOOL succeeded) {
 
 class Win32SwapCalls final : public SwapCalls {
   public:
-    bool Exists(const ByteString& path) override {
-        return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    Win32SwapCalls(UniqueFileHandle& hold, const std::wstring& target, const std::wstring& replacement)
+        : hold_(hold), target_(target), replacement_(replacement) {}
+
+    unsigned long TakeTargetAttributes(bool& readOnly) override {
+        BY_HANDLE_FILE_INFORMATION information{};
+        if (!::GetFileInformationByHandle(hold_.Get(), &information)) {
+            return ::GetLastError();
+        }
+        readOnly = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        if (readOnly) {
+            return ERROR_SUCCESS;
+        }
+        const DWORD kept = information.dwFileAttributes & kKeptAttributes;
+        return Outcome(::SetFileAttributesW(replacement_.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL));
     }
-    bool IsReadOnly(const ByteString& path) override {
-        const DWORD attributes = ::GetFileAttributesA(path.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    unsigned long RenameOverTarget() override {
+        return Outcome(
+            ::MoveFileExW(replacement_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
     }
-    unsigned long Replace(const ByteString& target, const ByteString& replacement, const ByteString& backup) override {
-        return Outcome(::ReplaceFileA(target.c_str(), replacement.c_str(), backup.c_str(),
-                                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+    void ReleaseHold() override { hold_.Reset(); }
+    unsigned long OpenTargetForWriting() override {
+        const UniqueFileHandle probe(::CreateFileW(target_.c_str(), GENERIC_WRITE,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return probe ? ERROR_SUCCESS : ::GetLastError();
     }
-    unsigned long Move(const ByteString& from, const ByteString& to, bool replaceExisting) override {
-        const DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
-        return Outcome(::MoveFileExA(from.c_str(), to.c_str(), flags));
-    }
-    unsigned long Delete(const ByteString& path) override { return Outcome(::DeleteFileA(path.c_str())); }
-    unsigned long DeleteAtRestart(const ByteString& path) override {
-        return Outcome(::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-    }
+
+  private:
+    UniqueFileHandle& hold_;
+    const std::wstring& target_;
+    const std::wstring& replacement_;
 };
 
-class Win32ReadableFile final : public ReadableFile {
+// Reading a single byte at a time through a handle, for each kind of readable file.
+template <typename Interface>
+class HandleReader : public Interface {
   public:
-    explicit Win32ReadableFile(UniqueFileHandle handle) : handle_(std::move(handle)) {}
+    explicit HandleReader(UniqueFileHandle handle) : handle_(std::move(handle)) {}
 
     std::int64_t Size() override {
         LARGE_INTEGER size{};
@@ -91,8 +122,28 @@ class Win32ReadableFile final : public ReadableFile {
         return byte;
     }
 
-  private:
+  protected:
     UniqueFileHandle handle_;
+};
+
+using Win32ReadableFile = HandleReader<ReadableFile>;
+
+class Win32ReplaceableFile final : public HandleReader<ReplaceableFile> {
+  public:
+    Win32ReplaceableFile(UniqueFileHandle hold, std::wstring path)
+        : HandleReader(std::move(hold)), path_(std::move(path)) {}
+
+    void ReplaceWith(ByteStringView replacement) override {
+        if (!handle_) {
+            throw PlatformError("a replacement of a file no longer held", ERROR_INVALID_HANDLE);
+        }
+        const std::wstring from = WidePath(replacement);
+        Win32SwapCalls calls(handle_, path_, from);
+        SwapIntoPlace(calls);
+    }
+
+  private:
+    std::wstring path_;
 };
 
 class Win32WritableFile final : public WritableFile {
@@ -133,21 +184,39 @@ class Win32FileSystem final : public FileSystem {
   public:
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
         const ByteString terminated = SystemPath(path);
-        UniqueFileHandle handle(::CreateFileA(terminated.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Sharing delete too: a check that reads the file must not keep an update from replacing it.
+        UniqueFileHandle handle(::CreateFileA(terminated.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle) {
             ThrowLastError("CreateFileA");
         }
         return std::make_unique<Win32ReadableFile>(std::move(handle));
     }
 
-    bool FileExists(ByteStringView path) override {
-        const DWORD attributes = Attributes(path);
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    FilePresence LookUpFile(ByteStringView path) override {
+        if (path.empty() || HoldsZeroByte(path)) {
+            return {Presence::Unknown, ERROR_INVALID_NAME};
+        }
+        const ByteString terminated(path);
+        const DWORD attributes = ::GetFileAttributesA(terminated.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            // Access denied, a share that cannot be reached, a bad name: something may be there all the same.
+            const DWORD error = ::GetLastError();
+            return {IsNotFound(error) ? Presence::Absent : Presence::Unknown, error};
+        }
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return {Presence::Unknown, ERROR_ACCESS_DENIED};  // as opening it as a file answers
+        }
+        return {Presence::File, ERROR_SUCCESS};
     }
 
     bool DirectoryExists(ByteStringView path) override {
-        const DWORD attributes = Attributes(path);
+        if (path.empty() || HoldsZeroByte(path)) {
+            return false;
+        }
+        const ByteString terminated(path);
+        const DWORD attributes = ::GetFileAttributesA(terminated.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     }
 
@@ -176,17 +245,14 @@ class Win32FileSystem final : public FileSystem {
         }
     }
 
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
-                                                   std::size_t longestName,
-                                                   ByteString& path) override {
-        ByteString folder = directory.empty() ? ByteString(".") : SystemPath(directory);
-        if (folder.back() != '\\' && folder.back() != '/' && folder.back() != ':') {
-            folder += '\\';
-        }
+    std::unique_ptr<WritableFile> CreateFileBeside(ByteStringView neighbour, ByteString& path) override {
+        const ByteString beside = SystemPath(neighbour);
+        const std::size_t nameStart = win32::AnsiNameStart(beside);
+        const ByteString folder = nameStart == 0 ? ByteString(".\\") : beside.substr(0, nameStart);
         // Made and opened in one call, and written through that handle: a second open by name could fail
         // because a scanner looks at the new file, or reach another file that was put under its name.
         for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
-            const ByteString name = folder + FreshFileName(longestName);
+            const ByteString name = folder + FreshFileName(beside.size() - nameStart);
             UniqueFileHandle handle(
                 ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (handle) {
@@ -200,20 +266,31 @@ class Win32FileSystem final : public FileSystem {
         throw PlatformError("CreateFileA of a new file under a fresh name", ERROR_FILE_EXISTS);
     }
 
-    void Replace(ByteStringView target, ByteStringView replacement) override {
-        const ByteString to = SystemPath(target), from = SystemPath(replacement);
-        Win32SwapCalls calls;
-        // A backup name lets a failed replacement leave both files under names we know: without one, a
-        // failure can leave the target gone. As short as the replacement's, so that it fits where it fits.
-        const ByteString folder = from.substr(0, NameStart(from));
-        for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
-            const ByteString backup = folder + FreshFileName(NameOf(from).size());
-            if (!calls.Exists(backup)) {
-                SwapIntoPlace(calls, to, from, backup);
-                return;
+    std::unique_ptr<ReplaceableFile> OpenForReplacing(ByteStringView path) override {
+        std::wstring target = WidePath(path);
+        // No other program may write the file while it is held, but it may be deleted: a rename over it is one.
+        UniqueFileHandle hold(::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!hold) {
+            const DWORD error = ::GetLastError();
+            if (IsNotFound(error)) {
+                return nullptr;
             }
+            ThrowError("CreateFileW of the file to replace", error);
         }
-        throw PlatformError("a fresh backup name", ERROR_FILE_EXISTS);
+        return std::make_unique<Win32ReplaceableFile>(std::move(hold), std::move(target));
+    }
+
+    bool PlaceNewFile(ByteStringView target, ByteStringView replacement) override {
+        const std::wstring to = WidePath(target), from = WidePath(replacement);
+        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+            return false;
+        }
+        ThrowError("MoveFileExW of a new file", error);
     }
 
     bool Delete(ByteStringView path) noexcept override {
@@ -223,15 +300,6 @@ class Win32FileSystem final : public FileSystem {
         }
         path.copy(name, path.size());
         return ::DeleteFileA(name) != 0;
-    }
-
-  private:
-    static DWORD Attributes(ByteStringView path) {
-        if (path.empty() || HoldsZeroByte(path)) {
-            return INVALID_FILE_ATTRIBUTES;
-        }
-        const ByteString terminated(path);
-        return ::GetFileAttributesA(terminated.c_str());
     }
 };
 

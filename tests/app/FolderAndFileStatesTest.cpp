@@ -111,5 +111,30 @@ TEST_F(LocateProductFolderTest, KindFourAsksForTheProgramFileInsteadOfAFolderItC
     EXPECT_EQ(asked_.size(), 2u) << "a recorded folder that exists asks nothing";
 }
 
+// Only a file that the system says is not there is absent, to be created or reported missing; one whose
+// presence it cannot tell (access denied, a network failure) is unreadable, with the system's number, and is
+// neither looked at nor made.
+TEST(AssessFile, AFileIsAbsentOnlyWhereTheSystemSaysItIsNotThere) {
+    ScriptedSystem system;
+    system.Install({});
+    const ByteString program = "C:\\Vokarion\\VokarEn.exe", help = "C:\\Vokarion\\VokarD.chm";
+    InUseWait wait;
+    EXPECT_EQ(AssessFile(1, program, system, wait).State, FileState::NotFound);
+    EXPECT_EQ(AssessFile(9, help, system, wait).State, FileState::NeedsCreating);
+
+    // ERROR_ACCESS_DENIED and ERROR_BAD_NETPATH, as Windows numbers them.
+    for (const unsigned long error : {5ul, 53ul}) {
+        SCOPED_TRACE(error);
+        for (const auto& [index, path] : {std::pair(1, program), std::pair(9, help)}) {
+            system.LookUpErrors[path] = error;
+            const FileReport file = AssessFile(index, path, system, wait);
+            EXPECT_EQ(file.State, FileState::Unreadable);
+            EXPECT_EQ(file.Failure.SystemCode, error);
+            EXPECT_NE(file.Failure.Fault, FileFault::None);
+        }
+    }
+    EXPECT_TRUE(system.Calls.empty()) << "recognised: " << system.Calls.front();
+}
+
 }  // namespace
 }  // namespace patcher

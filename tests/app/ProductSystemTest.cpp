@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "app/ProductSystem.h"
+#include "app/UpdateRun.h"
 #include "app/untMainPatcher.h"
 #include "engine/UDer.h"
 #include "lang/MessageCatalogue.h"
 #include "shell/HelpShortcuts.h"
 #include "shell/untKod.h"
+#include "tests/app/RecordingView.h"
 #include "tests/support/BuildData.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/InstalledBuildTables.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/MemoryRegistry.h"
@@ -22,6 +25,7 @@ using testing::BuildResources;
 using testing::MemoryFileSystem;
 using testing::MemoryRegistry;
 using testing::RecordingShell;
+using testing::RecordingView;
 using testing::Standins;
 
 class ProductSystemTest : public ::testing::Test {
@@ -85,6 +89,34 @@ TEST_F(ProductSystemTest, KindSixLinksTheHelpFilesOfTheDirectoryTheRunFound) {
     EXPECT_EQ(shell_.Links()[0].Target, "C:\\Vokarion\\Vokar.chm");
     EXPECT_EQ(shell_.Links()[1].Target, "C:\\Vokarion\\VokarD.chm");
     EXPECT_EQ(shell_.Links()[1].Path.rfind(group + "\\", 0), 0u);
+}
+
+// The run gives each selected file one deadline (/WAIT=) for all its steps: a file held for most of it at its
+// recognition has only the rest for its swap, and its report says the time really waited, on the clock.
+TEST_F(ProductSystemTest, EachFileHasOneDeadlineForItsRecognitionAndItsSwap) {
+    Record("C:\\Vokarion");
+    files_.AddDirectory("C:\\Vokarion");
+    files_.AddFile("C:\\Vokarion\\VokarEn.exe", Standins().Get(1, 7));
+    files_.HoldFiles(0, -1, 30);  // 1.5 s at its recognition, then for good at its swap
+    testing::FakeClock clock;
+    ProductSystem system(profile_, {files_, registry_, shell_, BuildResources(), decoder_}, std::chrono::seconds(2),
+                         clock);
+    RecordingView view;
+    int pauses = 0;
+    view.OnPause = [&](std::chrono::milliseconds pause) {
+        ++pauses;
+        clock.Advance(pause);
+    };
+    RunState state;
+    RunUpdate(profile_, state, view, system, {});
+
+    ASSERT_EQ(view.Files.size(), 1u);
+    EXPECT_EQ(view.Files[0].State, FileState::NotRewritten);
+    EXPECT_EQ(view.Files[0].Failure.Fault, FileFault::InUse);
+    EXPECT_EQ(view.Files[0].Waited, std::chrono::seconds(2));
+    EXPECT_EQ(pauses, 40);
+    EXPECT_EQ(files_.Bytes("C:\\Vokarion\\VokarEn.exe"), Standins().Get(1, 7));
+    EXPECT_EQ(files_.Files().size(), 1u);
 }
 
 }  // namespace

@@ -21,7 +21,9 @@ class RecordingView final : public RunView {
     std::vector<ByteString> Dialogs;
     std::vector<std::string> Log;
     std::vector<std::string> Reported;
-    std::function<void()> OnMessages;  // runs at each point where the window handles its messages
+    std::vector<FileReport> Files;                           // each file's report, whole
+    std::function<void()> OnMessages;                        // runs at each point where the window handles its messages
+    std::function<void(std::chrono::milliseconds)> OnPause;  // runs at each pause between attempts at a file
 
     void SetMainText(const ShownText& text) override {
         Text = Rendered(text);
@@ -58,7 +60,12 @@ class RecordingView final : public RunView {
             OnMessages();
         }
     }
-    void Pause(std::chrono::milliseconds) override { Log.push_back("pause"); }
+    void Pause(std::chrono::milliseconds pause) override {
+        Log.push_back("pause");
+        if (OnPause) {
+            OnPause(pause);
+        }
+    }
 
     void Folder(const ProductFolder& folder) override {
         static const char* const kVerdicts[] = {
@@ -68,9 +75,9 @@ class RecordingView final : public RunView {
                            ") " + kVerdicts[static_cast<int>(folder.Verdict)]);
     }
     void File(ByteStringView path, const FileReport& file) override {
-        static const char* const kStates[] = {"current",       "updated",        "created",
-                                              "needs update",  "needs creating", "not found",
-                                              "unknown build", "unreadable",     "not rewritten"};
+        static const char* const kStates[] = {"current",        "updated",          "created",       "needs update",
+                                              "needs creating", "not found",        "unknown build", "unreadable",
+                                              "not rewritten",  "changed meanwhile"};
         std::string line = "file " + std::string(path) + " " + kStates[static_cast<int>(file.State)] + " " +
                            std::to_string(file.Build) + "->" + std::to_string(file.NewBuild);
         if (file.Failure.Fault != FileFault::None) {
@@ -78,6 +85,7 @@ class RecordingView final : public RunView {
                     std::to_string(file.Failure.SystemCode);
         }
         Reported.push_back(line);
+        Files.push_back(file);
     }
     void Shortcut(const ShortcutProblem& problem) override {
         static const char* const kKinds[] = {"not made ", "not removed ", "no programs folder ", "no group ",

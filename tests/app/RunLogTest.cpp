@@ -216,6 +216,11 @@ TEST_F(RunLogTest, GivesEachFileItsOutcomeAndTheReasonForAFailure) {
     log.File(path, {S::NotRewritten, 7, 11, {FileFault::ReadOnly, 5}});
     log.File(path, {S::NotRewritten, 0, 1, {FileFault::DiskFull, 112}});
     log.File(path, {S::NotRewritten, 7, 11, {FileFault::DamagedData, 0}});
+    log.File(path, {S::NotRewritten, 7, 11, {FileFault::AccessDenied, 5}, milliseconds(400)});
+    log.File(path, {S::ChangedMeanwhile, 7, 11, {}, milliseconds(0), {.Exists = true, .Version = 9}});
+    log.File(path, {S::ChangedMeanwhile, 7, 11, {}, milliseconds(0), {.Exists = true, .Version = 0}});
+    log.File(path, {S::ChangedMeanwhile, 7, 11, {}, milliseconds(50), {.Exists = false}});
+    log.File(path, {S::ChangedMeanwhile, 0, 1, {}, milliseconds(0), {.Exists = true, .Version = 1}});
     const std::string prefix = "C:\\Vokarion\\VokarEn.exe: ";
     EXPECT_EQ(
         Texts(),
@@ -231,7 +236,17 @@ TEST_F(RunLogTest, GivesEachFileItsOutcomeAndTheReasonForAFailure) {
                 SystemErrorText(32) + ")",
             prefix + "failed: could not be rewritten: it is read-only (system error 5: " + SystemErrorText(5) + ")",
             prefix + "failed: could not be created: the disk is full (system error 112: " + SystemErrorText(112) + ")",
-            prefix + "failed: could not be rewritten: the patcher's packed data is damaged"}));
+            prefix + "failed: could not be rewritten: the patcher's packed data is damaged",
+            prefix + "failed: could not be rewritten: access denied (system error 5: " + SystemErrorText(5) +
+                "), after 0.4 s waiting for another program to let go of it",
+            prefix + "failed: another program changed it after it was recognised (build 7 then, build 9 now); left "
+                     "alone",
+            prefix + "failed: another program changed it after it was recognised (build 7 then, a build that this "
+                     "patcher does not know now); left alone",
+            prefix + "failed: another program changed it after it was recognised (build 7 then, absent now); left "
+                     "alone, after 0.05 s waiting for another program to let go of it",
+            prefix + "failed: another program changed it after it was recognised (absent then, build 1 now); left "
+                     "alone"}));
 }
 
 TEST_F(RunLogTest, TellsWhyHelpShortcutsAreMissingWithTheShellsNumber) {

@@ -20,9 +20,12 @@ class ScriptedSystem final : public UpdateRunSystem {
     std::set<std::string> Directories;
     std::map<std::string, CheckResult> Files;            // existing files and what recognition answers
     std::map<std::string, FileFailure> FailingRewrites;  // paths whose rewrite fails, and why
+    std::map<std::string, FoundTarget> ChangedFiles;     // paths that hold something else when rewritten
+    std::map<std::string, unsigned long> LookUpErrors;   // paths whose presence cannot be told, and why
     FileFailure ReadFailure{FileFault::InUse, 32};       // why an Unreadable file could not be read
     std::vector<ShortcutProblem> ShortcutProblems;       // what the help shortcuts answer
     std::vector<std::string> Calls;                      // "lookup", "recognise 1 PATH", "rewrite 1 PATH", ...
+    std::map<std::string, FoundTarget> RewrittenOver;    // what each rewrite was told that recognition found
     std::function<void(int fileIndex)> DuringRewrite;    // runs inside each rewrite, before it ends
 
     ProductFolder FindInstallDir() override {
@@ -30,8 +33,15 @@ class ScriptedSystem final : public UpdateRunSystem {
         return {RecordedDirectory, RecordedDirectory.empty() ? FolderSource::None : RecordSource};
     }
     bool DirectoryExists(ByteStringView path) override { return Directories.count(std::string(path)) != 0; }
-    bool FileExists(ByteStringView path) override { return Files.count(std::string(path)) != 0; }
-    Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, LockWait&) override {
+    FilePresence LookUpFile(ByteStringView path) override {
+        if (const auto error = LookUpErrors.find(std::string(path)); error != LookUpErrors.end()) {
+            return {Presence::Unknown, error->second};
+        }
+        return {Files.count(std::string(path)) != 0 ? Presence::File : Presence::Absent, 0};
+    }
+    // Never waits.
+    InUseWait FileWait(LockWait&) override { return {}; }
+    Recognition RecogniseFileVersion(int fileIndex, ByteStringView path, InUseWait&) override {
         Calls.push_back("recognise " + std::to_string(fileIndex) + " " + std::string(path));
         Recognition recognition;
         recognition.Result = Files.at(std::string(path));
@@ -43,12 +53,17 @@ class ScriptedSystem final : public UpdateRunSystem {
         }
         return recognition;
     }
-    RewriteResult RewriteFile(int fileIndex, ByteStringView path, LockWait&) override {
+    RewriteResult RewriteFile(int fileIndex, ByteStringView path, const FoundTarget& found, InUseWait&) override {
         Calls.push_back("rewrite " + std::to_string(fileIndex) + " " + std::string(path));
+        RewrittenOver[std::string(path)] = found;
         if (DuringRewrite) {
             DuringRewrite(fileIndex);
         }
         RewriteResult result;
+        if (const auto changed = ChangedFiles.find(std::string(path)); changed != ChangedFiles.end()) {
+            result.ChangedTo = changed->second;
+            return result;
+        }
         if (const auto failing = FailingRewrites.find(std::string(path)); failing != FailingRewrites.end()) {
             result.Failure = failing->second;
             return result;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -194,6 +195,29 @@ TEST_F(UpdateRunTest, OnlyTheHelpFilesAreCreatedWhenAbsent) {
     EXPECT_NE(std::find(reported.begin(), reported.end(),
                         "file C:\\Vokarion\\Sl_ZewD.chm not rewritten 0->1 fault 4 code 112"),
               reported.end());
+}
+
+// Each rewrite is told what recognition found, and replaces only that: a file that another program changed
+// meanwhile is left alone, reported with what it holds, and fails the run without a dialog.
+TEST_F(UpdateRunTest, AFileChangedAfterItWasRecognisedIsLeftAloneAndFailsTheRun) {
+    Select({1, 9});
+    system_.Install({{"VokarEn.exe", CheckResult::OutOfDate}});
+    system_.ChangedFiles["C:\\Vokarion\\VokarEn.exe"] = {.Exists = true, .Version = 9};
+    Run();
+
+    EXPECT_EQ(system_.RewrittenOver,
+              (std::map<std::string, FoundTarget>{{"C:\\Vokarion\\VokarEn.exe", {.Exists = true, .Version = 1}},
+                                                  {"C:\\Vokarion\\VokarD.chm", {.Exists = false, .Version = 0}}}));
+    ASSERT_EQ(window_.Files.size(), 2u);
+    EXPECT_EQ(window_.Files[0].State, FileState::ChangedMeanwhile);
+    EXPECT_EQ(window_.Files[0].Build, 1);
+    EXPECT_EQ(window_.Files[0].Now, (FoundTarget{.Exists = true, .Version = 9}));
+    EXPECT_EQ(window_.Files[1].State, FileState::Created);
+    EXPECT_TRUE(window_.Dialogs.empty());
+    EXPECT_FALSE(state_.RunSucceeded);
+    EXPECT_EQ(window_.Text, Message(kEnglish, kSummaryFailed));
+    const Events reported = Reported();
+    EXPECT_NE(std::find(reported.begin(), reported.end(), "progress " + Line("VokarEn.exe", false)), reported.end());
 }
 
 TEST_F(UpdateRunTest, CreatingAnAbsentHelpFileCountsAsAnUpdate) {

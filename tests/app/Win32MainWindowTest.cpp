@@ -49,13 +49,14 @@ class FakeSystem final : public UpdateRunSystem {
         return {"C:\\Vokarion", FolderSource::CurrentUserRecord};
     }
     bool DirectoryExists(ByteStringView) override { return true; }
-    bool FileExists(ByteStringView) override { return true; }
-    Recognition RecogniseFileVersion(int, ByteStringView, LockWait&) override {
+    FilePresence LookUpFile(ByteStringView) override { return {Presence::File, 0}; }
+    InUseWait FileWait(LockWait&) override { return {}; }
+    Recognition RecogniseFileVersion(int, ByteStringView, InUseWait&) override {
         Recognition recognition;
         recognition.Result = Result;
         return recognition;
     }
-    RewriteResult RewriteFile(int, ByteStringView, LockWait&) override {
+    RewriteResult RewriteFile(int, ByteStringView, const FoundTarget&, InUseWait&) override {
         RewriteResult result;
         result.Ok = Rewrites;
         return result;

@@ -15,6 +15,7 @@
 #include "engine/untPatcher.h"
 #include "profile/ProductProfile.h"
 #include "tests/support/BuildData.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/InstalledBuildTables.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/TempDir.h"
@@ -127,36 +128,33 @@ TEST(Recognition, AnyFailedReadMakesTheFileUnreadableAndClosesIt) {
 // A file that another program holds is waited for as the caller says, and then read; held for longer, it is
 // Unreadable because of that, and the log can say so.
 TEST(Recognition, WaitsForAFileThatAnotherProgramHolds) {
-    struct PauseCounter final : LockWait {
-        int Pauses = 0;
-        void Pause(std::chrono::milliseconds) override { ++Pauses; }
-    };
+    testing::FakeClock clock;
     MemoryFileSystem briefly;
     briefly.AddFile("C:\\Vokarion\\VokarEn.exe", Standins().Get(1, 7));
     briefly.HoldFiles(0, 0, 3);
-    PauseCounter wait;
-    const Recognition released =
-        IdentifyFileVersion(1, "C:\\Vokarion\\VokarEn.exe", briefly, CompiledVersionTables(), {&wait});
+    testing::FakeClockPauses pauses(clock);
+    InUseWait wait(pauses, std::chrono::seconds(1), clock);
+    const Recognition released = IdentifyFileVersion(1, "C:\\Vokarion\\VokarEn.exe", briefly, wait);
     EXPECT_EQ(released.Result, CheckResult::OutOfDate);
-    EXPECT_EQ(wait.Pauses, 3);
-    EXPECT_EQ(released.Waited, 3 * kInUsePause);
+    EXPECT_EQ(pauses.Pauses, 3);
+    EXPECT_EQ(wait.Waited(), 3 * kInUsePause);
 
     MemoryFileSystem forever;
     forever.AddFile("C:\\Vokarion\\VokarEn.exe", Standins().Get(1, 7));
     forever.HoldFiles(0, 0, -1);
-    PauseCounter patient;
-    const Recognition held = IdentifyFileVersion(1, "C:\\Vokarion\\VokarEn.exe", forever, CompiledVersionTables(),
-                                                 {&patient, std::chrono::seconds(1)});
+    testing::FakeClockPauses patient(clock);
+    InUseWait patience(patient, std::chrono::seconds(1), clock);
+    const Recognition held = IdentifyFileVersion(1, "C:\\Vokarion\\VokarEn.exe", forever, patience);
     EXPECT_EQ(held.Result, CheckResult::Unreadable);
     EXPECT_EQ(held.Failure.Fault, FileFault::InUse);
     EXPECT_EQ(held.Failure.SystemCode, 32u);
-    EXPECT_EQ(patient.Pauses, 20);
+    EXPECT_EQ(patience.Waited(), std::chrono::seconds(1));
 
     // Without a wait, at once; and a file that is simply missing is never waited for.
     MemoryFileSystem missing;
-    PauseCounter unused;
-    EXPECT_EQ(IdentifyFileVersion(1, "absent", missing, CompiledVersionTables(), {&unused}).Failure.Fault,
-              FileFault::NotFound);
+    testing::FakeClockPauses unused(clock);
+    InUseWait unspent(unused, std::chrono::seconds(1), clock);
+    EXPECT_EQ(IdentifyFileVersion(1, "absent", missing, unspent).Failure.Fault, FileFault::NotFound);
     EXPECT_EQ(unused.Pauses, 0);
 }
 

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -12,6 +14,7 @@
 #include <windows.h>
 
 #include "platform/win32/UniqueHandle.h"
+#include "tests/support/OtherProcess.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -20,6 +23,7 @@
 #include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
 #include "tests/support/BuildData.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/InstalledBuildTables.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/MemoryResourceStore.h"
@@ -69,19 +73,11 @@ std::set<std::string> Listing(const std::filesystem::path& dir) {
     return names;
 }
 
-// Counts the pauses between attempts; may run something at a given pause, as another program would.
-class CountingWait final : public LockWait {
-  public:
-    int Pauses = 0;
-    std::function<void()> AtFirstPause;
+constexpr FoundTarget kAbsent{};
 
-    void Pause(std::chrono::milliseconds pause) override {
-        EXPECT_EQ(pause, kInUsePause);
-        if (++Pauses == 1 && AtFirstPause) {
-            AtFirstPause();
-        }
-    }
-};
+constexpr FoundTarget Build(int version) {
+    return {.Exists = true, .Version = version};
+}
 
 TEST(UnpackResource, AppendsTheUnpackedBytesOfTheBuildsResources) {
     DecoderState decoder;
@@ -99,7 +95,7 @@ TEST(RewriteFile, WritesFileOneFromItsTwoResourcesOnDisk) {
     testing::TempDir dir;
     const std::string path = dir.File("VokarEn.exe");
     DecoderState decoder;
-    ASSERT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+    ASSERT_TRUE(RewriteFile(1, path, kAbsent, {SystemFileSystem(), BuildResources(), decoder}));
     const Bytes written = ReadWhole(path);
     ASSERT_EQ(written.size(), 2288640u);
     EXPECT_EQ(written[0], 0x4D);
@@ -110,7 +106,7 @@ TEST(RewriteFile, WritesFileOneFromItsTwoResourcesOnDisk) {
     // An older, longer build is replaced and cut to the new length; nothing else stays in the folder.
     const Bytes& older = Standins().Get(1, 10);
     dir.Write("VokarEn.exe", older);
-    ASSERT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+    ASSERT_TRUE(RewriteFile(1, path, Build(10), {SystemFileSystem(), BuildResources(), decoder}));
     EXPECT_TRUE(ReadWhole(path) == NewFileOne());
     EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
 }
@@ -123,7 +119,7 @@ TEST(RewriteFile, WritesSlotOneAloneForARowWithOneName) {
     MemoryFileSystem files;
     files.AddDirectory("C:\\Vokarion");
     DecoderState decoder;
-    ASSERT_TRUE(RewriteFile(10, "C:\\Vokarion\\Sl_ZewD.chm", {files, store, decoder}));
+    ASSERT_TRUE(RewriteFile(10, "C:\\Vokarion\\Sl_ZewD.chm", kAbsent, {files, store, decoder}));
     EXPECT_TRUE(files.Bytes("C:\\Vokarion\\Sl_ZewD.chm") == Standins().Get(10, 1));
     EXPECT_EQ(files.Files().size(), 1u);
     EXPECT_EQ(store.Held(), 0);
@@ -136,7 +132,7 @@ TEST(RewriteFile, LeavesTheTargetAsItWasWhenTheDataIsMissingOrWrong) {
         files.AddDirectory("C:\\Vokarion");
         files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
         DecoderState decoder;
-        EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder})) << what;
+        EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", Build(9), {files, store, decoder})) << what;
         EXPECT_TRUE(files.Bytes("C:\\Vokarion\\VokarEn.exe") == old) << what;
         EXPECT_EQ(files.Files().size(), 1u) << what;
         EXPECT_EQ(files.Count().WriteOperations, 0) << what << ": nothing is written before the data is right";
@@ -173,7 +169,9 @@ TEST(RewriteFile, NeverLeavesAHalfWrittenTargetWhateverFails) {
             }
             files.FailWriteOperation(failing);
             DecoderState decoder;
-            const bool result = RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder}).Ok;
+            const bool result =
+                RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", targetExists ? Build(10) : kAbsent, {files, store, decoder})
+                    .Ok;
             succeeded = files.Count().WriteOperations < failing;  // the injected failure never came
             EXPECT_EQ(result, succeeded) << "failing operation " << failing;
             const auto& all = files.Files();
@@ -192,23 +190,6 @@ TEST(RewriteFile, NeverLeavesAHalfWrittenTargetWhateverFails) {
     }
 }
 
-// Where the system moved the target aside and then put back neither file, deleting the new file would lose
-// the only copy of the new content while the product file is missing: it is kept beside the old one.
-TEST(RewriteFile, KeepsTheNewFileWhereTheSystemPutsBackNeither) {
-    MemoryResourceStore store = FileOneResources();
-    const Bytes old = Standins().Get(1, 10);
-    MemoryFileSystem files;
-    files.AddDirectory("C:\\Vokarion");
-    files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
-    files.StrandReplacement();
-    DecoderState decoder;
-    EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder}));
-    ASSERT_EQ(files.Files().size(), 2u);
-    for (const auto& [path, bytes] : files.Files()) {
-        EXPECT_TRUE(bytes == (path == "C:\\Vokarion\\VokarEn.exe~old" ? old : NewFileOne())) << path;
-    }
-}
-
 TEST(RewriteFile, RefusesATargetThatCannotBeWrittenAndLeavesItAlone) {
     MemoryResourceStore store = FileOneResources();
     const Bytes old = Standins().Get(1, 8);
@@ -217,71 +198,129 @@ TEST(RewriteFile, RefusesATargetThatCannotBeWrittenAndLeavesItAlone) {
     files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
     files.MakeReadOnly("C:\\Vokarion\\VokarEn.exe");
     DecoderState decoder;
-    EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder}));
+    EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", Build(8), {files, store, decoder}));
     EXPECT_TRUE(files.Bytes("C:\\Vokarion\\VokarEn.exe") == old);
     EXPECT_EQ(files.Files().size(), 1u);
 
     // A missing directory, on disk.
     testing::TempDir dir;
-    EXPECT_FALSE(
-        RewriteFile(1, (dir.Path() / "absent" / "VokarEn.exe").string(), {SystemFileSystem(), store, decoder}));
+    EXPECT_FALSE(RewriteFile(1, (dir.Path() / "absent" / "VokarEn.exe").string(), kAbsent,
+                             {SystemFileSystem(), store, decoder}));
     EXPECT_TRUE(Listing(dir.Path()).empty());
 }
 
 // A product file or a new file that another program holds for a moment is tried again, and only a hold that
-// outlasts every attempt fails the file, which then stays as it was.
+// outlasts the file's deadline fails the file, which then stays as it was.
 TEST(RewriteFile, WaitsForAFileThatAnotherProgramHoldsForAMoment) {
     MemoryResourceStore store = FileOneResources();
     const Bytes old = Standins().Get(1, 10);
     struct Case {
         int HeldChecks;
+        int HeldOpens;
         int HeldReplacements;
         bool Waits;
         bool Rewritten;
         int Pauses;
     };
     const int allPauses = static_cast<int>(kDefaultInUseWait / kInUsePause);
-    for (const Case& held : {Case{3, 0, true, true, 3}, Case{0, 2, true, true, 2}, Case{-1, 0, true, false, allPauses},
-                             Case{0, -1, true, false, allPauses}, Case{0, 1, false, false, 0}}) {
-        SCOPED_TRACE(std::to_string(held.HeldChecks) + " " + std::to_string(held.HeldReplacements));
+    for (const Case& held :
+         {Case{3, 0, 0, true, true, 3}, Case{0, 2, 0, true, true, 2}, Case{0, 0, 2, true, true, 2},
+          Case{1, 1, 1, true, true, 3}, Case{-1, 0, 0, true, false, allPauses}, Case{0, -1, 0, true, false, allPauses},
+          Case{0, 0, -1, true, false, allPauses}, Case{0, 0, 1, false, false, 0}}) {
+        SCOPED_TRACE(std::to_string(held.HeldChecks) + " " + std::to_string(held.HeldOpens) + " " +
+                     std::to_string(held.HeldReplacements));
         MemoryFileSystem files;
         files.AddDirectory("C:\\Vokarion");
         files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
-        files.HoldFiles(held.HeldChecks, held.HeldReplacements);
-        CountingWait wait;
+        files.HoldFiles(held.HeldChecks, held.HeldReplacements, held.HeldOpens);
+        testing::FakeClock clock;
+        testing::FakeClockPauses pauses(clock);
+        InUseWait wait = held.Waits ? InUseWait(pauses, kDefaultInUseWait, clock) : InUseWait();
         DecoderState decoder;
         const RewriteResult result =
-            RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder, {held.Waits ? &wait : nullptr}});
+            RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", Build(10), {files, store, decoder}, wait);
         EXPECT_EQ(result.Ok, held.Rewritten);
-        EXPECT_EQ(wait.Pauses, held.Pauses);
-        EXPECT_EQ(result.Waited, held.Pauses * kInUsePause);
+        EXPECT_EQ(pauses.Pauses, held.Pauses);
+        EXPECT_EQ(wait.Waited(), held.Pauses * kInUsePause);
         EXPECT_EQ(result.Failure.Fault, held.Rewritten ? FileFault::None : FileFault::InUse);
         EXPECT_TRUE(files.Bytes("C:\\Vokarion\\VokarEn.exe") == (held.Rewritten ? NewFileOne() : old));
         EXPECT_EQ(files.Files().size(), 1u);
+        EXPECT_EQ(files.Count().OpenHandles, 0);
     }
 
-    // A read-only target is not waited for: it will not change by itself.
-    MemoryFileSystem files;
-    files.AddDirectory("C:\\Vokarion");
-    files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
-    files.MakeReadOnly("C:\\Vokarion\\VokarEn.exe");
-    CountingWait wait;
-    DecoderState decoder;
-    const RewriteResult readOnly = RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {files, store, decoder, {&wait}});
-    EXPECT_FALSE(readOnly);
-    EXPECT_EQ(readOnly.Failure.Fault, FileFault::ReadOnly);
-    EXPECT_EQ(wait.Pauses, 0);
+    // A read-only target, or one that a rule keeps the account from replacing, is not waited for: it will not
+    // change by itself.
+    for (const bool readOnly : {true, false}) {
+        MemoryFileSystem files;
+        files.AddDirectory("C:\\Vokarion");
+        files.AddFile("C:\\Vokarion\\VokarEn.exe", old);
+        if (readOnly) {
+            files.MakeReadOnly("C:\\Vokarion\\VokarEn.exe");
+        } else {
+            files.DenyReplacing("C:\\Vokarion\\VokarEn.exe");
+        }
+        testing::FakeClock clock;
+        testing::FakeClockPauses pauses(clock);
+        InUseWait wait(pauses, kDefaultInUseWait, clock);
+        DecoderState decoder;
+        const RewriteResult refused =
+            RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", Build(10), {files, store, decoder}, wait);
+        EXPECT_FALSE(refused);
+        EXPECT_EQ(refused.Failure.Fault, readOnly ? FileFault::ReadOnly : FileFault::AccessDenied);
+        EXPECT_EQ(refused.Failure.SystemCode, readOnly ? 5u : testing::kAccessDenied);
+        EXPECT_EQ(pauses.Pauses, 0);
+        EXPECT_TRUE(files.Bytes("C:\\Vokarion\\VokarEn.exe") == old);
+        EXPECT_EQ(files.Files().size(), 1u);
+    }
+}
 
-    // How long is the administrator's to say (/WAIT=): 150 ms are three pauses, none at all fails at once.
-    for (const auto& [longest, pauses] :
-         {std::pair(std::chrono::milliseconds(150), 3), std::pair(std::chrono::milliseconds(0), 0)}) {
-        MemoryFileSystem heldForever;
-        heldForever.AddDirectory("C:\\Vokarion");
-        heldForever.AddFile("C:\\Vokarion\\VokarEn.exe", old);
-        heldForever.HoldFiles(-1, 0);
-        CountingWait counted;
-        EXPECT_FALSE(RewriteFile(1, "C:\\Vokarion\\VokarEn.exe", {heldForever, store, decoder, {&counted, longest}}));
-        EXPECT_EQ(counted.Pauses, pauses);
+// Right before the swap the target is recognised again: a build that another program put there after the
+// run recognised the file (another copy of the patcher, an installer), a file it deleted or one it made where
+// none was, is left alone and reported, and nothing else stays behind.
+TEST(RewriteFile, LeavesAloneATargetChangedAfterItWasRecognised) {
+    MemoryResourceStore store = FileOneResources();
+    const std::string path = "C:\\Vokarion\\VokarEn.exe";
+    auto unknown = Standins().Get(1, 10);
+    unknown.push_back(0);
+    struct Case {
+        const char* What;
+        FoundTarget Found;
+        std::function<void(MemoryFileSystem&)> Meanwhile;
+        std::optional<FoundTarget> Now;  // none: what it held was replaced
+    };
+    const Case cases[] = {
+        {"another build", Build(7), [&](MemoryFileSystem& f) { f.AddFile(path, Standins().Get(1, 9)); }, Build(9)},
+        {"the newest build", Build(7), [&](MemoryFileSystem& f) { f.AddFile(path, NewFileOne()); }, Build(11)},
+        {"an unknown build", Build(7), [&](MemoryFileSystem& f) { f.AddFile(path, unknown); }, Build(0)},
+        {"deleted", Build(7), [&](MemoryFileSystem& f) { f.RemoveFile(path); }, kAbsent},
+        {"made", kAbsent, [&](MemoryFileSystem& f) { f.AddFile(path, Standins().Get(1, 9)); }, Build(9)},
+        {"unchanged", Build(7), [](MemoryFileSystem&) {}, std::nullopt},
+        {"still absent", kAbsent, [](MemoryFileSystem&) {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        MemoryFileSystem files;
+        files.AddDirectory("C:\\Vokarion");
+        if (c.Found.Exists) {
+            files.AddFile(path, Standins().Get(1, 7));
+        }
+        files.BeforeSwapping([&](const std::string& target) {
+            EXPECT_EQ(target, path);
+            c.Meanwhile(files);
+        });
+        DecoderState decoder;
+        const RewriteResult result = RewriteFile(1, path, c.Found, {files, store, decoder});
+        EXPECT_EQ(result.Ok, !c.Now.has_value());
+        EXPECT_EQ(result.ChangedTo, c.Now);
+        EXPECT_EQ(result.Failure.Fault, FileFault::None);
+        std::map<std::string, Bytes> expected;
+        if (!c.Now) {
+            expected[path] = NewFileOne();
+        } else if (c.Now->Exists) {
+            expected[path] = c.Now->Version == 0 ? unknown : Standins().Get(1, c.Now->Version);
+        }
+        EXPECT_TRUE(files.Files() == expected);
+        EXPECT_EQ(files.Count().OpenHandles, 0);
     }
 }
 
@@ -295,7 +334,7 @@ TEST(RewriteFile, ReadOnlyTargetOnDiskStaysByteIdentical) {
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
 #endif
     DecoderState decoder;
-    EXPECT_FALSE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+    EXPECT_FALSE(RewriteFile(1, path, Build(3), {SystemFileSystem(), BuildResources(), decoder}));
     EXPECT_TRUE(ReadWhole(path) == old);
     EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
 #ifdef _WIN32
@@ -315,7 +354,7 @@ TEST(RewriteFile, TargetHeldOpenWithoutSharingStaysByteIdentical) {
         win32::UniqueFileHandle holder(
             ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(holder);
-        EXPECT_FALSE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}));
+        EXPECT_FALSE(RewriteFile(1, path, Build(5), {SystemFileSystem(), BuildResources(), decoder}));
     }
     EXPECT_TRUE(ReadWhole(path) == old);
     EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
@@ -326,7 +365,7 @@ TEST(RewriteFile, TargetHeldOpenWithoutSharingStaysByteIdentical) {
                                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                      OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(holder);
-        const bool rewritten = RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder}).Ok;
+        const bool rewritten = RewriteFile(1, path, Build(5), {SystemFileSystem(), BuildResources(), decoder}).Ok;
         holder.Reset();
         EXPECT_TRUE(ReadWhole(path) == (rewritten ? NewFileOne() : old));
         EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
@@ -336,11 +375,34 @@ TEST(RewriteFile, TargetHeldOpenWithoutSharingStaysByteIdentical) {
     win32::UniqueFileHandle holder(
         ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
-    CountingWait wait;
-    wait.AtFirstPause = [&] { holder.Reset(); };
-    EXPECT_TRUE(RewriteFile(1, path, {SystemFileSystem(), BuildResources(), decoder, {&wait}}));
-    EXPECT_EQ(wait.Pauses, 1);
+    testing::FakeClock clock;
+    testing::FakeClockPauses pauses(clock);
+    pauses.AtPause = [&](int) { holder.Reset(); };
+    InUseWait wait(pauses, kDefaultInUseWait, clock);
+    EXPECT_TRUE(RewriteFile(1, path, Build(5), {SystemFileSystem(), BuildResources(), decoder}, wait));
+    EXPECT_EQ(pauses.Pauses, 1);
     EXPECT_TRUE(ReadWhole(path) == NewFileOne());
+}
+
+// Another program puts another build in the target after the run recognised it: the rewrite sees that through
+// its hold and leaves the file alone.
+TEST(RewriteFile, LeavesAloneATargetThatAnotherProcessChangedAfterItWasRecognised) {
+    testing::TempDir dir;
+    const std::string path = dir.Write("VokarEn.exe", Standins().Get(1, 5));
+    const std::string other = dir.Write("other.bin", Standins().Get(1, 9));
+    DecoderState decoder;
+    const FoundTarget found = Build(IdentifyFileVersion(1, path, SystemFileSystem()).Version);
+    ASSERT_EQ(found, Build(5));
+    ASSERT_EQ(
+        testing::CopyInAnotherProcess(std::filesystem::path(other).wstring(), std::filesystem::path(path).wstring()),
+        0u);
+    std::filesystem::remove(other);
+
+    const RewriteResult result = RewriteFile(1, path, found, {SystemFileSystem(), BuildResources(), decoder});
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.ChangedTo, Build(9));
+    EXPECT_TRUE(ReadWhole(path) == Standins().Get(1, 9));
+    EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"VokarEn.exe"});
 }
 #endif
 

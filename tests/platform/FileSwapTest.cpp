@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/FileSwap.h"
 #include "platform/FileSystem.h"
@@ -10,119 +9,108 @@
 namespace patcher {
 namespace {
 
-const ByteString kTarget = "C:\\Vokarion\\VokarEn.exe";
-const ByteString kReplacement = "C:\\Vokarion\\~k3v9q2z";
-const ByteString kBackup = "C:\\Vokarion\\~8dj2m0w";
-
-// A folder as the swap's calls see it on Windows. Call n (counted from 1) is refused when bit n - 1 of
-// `refused` is set; a refused ReplaceFileA leaves both files where they were or, with movesAside, has already
-// moved the target to the backup name, as Windows may.
+// The target and the replacement as the swap's calls see them on Windows, with what the system answers to
+// each rename, in order; every call is logged.
 struct FakeSwapCalls final : SwapCalls {
-    std::map<ByteString, ByteString> files;
-    std::set<ByteString> deletedAtRestart;
-    int refused = 0;
-    bool movesAside = false;
-    bool readOnly = false;
-    int calls = 0;
+    std::string Target = "old";
+    std::string Replacement = "new";
+    bool ReadOnly = false;
+    bool Held = true;
+    std::vector<unsigned long> RenameAnswers;  // 0 renames; the last one answers every later call
+    unsigned long WritingAnswer = 0;           // what opening the target for writing answers
+    std::vector<std::string> Calls;
 
-    bool Refused() { return ((refused >> calls++) & 1) != 0; }
-    void Rename(const ByteString& from, const ByteString& to) {
-        files[to] = files.at(from);
-        files.erase(from);
+    unsigned long TakeTargetAttributes(bool& readOnly) override {
+        Calls.push_back("attributes");
+        readOnly = ReadOnly;
+        return 0;
+    }
+    unsigned long RenameOverTarget() override {
+        Calls.push_back(Held ? "rename while held" : "rename");
+        const std::size_t call = Renames++;
+        const unsigned long answer =
+            RenameAnswers.empty() ? 0 : RenameAnswers[std::min(call, RenameAnswers.size() - 1)];
+        if (answer == 0) {
+            Target = Replacement;
+            Replacement.clear();
+        }
+        return answer;
+    }
+    void ReleaseHold() override {
+        Calls.push_back("release");
+        Held = false;
+    }
+    unsigned long OpenTargetForWriting() override {
+        Calls.push_back(Held ? "open for writing while held" : "open for writing");
+        return WritingAnswer;
     }
 
-    bool Exists(const ByteString& path) override { return !Refused() && files.count(path) != 0; }
-    bool IsReadOnly(const ByteString&) override { return readOnly; }
-    unsigned long Replace(const ByteString& target, const ByteString& replacement, const ByteString& backup) override {
-        const bool refuse = Refused();
-        if (refuse && !movesAside) {
-            return 5;
-        }
-        Rename(target, backup);
-        if (refuse) {
-            return kUnableToMoveReplacement2;
-        }
-        Rename(replacement, target);
-        return 0;
-    }
-    unsigned long Move(const ByteString& from, const ByteString& to, bool replaceExisting) override {
-        if (Refused() || (files.count(to) != 0 && !replaceExisting)) {
-            return 5;
-        }
-        Rename(from, to);
-        return 0;
-    }
-    unsigned long Delete(const ByteString& path) override {
-        if (Refused()) {
-            return 5;
-        }
-        files.erase(path);
-        return 0;
-    }
-    unsigned long DeleteAtRestart(const ByteString& path) override {
-        if (Refused()) {
-            return 5;
-        }
-        deletedAtRestart.insert(path);
-        return 0;
-    }
+  private:
+    std::size_t Renames = 0;
 };
 
-// Whichever of its (at most six) calls Windows refuses, the target ends up with the old or the new content.
-// The backup stays only when it is to go at the next start or both its deletions were refused; where neither
-// file could take the target's place, both stay and the caller is told to keep the new one.
-TEST(SwapIntoPlace, LeavesTheTargetOldOrNewWhateverTheSystemRefuses) {
-    for (int refused = 0; refused < 64; ++refused) {
-        for (const bool targetExists : {true, false}) {
-            for (const bool movesAside : {false, true}) {
-                FakeSwapCalls calls;
-                calls.files = {{kReplacement, "new"}};
-                if (targetExists) {
-                    calls.files[kTarget] = "old";
-                }
-                calls.refused = refused;
-                calls.movesAside = movesAside;
-                std::map<ByteString, ByteString> expected;
-                try {
-                    SwapIntoPlace(calls, kTarget, kReplacement, kBackup);
-                    expected = {{kTarget, "new"}};
-                    const bool deletionsRefused = ((refused >> (calls.calls - 2)) & 3) == 3;
-                    if (calls.files.count(kBackup) != 0 &&
-                        (calls.deletedAtRestart.count(kBackup) || deletionsRefused)) {
-                        expected[kBackup] = "old";
-                    }
-                } catch (const ReplacementKeptError&) {
-                    expected = {{kBackup, "old"}, {kReplacement, "new"}};
-                } catch (const PlatformError&) {
-                    expected = {{kReplacement, "new"}};  // the caller's to delete
-                    if (targetExists) {
-                        expected[kTarget] = "old";
-                    }
-                }
-                EXPECT_EQ(calls.files, expected) << "refused " << refused << (targetExists ? ", target present" : "")
-                                                 << (movesAside ? ", moved" : "");
-            }
-        }
-    }
+using Calls = std::vector<std::string>;
+
+// One rename over the held target; where the refusal may be for our own hold (Wine refuses to rename over any
+// file held open), one more without it, at once.
+TEST(SwapIntoPlace, RenamesOverTheHeldTargetAndWithoutTheHoldOnlyWhereItIsRefused) {
+    FakeSwapCalls windows;
+    SwapIntoPlace(windows);
+    EXPECT_EQ(windows.Target, "new");
+    EXPECT_EQ(windows.Calls, (Calls{"attributes", "rename while held"}));
+
+    FakeSwapCalls wine;
+    wine.RenameAnswers = {5, 0};
+    SwapIntoPlace(wine);
+    EXPECT_EQ(wine.Target, "new");
+    EXPECT_EQ(wine.Calls, (Calls{"attributes", "rename while held", "release", "rename"}));
+
+    // Any other refusal is not for the hold.
+    FakeSwapCalls diskError;
+    diskError.RenameAnswers = {1117};
+    EXPECT_THROW(SwapIntoPlace(diskError), PlatformError);
+    EXPECT_EQ(diskError.Target, "old");
+    EXPECT_EQ(diskError.Calls, (Calls{"attributes", "rename while held"}));
 }
 
-// Access to the target denied: for good where it is read-only, for now otherwise (a scanner holding it).
-TEST(SwapIntoPlace, TellsAReadOnlyTargetFromOneHeldForNow) {
-    for (const bool readOnly : {true, false}) {
+// Access denied twice: a target that another program has open (a running program's file) is waited for, one
+// that the account may not replace fails at once with access denied, as a denied read does.
+TEST(SwapIntoPlace, TellsATargetInUseFromOneItMayNotReplace) {
+    for (const unsigned long writing : {32ul, 33ul, 5ul, 0ul}) {
+        SCOPED_TRACE(writing);
         FakeSwapCalls calls;
-        calls.files = {{kTarget, "old"}, {kReplacement, "new"}};
-        calls.refused = 2;  // ReplaceFileA
-        calls.readOnly = readOnly;
+        calls.RenameAnswers = {5};
+        calls.WritingAnswer = writing;
         try {
-            SwapIntoPlace(calls, kTarget, kReplacement, kBackup);
-            ADD_FAILURE() << "a refused replacement passed";
-        } catch (const ReadOnlyFileError&) {
-            EXPECT_TRUE(readOnly);
-        } catch (const FileInUseError&) {
-            EXPECT_FALSE(readOnly);
+            SwapIntoPlace(calls);
+            ADD_FAILURE() << "a refused rename passed";
+        } catch (const FileInUseError& error) {
+            EXPECT_TRUE(writing == 32 || writing == 33);
+            EXPECT_EQ(error.SystemCode(), writing);
+        } catch (const PlatformError& error) {
+            EXPECT_TRUE(writing == 5 || writing == 0);
+            EXPECT_EQ(error.SystemCode(), 5u);
         }
-        EXPECT_EQ(calls.files.at(kTarget), "old");
+        EXPECT_EQ(calls.Target, "old");
+        EXPECT_EQ(calls.Replacement, "new");
+        EXPECT_EQ(calls.Calls, (Calls{"attributes", "rename while held", "release", "rename", "open for writing"}));
     }
+
+    // A sharing violation at the rename itself is another program's.
+    FakeSwapCalls shared;
+    shared.RenameAnswers = {32};
+    EXPECT_THROW(SwapIntoPlace(shared), FileInUseError);
+    EXPECT_EQ(shared.Calls, (Calls{"attributes", "rename while held"}));
+}
+
+// A read-only target is refused before anything is tried: an administrator's rename could go through on some
+// systems.
+TEST(SwapIntoPlace, RefusesAReadOnlyTargetAtOnce) {
+    FakeSwapCalls calls;
+    calls.ReadOnly = true;
+    EXPECT_THROW(SwapIntoPlace(calls), ReadOnlyFileError);
+    EXPECT_EQ(calls.Target, "old");
+    EXPECT_EQ(calls.Calls, (Calls{"attributes"}));
 }
 
 }  // namespace

@@ -1,17 +1,27 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "common/PathText.h"
 #include "platform/FileSystem.h"
 #include "platform/FreshName.h"
 #include "platform/PlatformError.h"
 
 namespace patcher::testing {
+
+// The system's number for access denied.
+#ifdef _WIN32
+inline constexpr unsigned long kAccessDenied = 5;
+#else
+inline constexpr unsigned long kAccessDenied = EACCES;
+#endif
 
 // An in-memory file system that counts what is done to it and fails on request.
 class MemoryFileSystem final : public FileSystem {
@@ -25,6 +35,7 @@ class MemoryFileSystem final : public FileSystem {
     };
 
     void AddFile(const std::string& path, std::vector<std::uint8_t> bytes) { files_[path] = std::move(bytes); }
+    void RemoveFile(const std::string& path) { files_.erase(path); }
     void AddDirectory(const std::string& path) { directories_.insert(path); }
     std::vector<std::uint8_t>& Bytes(const std::string& path) { return files_.at(path); }
 
@@ -32,35 +43,42 @@ class MemoryFileSystem final : public FileSystem {
     void FailOpen(const std::string& path) { unopenable_.insert(path); }
     void FailReadAfter(int successfulReads) { failReadAfter_ = successfulReads; }
     void FailSize() { failSize_ = true; }
+    // Looking the path up answers that the system cannot tell, with this error.
+    void FailLookUp(const std::string& path, unsigned long error) { unknown_[path] = error; }
 
     // Write side: files that refuse writing, and the operation (counted from 1) that fails.
     void MakeReadOnly(const std::string& path) { readOnly_.insert(path); }
     void FailWriteOperation(int number) { failWriteOperation_ = number; }
-    // Replace moves an existing target to its path + "~old" and then throws ReplacementKeptError.
-    void StrandReplacement() { strandReplacement_ = true; }
+    // A rule that denies replacing the file: its replacement is refused with access denied.
+    void DenyReplacing(const std::string& path) { denied_.insert(path); }
     // Another program holds the files: the next `checks` checks, `replacements` replacements and `opens`
-    // opens for reading (-1: all of them) throw FileInUseError and change nothing.
+    // opens (for reading or for replacing; -1: all of them) throw FileInUseError and change nothing.
     void HoldFiles(int checks, int replacements, int opens = 0) {
         heldChecks_ = checks;
         heldReplacements_ = replacements;
         heldOpens_ = opens;
     }
+    // Runs as the swap begins (a file opened for replacing, before it is held; a new file placed): another
+    // program changing, making or deleting the target meanwhile.
+    void BeforeSwapping(std::function<void(const std::string& path)> action) { beforeSwapping_ = std::move(action); }
 
     const Counters& Count() const { return counters_; }
     const std::map<std::string, std::vector<std::uint8_t>>& Files() const { return files_; }
 
     std::unique_ptr<ReadableFile> OpenForReading(ByteStringView path) override {
-        const std::string key(path);
-        const auto found = files_.find(key);
-        if (found == files_.end() || unopenable_.count(key) != 0) {
-            throw PlatformError("open " + key, 2);
-        }
-        ThrowWhileHeld(heldOpens_, "open");
-        ++counters_.Opens;
-        return std::make_unique<File>(*this, found->second);
+        return std::make_unique<Reader<ReadableFile>>(*this, Open(path));
     }
 
-    bool FileExists(ByteStringView path) override { return files_.count(std::string(path)) != 0; }
+    FilePresence LookUpFile(ByteStringView path) override {
+        const std::string key(path);
+        if (const auto unknown = unknown_.find(key); unknown != unknown_.end()) {
+            return {Presence::Unknown, unknown->second};
+        }
+        if (files_.count(key) != 0) {
+            return {Presence::File, 0};
+        }
+        return {directories_.count(key) != 0 ? Presence::Unknown : Presence::Absent, 2};
+    }
     // A directory is named with or without a final separator, as on disk.
     bool DirectoryExists(ByteStringView path) override {
         if (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
@@ -77,39 +95,44 @@ class MemoryFileSystem final : public FileSystem {
         }
     }
 
-    std::unique_ptr<WritableFile> CreateUniqueFile(ByteStringView directory,
-                                                   std::size_t longestName,
-                                                   ByteString& path) override {
+    std::unique_ptr<WritableFile> CreateFileBeside(ByteStringView neighbour, ByteString& path) override {
         WriteOperation("create");
-        if (!directory.empty() && directories_.count(std::string(directory)) == 0) {
+        const ByteString directory = FolderOf(neighbour);
+        if (!directory.empty() && directories_.count(directory) == 0) {
             throw PlatformError("create in a missing directory", 3);
         }
         // "~0000001", as long as the system's fresh names.
         const std::string number = std::to_string(++created_);
-        std::string name(FreshNameLength(longestName), '0');
+        std::string name(FreshNameLength(NameOf(neighbour).size()), '0');
         name.front() = '~';
         name.replace(name.size() - number.size(), number.size(), number);
-        path = std::string(directory) + "\\" + name;
+        path = directory + "\\" + name;
         files_[path];
         return std::make_unique<NewFile>(*this, path);
     }
 
-    void Replace(ByteStringView target, ByteStringView replacement) override {
-        WriteOperation("replace");
-        ThrowWhileHeld(heldReplacements_, "replace");
-        const auto from = files_.find(std::string(replacement));
-        if (from == files_.end() || readOnly_.count(std::string(target)) != 0) {
-            throw PlatformError("replace", 5);
+    std::unique_ptr<ReplaceableFile> OpenForReplacing(ByteStringView path) override {
+        const std::string key(path);
+        if (beforeSwapping_) {
+            beforeSwapping_(key);
         }
-        if (strandReplacement_ && files_.count(std::string(target)) != 0) {
-            // The system moved the target aside and then refused to put either file in its place.
-            auto old = files_.extract(std::string(target));
-            old.key() += "~old";
-            files_.insert(std::move(old));
-            throw ReplacementKeptError("replace", 1177);
+        if (files_.count(key) == 0) {
+            return nullptr;
         }
-        files_[std::string(target)] = std::move(from->second);
-        files_.erase(from);
+        return std::make_unique<HeldFile>(*this, Open(path), key);
+    }
+
+    bool PlaceNewFile(ByteStringView target, ByteStringView replacement) override {
+        if (beforeSwapping_) {
+            beforeSwapping_(std::string(target));
+        }
+        WriteOperation("place");
+        ThrowWhileHeld(heldReplacements_, "place");
+        if (files_.count(std::string(target)) != 0) {
+            return false;
+        }
+        Move(replacement, target);
+        return true;
     }
 
     bool Delete(ByteStringView path) noexcept override {
@@ -133,6 +156,26 @@ class MemoryFileSystem final : public FileSystem {
         if (++counters_.WriteOperations == failWriteOperation_) {
             throw PlatformError(std::string("injected failure of ") + what, 29);
         }
+    }
+
+    std::vector<std::uint8_t>& Open(ByteStringView path) {
+        const std::string key(path);
+        const auto found = files_.find(key);
+        if (found == files_.end() || unopenable_.count(key) != 0) {
+            throw PlatformError("open " + key, 2);
+        }
+        ThrowWhileHeld(heldOpens_, "open");
+        ++counters_.Opens;
+        return found->second;
+    }
+
+    void Move(ByteStringView from, ByteStringView to) {
+        const auto source = files_.find(std::string(from));
+        if (source == files_.end()) {
+            throw PlatformError("rename of a missing file", 2);
+        }
+        files_[std::string(to)] = std::move(source->second);
+        files_.erase(std::string(from));
     }
 
     // Writes go straight into the file's bytes; a failing write stores half of what it was given, as a
@@ -159,12 +202,13 @@ class MemoryFileSystem final : public FileSystem {
         std::string path_;
     };
 
-    class File final : public ReadableFile {
+    template <typename Interface>
+    class Reader : public Interface {
       public:
-        File(MemoryFileSystem& owner, const std::vector<std::uint8_t>& bytes) : owner_(owner), bytes_(bytes) {
+        Reader(MemoryFileSystem& owner, const std::vector<std::uint8_t>& bytes) : owner_(owner), bytes_(bytes) {
             ++owner_.counters_.OpenHandles;
         }
-        ~File() override { --owner_.counters_.OpenHandles; }
+        ~Reader() override { --owner_.counters_.OpenHandles; }
 
         std::int64_t Size() override {
             if (owner_.failSize_) {
@@ -187,16 +231,42 @@ class MemoryFileSystem final : public FileSystem {
             return bytes_[static_cast<std::size_t>(position_++)];
         }
 
-      private:
+      protected:
         MemoryFileSystem& owner_;
+
+      private:
         const std::vector<std::uint8_t>& bytes_;
         std::int64_t position_ = 0;
+    };
+
+    class HeldFile final : public Reader<ReplaceableFile> {
+      public:
+        HeldFile(MemoryFileSystem& owner, const std::vector<std::uint8_t>& bytes, std::string path)
+            : Reader(owner, bytes), path_(std::move(path)) {}
+
+        void ReplaceWith(ByteStringView replacement) override {
+            owner_.WriteOperation("replace");
+            ThrowWhileHeld(owner_.heldReplacements_, "replace");
+            if (owner_.readOnly_.count(path_) != 0) {
+                throw ReadOnlyFileError("replace", 5);
+            }
+            if (owner_.denied_.count(path_) != 0) {
+                throw PlatformError("replace", kAccessDenied);
+            }
+            owner_.Move(replacement, path_);
+        }
+
+      private:
+        std::string path_;
     };
 
     std::map<std::string, std::vector<std::uint8_t>> files_;
     std::set<std::string> directories_;
     std::set<std::string> unopenable_;
     std::set<std::string> readOnly_;
+    std::set<std::string> denied_;
+    std::map<std::string, unsigned long> unknown_;
+    std::function<void(const std::string&)> beforeSwapping_;
     int failReadAfter_ = -1;
     int failWriteOperation_ = 0;
     int created_ = 0;
@@ -204,7 +274,6 @@ class MemoryFileSystem final : public FileSystem {
     int heldReplacements_ = 0;
     int heldOpens_ = 0;
     bool failSize_ = false;
-    bool strandReplacement_ = false;
     Counters counters_;
 };
 

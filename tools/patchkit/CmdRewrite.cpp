@@ -84,7 +84,13 @@ int RunRewrite(const Arguments& arguments) {
     DirectoryResourceStore tables(data);
     InstallPatchTables(LoadPatchTables(tables));
     DecoderState decoder;
-    const bool rewritten = RewriteFile(fileIndex, rest[1], {SystemFileSystem(), resources, decoder}).Ok;
+    // The file found there, whatever its build, is what is replaced.
+    FileSystem& files = SystemFileSystem();
+    FoundTarget found;
+    if (files.LookUpFile(rest[1]).Is != Presence::Absent) {
+        found = {.Exists = true, .Version = IdentifyFileVersion(fileIndex, rest[1], files).Version};
+    }
+    const bool rewritten = RewriteFile(fileIndex, rest[1], found, {files, resources, decoder}).Ok;
     std::printf("%s\n", rewritten ? "true" : "false");
     return 0;
 }
