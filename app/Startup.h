@@ -77,9 +77,9 @@ class StartupPlatform {
 // tables the program carries, the product's identity they give, the command line read by it, the log it names
 // opened, a refusal or the help, and then the mode asked for. A program without its tables, or with tables
 // that cannot be trusted, touches nothing: it says so (a fixed Polish and English message with the window, one
-// line of the log without it) and ends with 6. The one place that sets the profile, in the order its readers need: the command line is
-// read by the product's identity; the main window reads the profile only when it is shown, inside the message
-// loop, once the profile is complete. Whatever escapes a step ends the program as a failure of the patcher.
+// line of the log without it) and ends with 6. The one place that sets the profile, in the order its readers need: the
+// command line is read by the product's identity; the main window reads the profile only when it is shown, inside the
+// message loop, once the profile is complete. Whatever escapes a step ends the program as a failure of the patcher.
 int RunProgram(ProductProfile& profile, const ProgramInvocation& invocation, StartupPlatform& platform);
 
 }  // namespace patcher

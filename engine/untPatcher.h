@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "common/ByteString.h"
+#include "common/FileIndex.h"
 #include "engine/FileFailure.h"
 #include "engine/InUseWait.h"
-#include "tables/PatchTables.h"
 #include "platform/FileSystem.h"
 #include "platform/ResourceStore.h"
-#include "common/FileIndex.h"
+#include "tables/PatchTables.h"
 
 namespace patcher {
 

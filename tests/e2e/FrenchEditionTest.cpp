@@ -17,6 +17,7 @@ constexpr int kProductIndex = 1;  // its record: SOFTWARE\Qordex\FrVokarion, scr
 constexpr int kFile = 4;          // VokarFr.exe, which the update brings
 
 TEST(FrenchEdition, ShowsItsPolishWordingWithThePolishLettersAndUpdates) {
+    const PatchTables& tables = TablesOf("VokarFr-1.1");
     Installation installation("fr_FR.UTF-8", PatcherExe("VokarFr-1.1"));
     installation.Put(FileName(kFile), Standin(kFile, 1));
     installation.Record("hkcu", kProductIndex, installation.WindowsFolder());
@@ -24,7 +25,7 @@ TEST(FrenchEdition, ShowsItsPolishWordingWithThePolishLettersAndUpdates) {
     DriverScript script;
     script.Start(installation.Patcher());
     // Every text of the window in language 2, as the catalogue's Windows-1250 bytes read.
-    ExpectWindowTexts(script, kFrench, kFile)
+    ExpectWindowTexts(script, kFrench, tables)
         .Expect(C::btnFrancuski, "visible enabled up")
         .PostClick(C::btnUpdate)
         .ExpectText(C::lblMain, Message(kFrench, kSummaryUpdated))
@@ -32,12 +33,12 @@ TEST(FrenchEdition, ShowsItsPolishWordingWithThePolishLettersAndUpdates) {
         .Exited(kExitAllCurrent);
     const DriverReport report = installation.Run(script);
     ASSERT_TRUE(report.Completed()) << report.Text;
-    EXPECT_TRUE(ReadBytes(installation.File(FileName(kFile))) == Standin(kFile, NewestVersion(kFile)));
+    EXPECT_TRUE(ReadBytes(installation.File(FileName(kFile))) == Standin(kFile, tables.NewestVersion(kFile)));
 
     // The words that a reading in Windows-1252 would garble ("J\u00EAzyka", "Je\u00BFeli", "Zako\u00F1cz").
-    const std::string caption = Utf8FromWindows1250(Title(kFrench, kFile));
+    const std::string caption = Utf8FromWindows1250(Title(kFrench, tables));
     EXPECT_NE(caption.find("J\xC4\x99zyka"), std::string::npos) << caption;
-    EXPECT_NE(Utf8FromWindows1250(Introduction(kFrench, kFile))
+    EXPECT_NE(Utf8FromWindows1250(Introduction(kFrench, tables))
                   .find("Je\xC5\xBC"
                         "eli"),
               std::string::npos);

@@ -216,7 +216,8 @@ TEST(CodePages, TheRecordOfAPolishInstallerIsFoundUnderAnyCodePage) {
         installation.RecordAsAPolishInstaller("hkcu", kProductIndex, c.Recorded);
 
         EXPECT_EQ(installation.RunPatcher({"/S"}), kExitAllCurrent) << installation.Prefix().Log();
-        EXPECT_TRUE(ReadBytes(folder / std::string(FileName(kFile))) == Standin(kFile, NewestVersion(kFile)));
+        EXPECT_TRUE(ReadBytes(folder / std::string(FileName(kFile))) ==
+                    Standin(kFile, TablesOf().NewestVersion(kFile)));
     }
 }
 
