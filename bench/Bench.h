@@ -2,6 +2,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
+
+#include "tools/pe/PeResourceStore.h"
 
 namespace patcher::bench {
 
@@ -15,6 +18,13 @@ void BenchRecognition();
 void BenchDecoder();
 void BenchRewrite();
 void BenchUpdate();
+
+// The tables and packed data of the build's English patcher, which patchkit made from a stub: the sections run
+// on what a real patcher carries.
+inline ResourceStore& BuildPatcher() {
+    static const std::unique_ptr<pe::PeResourceStore> store = pe::PeResourceStore::FromFile(PATCHER_BUILD_PATCHER);
+    return *store;
+}
 
 // Wall-clock seconds of the best of `repeats` runs of work().
 template <typename Work>

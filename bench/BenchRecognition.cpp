@@ -6,11 +6,10 @@
 #include <string>
 
 #include "bench/Bench.h"
-#include "tables/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
-#include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
 #include "profile/ProductProfile.h"
+#include "tables/PatchTablesFormat.h"
 #include "tools/standin/StandinGenerator.h"
 
 namespace patcher::bench {
@@ -58,8 +57,7 @@ class CountingFileSystem final : public FileSystem {
 }  // namespace
 
 void BenchRecognition() {
-    DirectoryResourceStore data(PATCHER_PACKED_DIR);
-    const auto resource = data.Load(kPatchTablesResource);
+    const auto resource = BuildPatcher().Load(kPatchTablesResource);
     std::size_t builds = 0;
     const double reading = BestSeconds(200, [&] {
         const PatchTables tables = ReadPatchTables(resource->Bytes());

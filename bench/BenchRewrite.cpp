@@ -10,7 +10,6 @@
 #include "engine/UDer.h"
 #include "engine/VersionTables.h"
 #include "engine/untPatcher.h"
-#include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
 
 namespace patcher::bench {
@@ -20,7 +19,7 @@ void BenchRewrite() {
     std::filesystem::create_directories(dir);
     const std::string name = "VokarEn.exe";
     const std::string path = (dir / name).string();
-    DirectoryResourceStore resources(PATCHER_PACKED_DIR);
+    ResourceStore& resources = BuildPatcher();
     DecoderState decoder;
     FileSystem& files = SystemFileSystem();
     constexpr int kRuns = 15;

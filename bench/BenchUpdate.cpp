@@ -13,7 +13,6 @@
 #include "engine/UDer.h"
 #include "engine/untPatcher.h"
 #include "lang/MessageIds.h"
-#include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
 #include "shell/untKod.h"
 #include "tools/standin/StandinGenerator.h"
@@ -88,7 +87,7 @@ void BenchUpdate() {
     // Recorded with its final delimiter, so the run adds none to this host's path.
     RecordRegistry registry(profile, dir.string() + "/");
     NoShell shell;
-    DirectoryResourceStore resources(PATCHER_PACKED_DIR);
+    ResourceStore& resources = BuildPatcher();
     DecoderState decoder;
     ProductSystem system(profile, {SystemFileSystem(), registry, shell, resources, decoder});
     TfrmMainPatcher form(profile, system, [] { return kPolish; });

@@ -5,7 +5,6 @@
 
 #include "bench/Bench.h"
 #include "tables/PatchTablesFormat.h"
-#include "platform/DirectoryResourceStore.h"
 
 namespace patcher::bench {
 namespace {
@@ -23,8 +22,7 @@ constexpr BenchSection kSections[] = {
 int main(int argc, char** argv) {
     using namespace patcher::bench;
     // The tables of the build whose packed data the sections run on, as the patcher installs its own.
-    patcher::DirectoryResourceStore data(PATCHER_PACKED_DIR);
-    patcher::InstallPatchTables(patcher::LoadPatchTables(data));
+    patcher::InstallPatchTables(patcher::LoadPatchTables(BuildPatcher()));
     int ran = 0;
     for (const BenchSection& section : kSections) {
         bool wanted = argc < 2;

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "app/FlagGlyph.h"
-#include "tables/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
 #include "platform/win32/WideText.h"
 #include "profile/ProductProfile.h"
+#include "tables/PatchTablesFormat.h"
 #include "tests/support/Win32TestHandles.h"
 #include "tools/glyphs/FlagDrawing.h"
 #include "tools/pe/PeFormat.h"
@@ -39,9 +39,7 @@ constexpr std::uint32_t kBitmap = pe::resources::kBitmap;
 constexpr std::uint64_t kSizeBudget = 392 * 1024;
 
 std::filesystem::path ExePath() {
-    std::wstring own(MAX_PATH, L'\0');
-    own.resize(::GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size())));
-    return std::filesystem::path(own).parent_path() / PATCHER_EXE_RELATIVE;
+    return PATCHER_BUILD_PATCHER;
 }
 
 std::vector<std::uint8_t> ReadExe() {

@@ -37,19 +37,20 @@ using pe::optional::kHighEntropyVa;
 using pe::optional::kNxCompatible;
 using pe::optional::kSubsystemWindowsGui;
 
-// The exe of a Windows build, by the place its CMake wrote down.
+// The patcher that patchkit wrote into a folder from one target's stub.
 struct BuiltExe {
     fs::path Path;
     std::vector<std::uint8_t> Bytes;
 };
 
-BuiltExe ReadBuiltExe(const fs::path& build) {
+BuiltExe ReadBuiltExe(const fs::path& folder) {
     BuiltExe exe;
-    std::string path = testing::ReadText(build / "app" / "patcher-exe-path.txt");
-    while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) {
-        path.pop_back();
+    std::error_code absent;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, absent)) {
+        if (entry.path().extension() == ".exe") {
+            exe.Path = entry.path();
+        }
     }
-    exe.Path = path;
     std::ifstream in(exe.Path, std::ios::binary);
     exe.Bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return exe;
@@ -70,12 +71,11 @@ std::string Describe(const PeReader::Resource& resource) {
 class ShippedExe : public ::testing::Test {
   protected:
     void SetUp() override {
-        i686_ = ReadBuiltExe(PATCHER_WIN32_BUILD_DIR);
-        x86_64_ = ReadBuiltExe(PATCHER_WIN64_BUILD_DIR);
-        ASSERT_FALSE(i686_.Bytes.empty())
-            << "no i686 exe: the win32 build in " PATCHER_WIN32_BUILD_DIR " has made none (its target patcher_exe)";
+        i686_ = ReadBuiltExe(PATCHER_WIN32_PATCHER_DIR);
+        x86_64_ = ReadBuiltExe(PATCHER_WIN64_PATCHER_DIR);
+        ASSERT_FALSE(i686_.Bytes.empty()) << "no i686 patcher in " PATCHER_WIN32_PATCHER_DIR " (./run test makes it)";
         ASSERT_FALSE(x86_64_.Bytes.empty())
-            << "no x86_64 exe: the win64 build in " PATCHER_WIN64_BUILD_DIR " has made none (its target patcher_exe)";
+            << "no x86_64 patcher in " PATCHER_WIN64_PATCHER_DIR " (./run test makes it)";
     }
 
     BuiltExe i686_;

@@ -9,10 +9,10 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "tables/PatchTablesFormat.h"
-#include "platform/DirectoryResourceStore.h"
 #include "profile/ProductProfile.h"
+#include "tables/PatchTablesFormat.h"
 #include "tests/e2e/HexText.h"
+#include "tools/pe/PeResourceStore.h"
 
 namespace patcher::e2e {
 namespace {
@@ -74,15 +74,20 @@ fs::path UserFolder(const fs::path& driveC) {
     throw std::runtime_error("the prefix has no user folder");
 }
 
-std::filesystem::path BuiltExe(const fs::path& build) {
-    std::string exe = ReadText(build / "app" / "patcher-exe-path.txt");
-    while (!exe.empty() && (exe.back() == '\n' || exe.back() == '\r')) {
-        exe.pop_back();
+// The one patcher that `patchkit build` wrote into a folder.
+std::filesystem::path BuiltExe(const fs::path& folder) {
+    std::vector<fs::path> exes;
+    if (fs::is_directory(folder)) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+            if (entry.path().extension() == ".exe") {
+                exes.push_back(entry.path());
+            }
+        }
     }
-    if (exe.empty() || !fs::exists(exe)) {
-        throw std::runtime_error("the Windows build in " + build.string() + " has made no patcher exe");
+    if (exes.size() != 1) {
+        throw std::runtime_error(folder.string() + " holds no one patcher that patchkit made: ./run test makes it");
     }
-    return exe;
+    return exes.front();
 }
 
 }  // namespace
@@ -189,10 +194,8 @@ std::vector<std::string> DriverReport::Dialogs() const {
 }
 
 fs::path PatcherExe(const std::string& patch) {
-    if (patch.empty()) {
-        return BuiltExe(PATCHER_WINDOWS_BUILD_DIR);
-    }
-    return BuiltExe(fs::path(PATCHER_PATCHES_DIR) / patch / PATCHER_WINDOWS_PRESET);
+    return BuiltExe(fs::path(PATCHER_PATCHES_DIR) / (patch.empty() ? std::string(kEnglishPatch) : patch) /
+                    PATCHER_WINDOWS_PRESET);
 }
 
 const WindowsPrograms& Programs() {
@@ -328,9 +331,8 @@ const PatchTables& TablesOf(const std::string& patch) {
     if (found != read.end()) {
         return found->second;
     }
-    const fs::path data = patch.empty() ? fs::path(PATCHER_PACKED_DIR) : fs::path(PATCHER_PATCHES_DIR) / patch / "data";
-    DirectoryResourceStore resources(data);
-    return read.emplace(patch, LoadPatchTables(resources)).first->second;
+    const std::unique_ptr<pe::PeResourceStore> resources = pe::PeResourceStore::FromFile(PatcherExe(patch));
+    return read.emplace(patch, LoadPatchTables(*resources)).first->second;
 }
 
 const std::vector<std::uint8_t>& Standin(int fileIndex, int version) {

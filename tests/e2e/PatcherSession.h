@@ -74,9 +74,10 @@ struct WindowsPrograms {
 };
 const WindowsPrograms& Programs();
 
-// The patcher exe of the Windows build under test (the English one of this build), or with a patch name
-// ("VokarDe-2.1") the one that `./run build descriptions/<name>.toml` made in build/patches/<name> with the
-// same preset.
+// The patcher of the descriptions/<name>.toml (or tests/e2e/<name>.toml) that `patchkit build` made from the
+// stub of the Windows build under test, into build/patches/<name>/<preset>: the English one unless a name is
+// given ("VokarDe-2.1").
+inline constexpr char kEnglishPatch[] = "VokarEn-1.5.3";
 std::filesystem::path PatcherExe(const std::string& patch = "");
 
 // The product installed in a throwaway prefix: its folder, its registry record, the patcher downloaded
@@ -126,8 +127,7 @@ class Installation {
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 // The names of what a folder holds, sorted.
 std::vector<std::string> FileNames(const std::filesystem::path& folder);
-// The tables that a patcher carries, as `PatcherExe(patch)` names it: those beside the packed data it was built
-// from, read once.
+// The tables that a patcher carries, as `PatcherExe(patch)` names it, read from the exe once.
 const PatchTables& TablesOf(const std::string& patch = "");
 
 // The stand-in of a known build of a product file: the release that the patchers under test were built from.

@@ -3,26 +3,19 @@
 // The data of this build that tests run the engine on: the tables and packed data it carries, and the stand-ins
 // of every known build of the product files (deterministic, and a moment to make: one set serves a test program).
 
-#include "tables/PatchTablesFormat.h"
 #include "platform/ResourceStore.h"
+#include "tables/PatchTablesFormat.h"
+#include "tools/pe/PeResourceStore.h"
 #include "tools/standin/StandinGenerator.h"
-
-#ifndef _WIN32
-#include "platform/DirectoryResourceStore.h"
-#endif
 
 namespace patcher::testing {
 
-#if defined(_WIN32) || defined(PATCHER_PACKED_DIR)
-// The packed data that this build carries: resources of the test program itself on Windows, the build's
-// packed-data folder elsewhere (for the test programs that are given it).
+#ifdef PATCHER_BUILD_PATCHER
+// The tables and packed data of the build's English patcher, which patchkit made from a stub: read from the
+// exe on any host (the test programs that are given its place: patcher_use_build_patcher).
 inline ResourceStore& BuildResources() {
-#ifdef _WIN32
-    return ProgramResources();
-#else
-    static DirectoryResourceStore store(PATCHER_PACKED_DIR);
-    return store;
-#endif
+    static const std::unique_ptr<pe::PeResourceStore> store = pe::PeResourceStore::FromFile(PATCHER_BUILD_PATCHER);
+    return *store;
 }
 
 // The build's tables, installed for the whole test program as the patcher installs its own at start-up: the

@@ -21,15 +21,17 @@ struct BuildFigures {
     double Tables = 0;
     double Verification = 0;
     double Packing = 0;
+    double Assembling = 0;
     double Checking = 0;
+    double Signing = 0;
     double Writing = 0;
     int FilesRead = 0;
     std::uint64_t BytesRead = 0;
     int TablesPicked = 0;
     std::uint64_t ChangedSamplesRefused = 0;
     std::vector<SlotFigures> Slots;
-    int FilesWritten = 0;
-    std::string Warning;  // what writing the output left undone, for the maintainer; empty when nothing
+    std::string ExeName;
+    std::uint64_t ExeBytes = 0;
 };
 
 }  // namespace patcher::patchkit

@@ -6,12 +6,16 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
-#include "tables/Crc32.h"
-#include "tables/PatchTablesFormat.h"
 #include "engine/UDer.h"
 #include "engine/untPatcher.h"
+#include "tables/Crc32.h"
+#include "tables/PatchTablesFormat.h"
 #include "tools/patchkit/ResourceSlots.h"
+#include "tools/pe/PeChecksum.h"
+#include "tools/pe/PeFormat.h"
+#include "tools/pe/PeReader.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -44,6 +48,71 @@ class BytesFile final : public ReadableFile {
     std::int64_t changedAt_ = -1;
     std::uint8_t changedTo_ = 0;
 };
+
+// The headers of a program that Windows loads as it is: its image as large as its sections, its sections one
+// after the other and the file ending with the last, no certificate (the signature comes afterwards), and the
+// checksum that the header holds that of the file.
+void CheckProgram(const pe::PeReader& patcher, std::span<const std::uint8_t> exe) {
+    const std::vector<pe::PeReader::Section>& sections = patcher.Sections();
+    if (sections.empty()) {
+        throw std::invalid_argument("it has no sections");
+    }
+    const pe::PeReader::Section& last = sections.back();
+    const auto aligned = [](std::uint64_t value, std::uint64_t alignment) {
+        return (value + alignment - 1) / alignment * alignment;
+    };
+    if (patcher.SizeOfImage() !=
+        aligned(std::uint64_t{last.VirtualAddress} + last.VirtualSize, patcher.SectionAlignment())) {
+        throw std::invalid_argument("its SizeOfImage is not the end of its last section");
+    }
+    if (std::uint64_t{last.RawOffset} + last.RawSize != exe.size()) {
+        throw std::invalid_argument("it does not end with its last section");
+    }
+    if (patcher.Directory(pe::kCertificateTable).Size != 0) {
+        throw std::invalid_argument("it carries a certificate already");
+    }
+    if (patcher.CheckSum() != pe::PeChecksum(exe)) {
+        throw std::invalid_argument("its header's checksum is not that of the file");
+    }
+    const pe::PeReader::DataDirectory resources = patcher.Directory(pe::kResourceTable);
+    if (resources.Rva != last.VirtualAddress) {
+        throw std::invalid_argument("its resources are not its last section");
+    }
+}
+
+// Every resource of the program, byte for byte: those written, and the stub's own, which they replace where
+// type, name and language agree.
+void CheckResources(const pe::PeReader& patcher, const pe::PeReader& stub, const std::vector<pe::PeResource>& written) {
+    using Key = std::tuple<std::string, std::string, std::uint32_t>;
+    const auto key = [](const pe::ResourceId& type, const pe::ResourceId& name, std::uint32_t language) {
+        return Key{type.Text(), name.Text(), language};
+    };
+    std::map<Key, std::vector<std::uint8_t>> expected;
+    for (const pe::PeReader::Resource& own : stub.Resources()) {
+        expected[key(own.Type, own.Name, own.Language)].assign(own.Bytes.begin(), own.Bytes.end());
+    }
+    for (const pe::PeResource& resource : written) {
+        expected[key(resource.Type, resource.Name, resource.Language)] = resource.Bytes;
+    }
+    std::map<Key, std::vector<std::uint8_t>> found;
+    for (const pe::PeReader::Resource& resource : patcher.Resources()) {
+        found[key(resource.Type, resource.Name, resource.Language)].assign(resource.Bytes.begin(),
+                                                                           resource.Bytes.end());
+    }
+    for (const auto& [id, bytes] : expected) {
+        const auto there = found.find(id);
+        if (there == found.end()) {
+            throw std::invalid_argument("it lacks the resource " + std::get<0>(id) + "/" + std::get<1>(id));
+        }
+        if (there->second != bytes) {
+            throw std::invalid_argument("its resource " + std::get<0>(id) + "/" + std::get<1>(id) +
+                                        " is not the bytes written");
+        }
+    }
+    if (found.size() != expected.size()) {
+        throw std::invalid_argument("it carries resources that were never written");
+    }
+}
 
 std::string RecognisedAs(const Recognition& recognition) {
     if (recognition.Version != 0) {
@@ -98,26 +167,41 @@ void CrossCheck(const PatchDescription& description,
                 const std::vector<LoadedFile>& files,
                 const std::vector<standin::PickedTable>& picked,
                 const PatchTables& derived,
-                const std::vector<OutputFile>& output,
+                std::span<const std::uint8_t> exe,
+                std::span<const std::uint8_t> stub,
+                const std::vector<pe::PeResource>& written,
                 const BuildOptions& options) {
     const auto fail = [&](const LoadedFile* file, const std::string& text) {
         description.Refuse(file != nullptr ? file->Newest().Described->Line : 0,
-                           "the generated tables and the packed data disagree: " + text + "; nothing was written");
+                           "the patcher made is not what was meant: " + text + "; nothing was written");
     };
+    // The program as Windows will load it, read back by the reader alone.
+    std::map<std::string, std::span<const std::uint8_t>> rcData;
+    try {
+        const pe::PeReader patcher(exe);
+        CheckProgram(patcher, exe);
+        CheckResources(patcher, pe::PeReader(stub), written);
+        for (const pe::PeReader::Resource& resource : patcher.Resources()) {
+            if (resource.Type == pe::ResourceId::Numbered(pe::resources::kRcData) && resource.Name.IsName()) {
+                rcData[std::string(resource.Name.Name.begin(), resource.Name.Name.end())] = resource.Bytes;
+            }
+        }
+    } catch (const std::invalid_argument& error) {
+        fail(nullptr, error.what());
+    }
     // The tables as the patcher will have them: read back from the resource written.
-    const auto resource = std::find_if(output.begin(), output.end(),
-                                       [](const OutputFile& out) { return out.Name == PatchTablesFileName(); });
-    if (resource == output.end()) {
-        fail(nullptr, "no tables resource is written");
+    const auto resource = rcData.find(std::string(kPatchTablesResource));
+    if (resource == rcData.end()) {
+        fail(nullptr, "it carries no tables");
     }
     PatchTables tables;
     try {
-        tables = ReadPatchTables(resource->Bytes);
+        tables = ReadPatchTables(resource->second);
     } catch (const PatchTablesError& refusal) {
-        fail(nullptr, std::string("the patcher would refuse them: ") + refusal.what());
+        fail(nullptr, std::string("the patcher would refuse its tables: ") + refusal.what());
     }
     if (!(tables == derived)) {
-        fail(nullptr, "the tables resource does not read back as the tables it was written from");
+        fail(nullptr, "its tables do not read back as the tables they were written from");
     }
     std::set<std::pair<int, int>> withTable;
     for (const standin::PickedTable& table : picked) {
@@ -162,12 +246,8 @@ void CrossCheck(const PatchDescription& description,
         }
     }
 
-    std::map<std::string, const OutputFile*> packed;
-    for (const OutputFile& out : output) {
-        if (out.Name.ends_with(".packed") && out.Name != PatchTablesFileName()) {
-            packed[out.Name.substr(0, out.Name.size() - 7)] = &out;
-        }
-    }
+    std::map<std::string, std::span<const std::uint8_t>> packed = rcData;
+    packed.erase(std::string(kPatchTablesResource));
     std::set<std::string> used;
     DecoderState decoder;
     for (const int fileIndex : description.SelectedFiles) {
@@ -185,7 +265,7 @@ void CrossCheck(const PatchDescription& description,
             used.insert(found->first);
             decoder.ReleaseBuffers();
             try {
-                const std::span<const std::uint8_t> unpacked = Unpack(decoder, found->second->Bytes);
+                const std::span<const std::uint8_t> unpacked = Unpack(decoder, found->second);
                 content.insert(content.end(), unpacked.begin(), unpacked.end());
             } catch (const UnpackError& error) {
                 fail(&file, "resource " + std::string(name) + " does not unpack (" + error.what() + ")");
@@ -204,9 +284,9 @@ void CrossCheck(const PatchDescription& description,
                             ", not current");
         }
     }
-    for (const auto& [name, file] : packed) {
+    for (const auto& [name, bytes] : packed) {
         if (used.count(name) == 0) {
-            fail(nullptr, "packed data " + name + " belongs to no selected file");
+            fail(nullptr, "the packed data " + name + " belongs to no selected file");
         }
     }
 }

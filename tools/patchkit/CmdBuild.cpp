@@ -1,31 +1,77 @@
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
-#include <span>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tools/patchkit/Commands.h"
-#include "tools/patchkit/DescriptionReader.h"
-#include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
-#include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchBuild.h"
-#include "tools/patchkit/PatchSources.h"
 
 namespace patcher::patchkit {
+namespace {
 
-// The data of one patcher from its description and the files of a release: the generated sources, the
-// packed slots and their .rc script, Patch.cmake; with the time of each step and the slots' figures.
+// The targets a patcher is made for, each with its stub.
+constexpr const char* kTargets[] = {"i686", "x86_64"};
+
+// Where this very program lies: its stubs lie beside it.
+std::filesystem::path OwnFolder() {
+    std::string path(4096, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) {
+        throw std::runtime_error("patchkit cannot tell where it lies, and so where its stubs are: give --stub");
+    }
+    path.resize(static_cast<std::size_t>(length));
+    return std::filesystem::path(path).parent_path();
+}
+
+// The stub of a target that ships with patchkit: patcher-stub-<target>.exe beside it.
+std::filesystem::path StubOf(const std::string& target) {
+    return OwnFolder() / ("patcher-stub-" + target + ".exe");
+}
+
+}  // namespace
+
+// A patcher from its description and the files of a release, written from its target's stub; with the time of
+// each step, the slots' figures, and last the patcher's name.
 int RunBuild(const Arguments& arguments) {
-    Arguments rest = arguments;
     BuildOptions options;
-    if (!rest.empty() && rest[0] == "--greedy") {
-        options.Method = packer::ParseMethod::Greedy;
-        rest.erase(rest.begin());
+    std::string target = kTargets[0];
+    Arguments rest;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const auto value = [&](const char* what) -> const std::string& {
+            if (i + 1 >= arguments.size()) {
+                throw UsageError{argument + " takes " + what};
+            }
+            return arguments[++i];
+        };
+        if (argument == "--greedy") {
+            options.Method = packer::ParseMethod::Greedy;
+        } else if (argument == "--target") {
+            target = value("i686 or x86_64");
+            if (target != kTargets[0] && target != kTargets[1]) {
+                throw UsageError{"--target takes i686 or x86_64, not " + Shown(target)};
+            }
+        } else if (argument == "--stub") {
+            options.Stub = value("the stub's path");
+        } else if (argument == "--sign") {
+            const std::string certificate = value("a certificate and its key");
+            options.Sign = Signing{certificate, value("a certificate and its key")};
+        } else if (argument.starts_with("--")) {
+            throw UsageError{"unknown option " + Shown(argument)};
+        } else {
+            rest.push_back(argument);
+        }
     }
     if (rest.size() != 3) {
         throw UsageError{"takes a description, the release folder and the folder to write"};
+    }
+    if (options.Stub.empty()) {
+        options.Stub = StubOf(target);
     }
     const BuildFigures figures = BuildPatch(rest[0], rest[1], rest[2], options);
     std::printf("%-13s %7.2f s  %d files, %llu bytes\n", "reading", figures.Reading, figures.FilesRead,
@@ -35,35 +81,28 @@ int RunBuild(const Arguments& arguments) {
                 figures.Verification, static_cast<unsigned long long>(figures.ChangedSamplesRefused));
     std::printf("%-13s %7.2f s  %zu slots, %s parse\n", "packing", figures.Packing, figures.Slots.size(),
                 options.Method == packer::ParseMethod::Greedy ? "greedy" : "optimal");
-    std::printf("%-13s %7.2f s  tables, digests and packed data agree: each slot pair gives its newest build\n",
-                "checking", figures.Checking);
-    std::printf("%-13s %7.2f s  %d files into %s\n", "writing", figures.Writing, figures.FilesWritten,
-                Shown(rest[2]).c_str());
+    std::printf("%-13s %7.2f s  the tables, the slots and the version information written into the stub\n",
+                "assembling", figures.Assembling);
     std::printf(
-        "%-13s %7.2f s\n", "total",
-        figures.Reading + figures.Tables + figures.Verification + figures.Packing + figures.Checking + figures.Writing);
+        "%-13s %7.2f s  read back: the program sound, every resource as written, each slot pair its newest "
+        "build\n",
+        "checking", figures.Checking);
+    if (options.Sign) {
+        std::printf("%-13s %7.2f s  by osslsigncode\n", "signing", figures.Signing);
+    }
+    std::printf("%-13s %7.2f s\n", "writing", figures.Writing);
+    std::printf("%-13s %7.2f s\n", "total",
+                figures.Reading + figures.Tables + figures.Verification + figures.Packing + figures.Assembling +
+                    figures.Checking + figures.Signing + figures.Writing);
     std::printf("%-13s %10s %10s %7s\n", "slot", "bytes", "packed", "ratio");
     for (const SlotFigures& slot : figures.Slots) {
         std::printf("%-13s %10zu %10zu %6.1f%%\n", slot.Name.c_str(), slot.Size, slot.PackedSize,
                     100.0 * static_cast<double>(slot.PackedSize) / static_cast<double>(slot.Size));
     }
-    if (!figures.Warning.empty()) {
-        std::fprintf(stderr, "patchkit build: warning: %s\n", OneLine(figures.Warning).c_str());
-    }
-    return 0;
-}
-
-// Patch.cmake alone, from the description alone: quick enough for the build system to run while it
-// configures.
-int RunDescribe(const Arguments& arguments) {
-    if (arguments.size() != 2) {
-        throw UsageError{"takes a description and the file to write"};
-    }
-    const std::string text = RenderPatchCmake(ReadPatchDescription(arguments[0]));
-    if (SameFile(arguments[0], arguments[1])) {
-        throw std::runtime_error(Quoted(arguments[1]) + " is the description itself, which writing it would destroy");
-    }
-    ReplaceFile(arguments[1], std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    std::printf("%-13s %10llu bytes for %s, written to\n", "patcher", static_cast<unsigned long long>(figures.ExeBytes),
+                target.c_str());
+    // Last, alone on its line and whole: where the patcher is, for whatever runs this command.
+    std::printf("%s\n", (std::filesystem::absolute(rest[2]) / figures.ExeName).lexically_normal().c_str());
     return 0;
 }
 

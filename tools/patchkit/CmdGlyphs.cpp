@@ -2,15 +2,33 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "app/FlagGlyph.h"
 #include "tools/glyphs/FlagDrawing.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/OutputFolder.h"
-#include "tools/patchkit/PatchSources.h"
 
 namespace patcher::patchkit {
+namespace {
+
+// Refuses a folder that the resource script cannot name a file in: one whose path holds a control character,
+// a double quote or a backslash.
+void CheckScriptPath(std::string_view path) {
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            throw std::invalid_argument("holds a control character, which the resource script cannot name a file with");
+        }
+        if (c == '"' || c == '\\') {
+            throw std::invalid_argument(std::string("holds ") + (c == '"' ? "a double quote" : "a backslash") +
+                                        ", which the resource script cannot name a file with");
+        }
+    }
+}
+
+}  // namespace
 
 // The pictures of the four flag buttons as DIR/<resource name>.bmp, and DIR/FlagGlyphs.rc, which puts them
 // into a Windows program as BITMAP resources of those names. Each file is written beside its place and renamed

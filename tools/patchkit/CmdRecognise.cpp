@@ -6,12 +6,12 @@
 #include <system_error>
 
 #include "engine/FileFailure.h"
-#include "tables/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
-#include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
+#include "tables/PatchTablesFormat.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/PatcherFile.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -31,20 +31,28 @@ std::string WhyUnreadable(const std::string& path, const FileFailure& failure) {
 
 }  // namespace
 
-// The recognition of a file as the patcher of this build makes it, by the tables of the build's data
-// (PATCHER_PACKED_DIR). A file that cannot be read has no CheckResult worth
-// printing: it is refused with the reason.
+// The recognition of a file as a patcher makes it, by that patcher's tables (the build's own English patcher
+// unless --patcher names another). A file that cannot be read has no CheckResult worth printing: it is refused
+// with the reason.
 int RunRecognise(const Arguments& arguments) {
-    if (arguments.size() != 2) {
+    Arguments rest = arguments;
+    const std::filesystem::path patcher = TakePatcherOption(rest);
+    if (rest.size() != 2) {
         throw UsageError{"takes a file index and a path"};
     }
-    const int fileIndex = ParseFileIndex(arguments[0]);
-    DirectoryResourceStore data(PATCHER_PACKED_DIR);
-    const PatchTables tables = LoadPatchTables(data);
-    const Recognition recognition = IdentifyFileVersion(fileIndex, arguments[1], SystemFileSystem(), tables);
+    const int fileIndex = ParseFileIndex(rest[0]);
+    const std::unique_ptr<pe::PeResourceStore> resources = OpenPatcher(patcher);
+    PatchTables tables;
+    try {
+        tables = LoadPatchTables(*resources);
+    } catch (const std::runtime_error& error) {
+        throw std::runtime_error("the patcher " + Quoted(patcher.string()) + " carries no tables to use (" +
+                                 error.what() + ")");
+    }
+    const Recognition recognition = IdentifyFileVersion(fileIndex, rest[1], SystemFileSystem(), tables);
     if (recognition.Result == CheckResult::Unreadable) {
-        throw std::runtime_error(Quoted(arguments[1]) + " cannot be read (" +
-                                 WhyUnreadable(arguments[1], recognition.Failure) + ")");
+        throw std::runtime_error(Quoted(rest[1]) + " cannot be read (" + WhyUnreadable(rest[1], recognition.Failure) +
+                                 ")");
     }
     if (recognition.Version != 0) {
         std::printf("%s %d\n", CheckResultName(recognition.Result), recognition.Version);

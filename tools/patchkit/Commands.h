@@ -25,7 +25,6 @@ int ParseFileIndex(const std::string& text);
 
 int RunStandin(const Arguments& arguments);
 int RunBuild(const Arguments& arguments);
-int RunDescribe(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
 int RunRewrite(const Arguments& arguments);
 int RunPack(const Arguments& arguments);

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "tables/PatchTables.h"
 #include "engine/untPatcher.h"
+#include "tables/PatchTables.h"
 #include "tools/patchkit/PatchDescription.h"
 #include "tools/patchkit/ReleaseFiles.h"
 #include "tools/standin/SignaturePicker.h"

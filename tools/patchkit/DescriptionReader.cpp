@@ -8,10 +8,10 @@
 #include <optional>
 
 #include "common/Windows1250.h"
-#include "tables/PatchTables.h"
-#include "tables/PatchTablesFormat.h"
 #include "engine/SignatureTables.h"
 #include "engine/UDer.h"
+#include "tables/PatchTables.h"
+#include "tables/PatchTablesFormat.h"
 #include "tools/patchkit/DescriptionShape.h"
 #include "tools/patchkit/FamilyUpdates.h"
 #include "tools/patchkit/InputFiles.h"

@@ -10,7 +10,9 @@
 #include "tools/patchkit/DescriptionReader.h"
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
-#include "tools/patchkit/PatchSources.h"
+#include "tools/patchkit/OutputFolder.h"
+#include "tools/patchkit/PatcherAssembly.h"
+#include "tools/patchkit/PatcherSigning.h"
 #include "tools/patchkit/ReleaseFiles.h"
 #include "tools/patchkit/ResourceSlots.h"
 
@@ -23,17 +25,16 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-OutputFile Text(std::string name, const std::string& text) {
-    return {std::move(name), std::vector<std::uint8_t>(text.begin(), text.end())};
-}
+// A stub is a program of a few hundred kilobytes; anything much larger is not one.
+constexpr std::uint64_t kLargestStub = 16 * 1024 * 1024;
 
 }  // namespace
 
-std::vector<OutputFile> MakePatch(const PatchDescription& description,
-                                  const std::filesystem::path& releaseDir,
-                                  const std::filesystem::path& outDir,
-                                  const BuildOptions& options,
-                                  BuildFigures& figures) {
+MadePatcher MakePatcher(const PatchDescription& description,
+                        const std::filesystem::path& releaseDir,
+                        std::span<const std::uint8_t> stub,
+                        const BuildOptions& options,
+                        BuildFigures& figures) {
     Clock::time_point start = Clock::now();
     const std::vector<LoadedFile> files = ReadRelease(description, releaseDir, figures);
     CheckBuilds(description, files);
@@ -51,33 +52,29 @@ std::vector<OutputFile> MakePatch(const PatchDescription& description,
     figures.Verification = SecondsSince(start);
 
     start = Clock::now();
-    std::vector<standin::PackedResource> slots = PackSlots(description, files, options, figures);
+    const std::vector<standin::PackedResource> slots = PackSlots(description, files, options, figures);
     figures.Packing = SecondsSince(start);
 
-    std::vector<ByteString> names = {ByteString(kPatchTablesResource)};
-    for (const standin::PackedResource& slot : slots) {
-        names.push_back(slot.Name);
-    }
-    std::vector<OutputFile> output;
+    start = Clock::now();
+    MadePatcher made;
+    std::vector<pe::PeResource> written;
     try {
-        output = {
-            {PatchTablesFileName(), WritePatchTables(tables)},
-            Text("PackedResources.rc", RenderResourceScript(description, names, FolderPath(outDir))),
-            Text("Patch.cmake", RenderPatchCmake(description)),
-        };
-    } catch (const std::invalid_argument& error) {
-        description.Refuse(0, error.what());
+        made.FileName = PatcherFileName(tables);
+        written = PatcherResources(tables, WritePatchTables(tables), slots);
+        made.Exe = pe::WithResources(stub, written);
     } catch (const PatchTablesError& error) {
         description.Refuse(0, error.what());
+    } catch (const std::invalid_argument& error) {
+        // A stub that is no program to write into (pe::BrokenImage, pe::UnsuitableStub), a resource that
+        // cannot be written.
+        throw std::runtime_error(std::string("the patcher cannot be made: ") + error.what());
     }
-    for (standin::PackedResource& slot : slots) {
-        output.push_back({slot.Name + ".packed", std::move(slot.Packed)});
-    }
+    figures.Assembling = SecondsSince(start);
 
     start = Clock::now();
-    CrossCheck(description, files, picked, tables, output, options);
+    CrossCheck(description, files, picked, tables, made.Exe, stub, written, options);
     figures.Checking = SecondsSince(start);
-    return output;
+    return made;
 }
 
 namespace {
@@ -131,12 +128,6 @@ std::filesystem::path CheckPlaces(const std::string& descriptionPath,
         throw std::runtime_error(out + " holds the description " + Quoted(descriptionPath) +
                                  ", which replacing it would delete");
     }
-    // The resource script names the packed files by their place in the output folder.
-    try {
-        CheckScriptPath(outPath.generic_string());
-    } catch (const std::invalid_argument& refusal) {
-        throw std::runtime_error(out + " " + refusal.what());
-    }
     return releaseReal;
 }
 
@@ -148,12 +139,25 @@ BuildFigures BuildPatch(const std::string& descriptionPath,
                         const BuildOptions& options) {
     const PatchDescription description = ReadPatchDescription(descriptionPath);
     const std::filesystem::path release = CheckPlaces(descriptionPath, releaseDir, outDir);
+    std::vector<std::uint8_t> stub;
+    try {
+        stub = ReadRegularFile(options.Stub, kLargestStub, "that a patcher's stub takes");
+    } catch (const ReadError& error) {
+        throw std::runtime_error("the stub " + Quoted(options.Stub.string()) + " cannot be read (" + error.what() +
+                                 ")");
+    }
     BuildFigures figures;
-    const std::vector<OutputFile> files = MakePatch(description, release, outDir, options, figures);
+    MadePatcher made = MakePatcher(description, release, stub, options, figures);
+    if (options.Sign) {
+        const Clock::time_point start = Clock::now();
+        made.Exe = Signed(made.Exe, made.FileName, *options.Sign);
+        figures.Signing = SecondsSince(start);
+    }
     const Clock::time_point start = Clock::now();
-    figures.Warning = ReplaceFolder(outDir, files);
+    OutputTree(outDir).Put(made.FileName, made.Exe);
     figures.Writing = SecondsSince(start);
-    figures.FilesWritten = static_cast<int>(files.size());
+    figures.ExeName = made.FileName;
+    figures.ExeBytes = made.Exe.size();
     return figures;
 }
 

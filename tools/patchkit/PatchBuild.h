@@ -1,37 +1,46 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "tools/patchkit/BuildFigures.h"
 #include "tools/patchkit/BuildOptions.h"
-#include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchDescription.h"
 
 namespace patcher::patchkit {
 
-// Everything that `patchkit build` writes, made and checked in memory from the description and the files
-// of the release folder: the tables resource, the packed slots, the .rc script of both, and Patch.cmake.
-// `outDir` is where they are to lie (the script names the packed files there). Every build is read from
-// inside the release folder, links resolved. Before anything is returned, every build is recognised as its
-// own version by the new tables through the patcher's own recognition, every change of any one sampled byte
-// makes it unrecognised, every slot unpacks to its bytes, and the tables and the packed data agree: each
+// A patcher made in memory: the name it is to be written under, its bytes, and the resources written into the
+// stub for it.
+struct MadePatcher {
+    std::string FileName;
+    std::vector<std::uint8_t> Exe;
+};
+
+// Makes and checks the patcher of a description over the files of a release: its tables, the selected files'
+// newest builds packed into their slots, and the version information, written into a copy of `stub`. Every
+// build is read from inside the release folder, links resolved. Before anything is returned, every build is
+// recognised as its own version by the new tables through the patcher's own recognition, every change of any
+// one sampled byte makes it unrecognised, every slot unpacks to its bytes, and the patcher, read back by the
+// PE reader, carries exactly what was written into a sound program whose tables and packed data agree: each
 // selected file's slots, put together, are its newest build, which its digest describes and the tables find
 // current. Throws DescriptionError naming the description's line and the file concerned.
-std::vector<OutputFile> MakePatch(const PatchDescription& description,
-                                  const std::filesystem::path& releaseDir,
-                                  const std::filesystem::path& outDir,
-                                  const BuildOptions& options,
-                                  BuildFigures& figures);
+MadePatcher MakePatcher(const PatchDescription& description,
+                        const std::filesystem::path& releaseDir,
+                        std::span<const std::uint8_t> stub,
+                        const BuildOptions& options,
+                        BuildFigures& figures);
 
-// The whole command: reads the description, makes the patch and puts it into outDir, which is replaced only
-// once everything is written (ReplaceFolder); a refused build leaves outDir as it was. outDir may not be the release
+// The whole command: reads the description and the stub (options.Stub), makes the patcher and writes it into
+// outDir as <file stem>-<UpdateVersion>-patch.exe, beside its place first and renamed in, signed on the way
+// where options.Sign asks for it: a refused build leaves outDir as it was. outDir may not be the release
 // folder, hold it or the description, or lie inside the release folder, by their real paths. Throws
 // DescriptionError for what the description or the release is at fault for, std::runtime_error for the rest.
 BuildFigures BuildPatch(const std::string& descriptionPath,
                         const std::filesystem::path& releaseDir,
                         const std::filesystem::path& outDir,
-                        const BuildOptions& options = {});
+                        const BuildOptions& options);
 
 }  // namespace patcher::patchkit

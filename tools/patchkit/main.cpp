@@ -22,16 +22,17 @@ constexpr Command kCommands[] = {
      "--next: and build 12 of VokarEn.exe; --grown: VokarDe.exe grown to 11 builds of 3.5 to 4 MiB",
      RunStandin},
     {"build",
-     "build [--greedy] DESCRIPTION RELEASE-DIR OUTDIR  - the tables, packed data, resource script and Patch.cmake "
-     "of a patcher, verified",
+     "build [--greedy] [--target i686|x86_64] [--stub STUB] [--sign CERT KEY] DESCRIPTION RELEASE-DIR OUTDIR  - "
+     "writes OUTDIR/<name>-<version>-patch.exe from the stub, verified",
      RunBuild},
-    {"describe", "describe DESCRIPTION OUT  - writes Patch.cmake, the names a build takes, from the description",
-     RunDescribe},
-    {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
+    {"recognise",
+     "recognise [--patcher EXE] INDEX PATH  - prints the CheckResult and the matching version, by a patcher's "
+     "tables",
+     RunRecognise},
     {"pack", "pack [--greedy] IN OUT  - packs a file (at most 2 MiB) into the packed-resource format", RunPack},
     {"unpack", "unpack IN OUT  - unpacks a packed resource", RunUnpack},
     {"rewrite",
-     "rewrite [--data DIR] INDEX PATH  - rewrites a file from the build's packed data; prints true "
+     "rewrite [--patcher EXE] INDEX PATH  - rewrites a file as a patcher does, from its packed data; prints true "
      "or false",
      RunRewrite},
     {"scramble", "scramble encode|decode METHOD KEY HEX  - prints the scrambled or plain text in hex", RunScramble},
