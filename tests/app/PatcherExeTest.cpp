@@ -33,10 +33,11 @@ using pe::PeReader;
 
 constexpr std::uint32_t kRcData = pe::resources::kRcData;
 constexpr std::uint32_t kBitmap = pe::resources::kBitmap;
-// The exe without its packed data: the runtime of a static C++ program (strings, exceptions, threads'
-// support) is some 190 KB, the program's code and tables the rest (some 380 KB with the unattended runs and
-// their log). A budget that iostreams alone would break several times over.
-constexpr std::uint64_t kSizeBudget = 392 * 1024;
+// The exe without its packed data, which is the stub and the patch's tables: the runtime of a static C++
+// program (strings, exceptions, threads' support) is some 190 KB, the program's code and tables the rest (some
+// 393 KB with the unattended runs, their log, the record read on any code page and the guarded swap). A budget
+// that iostreams alone would break several times over.
+constexpr std::uint64_t kSizeBudget = 400 * 1024;
 
 std::filesystem::path ExePath() {
     return PATCHER_BUILD_PATCHER;

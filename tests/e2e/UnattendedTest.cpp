@@ -221,6 +221,20 @@ TEST(CodePages, TheRecordOfAPolishInstallerIsFoundUnderAnyCodePage) {
     }
 }
 
+// The stub alone carries no tables: it does not know its product, touches nothing, and says why.
+TEST(Stub, WithoutTablesItTouchesNothingAndSaysWhy) {
+    Installation installation("C.UTF-8", fs::path(PATCHER_WINDOWS_BUILD_DIR) / "app" / "patcher-stub.exe");
+    installation.Put(FileName(kFile), Standin(kFile, 1));
+    installation.Record("hkcu", kProductIndex, installation.WindowsFolder());
+    const fs::path log = installation.Prefix().DriveC() / "stub.log";
+    EXPECT_EQ(installation.RunPatcher({"/S", "/LOG=C:\\stub.log"}), kExitPatcherFailed);
+    EXPECT_TRUE(ReadBytes(installation.File(FileName(kFile))) == Standin(kFile, 1));
+    std::ifstream in(log);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_NE(text.find("the patcher cannot work: it carries no tables"), std::string::npos) << text;
+    EXPECT_NE(text.find("exit code 6"), std::string::npos) << text;
+}
+
 // A log that opens but takes no line (a full disk) is no log: the patcher says so with 3 and does nothing.
 TEST_F(Unattended, ALogOnAFullDiskEndsInThreeWithNothingDone) {
     Install(Standin(kFile, 1));
