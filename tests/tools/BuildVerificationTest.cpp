@@ -35,9 +35,9 @@ using testing::Noise;
 using testing::ReadBytes;
 
 // The steps of a build up to the patcher's resources, over the tiny release, written into the i686 exit stub.
-class CrossChecked : public ::testing::Test {
+class PatchBuildCrossCheck : public ::testing::Test {
   protected:
-    CrossChecked() : description_(ParsePatchDescription(testing::kTinyDescription, "patch.toml")) {
+    PatchBuildCrossCheck() : description_(ParsePatchDescription(testing::kTinyDescription, "patch.toml")) {
         testing::WriteTinyRelease(dir_.Path() / "release");
         options_.Method = packer::ParseMethod::Greedy;
         options_.Stub = ExitStub();
@@ -97,7 +97,7 @@ Bytes WithChecksum(Bytes exe) {
     return exe;
 }
 
-TEST_F(CrossChecked, PassesThePatcherAsMadeAndRefusesWhatDoesNotReadBackAsWritten) {
+TEST_F(PatchBuildCrossCheck, PassesThePatcherAsMadeAndRefusesWhatDoesNotReadBackAsWritten) {
     const std::vector<pe::PeResource> written = Written(tables_, slots_);
     const Bytes exe = Made(written);
     EXPECT_EQ(Refusal(exe, written), "(passed)");
@@ -122,7 +122,7 @@ TEST_F(CrossChecked, PassesThePatcherAsMadeAndRefusesWhatDoesNotReadBackAsWritte
     EXPECT_EQ(Refusal(Made(more), written), Refused("it carries resources that were never written"));
 }
 
-TEST_F(CrossChecked, RefusesTablesAndPackedDataThatDisagreeWithTheRelease) {
+TEST_F(PatchBuildCrossCheck, RefusesTablesAndPackedDataThatDisagreeWithTheRelease) {
     // Written as meant, and read back as written, but not what the release and its tables say.
     const auto refusal = [&](const std::vector<pe::PeResource>& written) { return Refusal(Made(written), written); };
     std::vector<standin::PackedResource> otherSlot = slots_;
