@@ -5,37 +5,40 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "engine/UDer.h"
 #include "tables/Crc32.h"
 #include "tables/PatchTablesFormat.h"
-#include "engine/UDer.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
-#include "tests/tools/PatchkitCommandLine.h"
 #include "tests/tools/TinyRelease.h"
+#include "tests/tools/WrittenPatcher.h"
 #include "tools/patchkit/OutputFolder.h"
 #include "tools/patchkit/PatchBuild.h"
-#include "tools/patchkit/PatchSources.h"
 #include "tools/patchkit/StandinRelease.h"
+#include "tools/pe/PeFormat.h"
+#include "tools/pe/PeReader.h"
+#include "tools/pe/VersionInfo.h"
 
 namespace patcher::patchkit {
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using testing::ExitStub;
 using testing::kTinyDescription;
+using testing::kTinyPatcher;
 using testing::Noise;
 using testing::ReadBytes;
 using testing::ReadText;
 using testing::WriteFile;
 using testing::WriteTinyRelease;
+using testing::WrittenPatcher;
 
 std::set<std::string> Listing(const fs::path& dir) {
     std::set<std::string> names;
@@ -45,25 +48,11 @@ std::set<std::string> Listing(const fs::path& dir) {
     return names;
 }
 
-// Every file of two build folders alike; the .rc script differs only in the folder it names.
-void ExpectSameOutput(const fs::path& a, const fs::path& b) {
-    ASSERT_EQ(Listing(a), Listing(b));
-    for (const std::string& name : Listing(a)) {
-        if (name == "PackedResources.rc") {
-            std::string script = ReadText(b / name);
-            for (std::size_t at; (at = script.find(b.string())) != std::string::npos;) {
-                script.replace(at, b.string().size(), a.string());
-            }
-            EXPECT_EQ(ReadText(a / name), script);
-        } else {
-            EXPECT_TRUE(ReadBytes(a / name) == ReadBytes(b / name)) << name;
-        }
-    }
-}
-
+// Quick builds into the i686 exit stub.
 BuildOptions Greedy() {
     BuildOptions options;
     options.Method = packer::ParseMethod::Greedy;
+    options.Stub = ExitStub();
     return options;
 }
 
@@ -213,16 +202,16 @@ TEST(PatchBuild, SplitsANewBuildOverTwoSlotsWhereBothHoldIt) {
         return Replaced(Replaced(Replaced(kTinyDescription, "[10]", "[8]"), "[File.10]", "[File.8]\n" + file),
                         "UpdateIndex = 10", "UpdateIndex = 8");
     };
-    // The slots of file 8 as unpacked, and their sizes as the build reports them.
+    // The slots of file 8 as the patcher unpacks them, and their sizes as the build reports them.
     const auto built = [&](const std::string& description, const Bytes& newest) {
         const BuildFigures figures =
             BuildPatch(release.Describe(description), release.Release(), release.Out(), Greedy());
+        WrittenPatcher patcher(release.Out() / figures.ExeName);
         std::vector<std::size_t> sizes;
         Bytes content;
-        DecoderState decoder;
         for (const SlotFigures& slot : figures.Slots) {
             sizes.push_back(slot.Size);
-            const auto unpacked = Unpack(decoder, ReadBytes(release.Out() / (slot.Name + ".packed")));
+            const Bytes unpacked = patcher.Unpacked(slot.Name);
             content.insert(content.end(), unpacked.begin(), unpacked.end());
         }
         EXPECT_TRUE(content == newest);
@@ -248,9 +237,9 @@ TEST(PatchBuild, SplitsANewBuildOverTwoSlotsWhereBothHoldIt) {
               "(PVOKARDE2HS)");
 }
 
-// A resource table that names one resource for two files (only a test can give one) makes the packed data of
-// file 8 that of file 10: the check of tables against packed data refuses what would be a broken patcher.
-TEST(PatchBuild, RefusesABuildWhoseTablesAndPackedDataDisagree) {
+// A resource table that names one resource for two files (only a test can give one) would give the patcher
+// one slot for both: no patcher is made of it, and nothing is written.
+TEST(PatchBuild, RefusesResourceNamesThatTwoFilesShare) {
     TinyRelease release;
     release.Add("8/1/program.exe", Noise(5000, 8));
     const std::string description =
@@ -262,30 +251,28 @@ TEST(PatchBuild, RefusesABuildWhoseTablesAndPackedDataDisagree) {
     BuildOptions options = Greedy();
     options.ResourceNames = names;
     EXPECT_EQ(release.Refusal(description, options),
-              "patch.toml:12: the generated tables and the packed data disagree: the slots of file 8 unpack to 3100 "
-              "bytes that are not \"8/1/program.exe\"; nothing was written");
+              "the patcher cannot be made: resource #10 PVOKARDE2HS language 1033 is given twice");
     EXPECT_FALSE(fs::exists(release.Out()));
 }
 
-TEST(PatchBuild, ARefusedBuildLeavesAnEarlierOutputAsItWas) {
+TEST(PatchBuild, ARefusedBuildLeavesAnEarlierPatcherAsItWas) {
     TinyRelease release;
     ASSERT_NO_THROW(BuildPatch(release.Describe(kTinyDescription), release.Release(), release.Out(), Greedy()));
-    const std::set<std::string> built = Listing(release.Out());
-    const Bytes tables = ReadBytes(release.Out() / "PATCHTABLES.packed");
+    const Bytes built = ReadBytes(release.Out() / kTinyPatcher);
     fs::remove(release.Release() / "10/1/help.chm");
     EXPECT_NE(release.Refusal(kTinyDescription).find("cannot be read"), std::string::npos);
-    EXPECT_EQ(Listing(release.Out()), built);
-    EXPECT_TRUE(ReadBytes(release.Out() / "PATCHTABLES.packed") == tables);
+    EXPECT_EQ(Listing(release.Out()), std::set<std::string>{kTinyPatcher});
+    EXPECT_TRUE(ReadBytes(release.Out() / kTinyPatcher) == built);
     EXPECT_EQ(Listing(release.Dir().Path()), (std::set<std::string>{"out", "patch.toml", "release"}));
 
-    // The output folder is replaced as a whole, so it may not hold what the build reads.
+    // The output folder may not hold what the build reads.
     EXPECT_THROW(BuildPatch(release.Describe(kTinyDescription), release.Release(), release.Dir().Path(), Greedy()),
                  std::runtime_error);
     EXPECT_TRUE(fs::exists(release.Release()));
 }
 
 // File 10 as in the tiny release, and file 8, whose row has two slots, with a build of 1,000,100 bytes.
-TEST(PatchBuild, WritesEveryOutputAndTheSameBytesForTheSameInput) {
+TEST(PatchBuild, WritesOnePatcherAndTheSameBytesForTheSameInput) {
     TinyRelease release;
     const Bytes program = Noise(1000100, 8);
     release.Add("8/1/program.exe", program);
@@ -294,53 +281,46 @@ TEST(PatchBuild, WritesEveryOutputAndTheSameBytesForTheSameInput) {
     const fs::path other = release.Dir().Path() / "other";
     const BuildFigures figures = BuildPatch(description, release.Release(), release.Out(), Greedy());
     BuildPatch(description, release.Release(), other, Greedy());
-    EXPECT_EQ(Listing(release.Out()),
-              (std::set<std::string>{"PATCHTABLES.packed", "PVOKARDE2A.packed", "PVOKARDE2B.packed",
-                                     "PVOKARDE2HS.packed", "PackedResources.rc", "Patch.cmake"}));
-    ExpectSameOutput(release.Out(), other);
+    EXPECT_EQ(figures.ExeName, kTinyPatcher);
+    EXPECT_EQ(Listing(release.Out()), std::set<std::string>{kTinyPatcher});
+    const Bytes exe = ReadBytes(release.Out() / kTinyPatcher);
+    EXPECT_EQ(figures.ExeBytes, exe.size());
+    EXPECT_TRUE(ReadBytes(other / kTinyPatcher) == exe);
 
-    // Built again into the same place: byte for byte what was there, and nothing left beside it.
-    const fs::path first = release.Dir().Path() / "first";
-    fs::copy(release.Out(), first);
+    // Built again into the same place: byte for byte what was there, and nothing left beside it; the patcher of
+    // another update kept in the same folder stays.
+    WriteFile(release.Out() / "VokarEn-1.5.3-patch.exe", std::string("another update's patcher"));
     BuildPatch(description, release.Release(), release.Out(), Greedy());
-    ASSERT_EQ(Listing(first), Listing(release.Out()));
-    for (const std::string& name : Listing(first)) {
-        EXPECT_TRUE(ReadBytes(first / name) == ReadBytes(release.Out() / name)) << name;
-    }
-    EXPECT_EQ(Listing(release.Dir().Path()), (std::set<std::string>{"first", "other", "out", "patch.toml", "release"}));
+    EXPECT_TRUE(ReadBytes(release.Out() / kTinyPatcher) == exe);
+    EXPECT_EQ(Listing(release.Out()), (std::set<std::string>{kTinyPatcher, "VokarEn-1.5.3-patch.exe"}));
+    EXPECT_EQ(ReadText(release.Out() / "VokarEn-1.5.3-patch.exe"), "another update's patcher");
+    EXPECT_EQ(Listing(release.Dir().Path()), (std::set<std::string>{"other", "out", "patch.toml", "release"}));
 
-    // Each slot holds its part of the newest build, and the script names each where it lies, in file order.
+    // Each slot holds its part of the newest build.
+    WrittenPatcher patcher(release.Out() / kTinyPatcher);
     const Bytes help = Noise(3100, 2);
     const std::map<std::string, std::pair<const Bytes*, std::pair<std::size_t, std::size_t>>> parts = {
         {"PVOKARDE2A", {&program, {0, 1000000}}},
         {"PVOKARDE2B", {&program, {1000000, 1000100}}},
         {"PVOKARDE2HS", {&help, {0, 3100}}},
     };
-    DecoderState decoder;
-    std::string script;
     for (const auto& [name, part] : parts) {
-        const auto unpacked = Unpack(decoder, ReadBytes(release.Out() / (name + ".packed")));
+        const Bytes unpacked = patcher.Unpacked(name);
         const auto from = part.first->begin() + static_cast<std::ptrdiff_t>(part.second.first);
         const auto to = part.first->begin() + static_cast<std::ptrdiff_t>(part.second.second);
         EXPECT_TRUE(std::equal(unpacked.begin(), unpacked.end(), from, to)) << name;
-        script += name + " RCDATA \"" + (release.Out() / (name + ".packed")).string() + "\"\n";
     }
-    const std::string written = ReadText(release.Out() / "PackedResources.rc");
-    EXPECT_TRUE(written.ends_with(script)) << written;
-    EXPECT_NE(written.find("PATCHTABLES RCDATA \"" + (release.Out() / "PATCHTABLES.packed").string() + "\"\n"),
-              std::string::npos)
-        << written;
     ASSERT_EQ(figures.Slots.size(), 3u);
     EXPECT_EQ(figures.Slots[0].Name, "PVOKARDE2A");
     EXPECT_EQ(figures.Slots[1].Size, 100u);
-    EXPECT_EQ(figures.Slots[2].PackedSize, ReadBytes(release.Out() / "PVOKARDE2HS.packed").size());
+    EXPECT_EQ(figures.Slots[2].PackedSize, patcher.Data("PVOKARDE2HS").size());
     EXPECT_EQ(figures.FilesRead, 3);
     EXPECT_EQ(figures.TablesPicked, 3);
     EXPECT_EQ(figures.ChangedSamplesRefused, 3u * 50 * 255);
 
     // The tables as the patcher reads them: the profile of the description, the family's title and version of
     // file 10's row, and the files left out unknown (no builds, no digest).
-    const PatchTables read = ReadPatchTables(ReadBytes(release.Out() / "PATCHTABLES.packed"));
+    const PatchTables read = patcher.Tables();
     EXPECT_EQ(read.ProductIndex, 2);
     EXPECT_EQ(read.UpdateIndex, 10);
     EXPECT_TRUE(read.Selects(8) && read.Selects(10) && !read.Selects(9));
@@ -354,6 +334,48 @@ TEST(PatchBuild, WritesEveryOutputAndTheSameBytesForTheSameInput) {
     EXPECT_EQ(read.VersionSize(8, 1), 1000100);
     EXPECT_TRUE(read.Versions(1).empty());
     EXPECT_EQ(read.NewContentDigest(1), nullptr);
+}
+
+Bytes ResourceOf(const pe::PeReader& reader, std::uint32_t type, const pe::ResourceId& name) {
+    const std::span<const std::uint8_t> bytes = reader.FirstResource(type, name);
+    return {bytes.begin(), bytes.end()};
+}
+
+// The patcher is the stub with the release's resources written into it: the stub's manifest and data stay as
+// they were, and its version information gives way to that of the update, in both string tables.
+TEST(PatchBuild, ThePatcherKeepsTheStubsResourcesAndReplacesItsVersionInformation) {
+    TinyRelease release;
+    BuildPatch(release.Describe(kTinyDescription), release.Release(), release.Out(), Greedy());
+    WrittenPatcher patcher(release.Out() / kTinyPatcher);
+    const Bytes stubBytes = ReadBytes(ExitStub());
+    const pe::PeReader stub(stubBytes);
+
+    std::vector<std::string> carried;
+    for (const pe::PeReader::Resource& resource : patcher.Reader().Resources()) {
+        carried.push_back(resource.Type.Text() + " " + resource.Name.Text() + " " + std::to_string(resource.Language));
+    }
+    EXPECT_EQ(carried, (std::vector<std::string>{"#10 EXITCODE 1033", "#10 PATCHTABLES 1033", "#10 PVOKARDE2HS 1033",
+                                                 "#16 #1 1033", "#24 #1 1033"}));
+    const pe::ResourceId first = pe::ResourceId::Numbered(1);
+    const Bytes manifest = ResourceOf(patcher.Reader(), pe::resources::kManifest, first);
+    EXPECT_NE(std::string(manifest.begin(), manifest.end()).find("<assembly"), std::string::npos);
+    EXPECT_TRUE(manifest == ResourceOf(stub, pe::resources::kManifest, first));
+    EXPECT_EQ(patcher.Data("EXITCODE"), (Bytes{7, 0, 0, 0}));
+
+    const pe::VersionInfo stubs = pe::ParseVersionInfo(stub.FirstResource(pe::resources::kVersion, first));
+    const pe::VersionInfo info = patcher.Version();
+    EXPECT_EQ(stubs.FileVersion, (pe::VersionInfo::Numbers{1, 5, 3, 0}));
+    EXPECT_EQ(info.FileVersion, (pe::VersionInfo::Numbers{2, 1, 0, 0}));
+    EXPECT_EQ(info.ProductVersion, (pe::VersionInfo::Numbers{2, 1, 0, 0}));
+    ASSERT_EQ(info.StringTables.size(), 2u);
+    for (const pe::VersionInfo::StringTable& table : info.StringTables) {
+        const std::map<std::u16string, std::u16string> strings(table.Strings.begin(), table.Strings.end());
+        EXPECT_TRUE(strings.at(u"ProductName") == u"Vokarion J\u0119zyka Niemieckiego");
+        EXPECT_TRUE(strings.at(u"OriginalFilename") == u"Sl_ZewD-2.1-patch.exe");
+        EXPECT_TRUE(strings.at(u"ProductVersion") == u"2.1");
+    }
+    EXPECT_TRUE(info.StringTables[0].Key == u"041504E2");
+    EXPECT_TRUE(info.StringTables[1].Key == u"040904E2");
 }
 
 #ifdef PATCHER_SOURCE_DIR
@@ -423,8 +445,9 @@ std::string PublishedTables() {
     return text;
 }
 
-PatchTables TablesIn(const fs::path& folder) {
-    return ReadPatchTables(ReadBytes(folder / "PATCHTABLES.packed"));
+// The tables of the patcher that a build wrote into `folder`.
+PatchTables TablesIn(const fs::path& folder, const BuildFigures& figures) {
+    return WrittenPatcher(folder / figures.ExeName).Tables();
 }
 
 // Today's two descriptions, in the format that numbers each build itself, give exactly the tables that every
@@ -435,15 +458,17 @@ TEST_F(StandinRelease, TodaysDescriptionsGiveThePublishedTables) {
     const std::string published = PublishedTables();
     ASSERT_NE(published.find("\nfile 12: newest build 2, "), std::string::npos);
     for (const char* name : {"VokarEn-1.5.3.toml", "VokarDe-2.1.toml"}) {
-        BuildPatch(Description(name), Standins(), Folder(name), Greedy());
-        EXPECT_EQ(FilesAsText(TablesIn(Folder(name))), published)
+        const BuildFigures figures = BuildPatch(Description(name), Standins(), Folder(name), Greedy());
+        EXPECT_EQ(FilesAsText(TablesIn(Folder(name), figures)), published)
             << name << " no longer gives the published tables of tests/tools/PublishedTables.txt";
     }
 }
 
 TEST_F(StandinRelease, TheEnglishBuildServesTheEnglishEditionsUpdateTo153) {
-    BuildPatch(Description("VokarEn-1.5.3.toml"), Standins(), Folder("english"), Greedy());
-    const PatchTables tables = TablesIn(Folder("english"));
+    const BuildFigures figures = BuildPatch(Description("VokarEn-1.5.3.toml"), Standins(), Folder("english"), Greedy());
+    EXPECT_EQ(figures.ExeName, "VokarEn-1.5.3-patch.exe");
+    WrittenPatcher patcher(Folder("english") / "VokarEn-1.5.3-patch.exe");
+    const PatchTables tables = patcher.Tables();
     EXPECT_EQ(tables.ProductIndex, 2);
     EXPECT_EQ(tables.ProductLanguage, 1);
     EXPECT_EQ(tables.ProductKind, 1);
@@ -453,17 +478,26 @@ TEST_F(StandinRelease, TheEnglishBuildServesTheEnglishEditionsUpdateTo153) {
     EXPECT_EQ(tables.UpdateTitle[1], "Vokarion J\xEAzyka Angielskiego");
     EXPECT_EQ(tables.UpdateVersion, "1.5.3");
 
-    const std::string names = ReadText(Folder("english") / "Patch.cmake");
-    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_FILE_STEM \"VokarEn\")\n"), std::string::npos) << names;
-    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_VERSION \"1.5.3\")\n"), std::string::npos) << names;
-    EXPECT_NE(names.find("\nset(PATCHER_PRODUCT_NAME_RC \"Vokarion J\\\\x0119zyka Angielskiego\")\n"),
-              std::string::npos)
-        << names;
+    // What Windows' file properties show is what the English patcher's resource script gave them, which the exit
+    // stub carries as the resource compiler wrote it: every number and both string tables, the Polish title.
+    const Bytes stubBytes = ReadBytes(ExitStub());
+    const pe::VersionInfo scripted = pe::ParseVersionInfo(
+        pe::PeReader(stubBytes).FirstResource(pe::resources::kVersion, pe::ResourceId::Numbered(1)));
+    const pe::VersionInfo info = patcher.Version();
+    EXPECT_EQ(info, scripted);
+    EXPECT_EQ(info.FileVersion, (pe::VersionInfo::Numbers{1, 5, 3, 0}));
+    ASSERT_EQ(info.StringTables.size(), 2u);
+    for (const pe::VersionInfo::StringTable& table : info.StringTables) {
+        const std::map<std::u16string, std::u16string> strings(table.Strings.begin(), table.Strings.end());
+        EXPECT_TRUE(strings.at(u"ProductName") == u"Vokarion J\u0119zyka Angielskiego");
+    }
 }
 
 TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
     const BuildFigures figures = BuildPatch(Description("VokarDe-2.1.toml"), Standins(), Folder("german"), Greedy());
-    const PatchTables tables = TablesIn(Folder("german"));
+    EXPECT_EQ(figures.ExeName, "VokarDe-2.1-patch.exe");
+    WrittenPatcher patcher(Folder("german") / "VokarDe-2.1-patch.exe");
+    const PatchTables tables = patcher.Tables();
     EXPECT_EQ(tables.ProductIndex, 4);
     EXPECT_EQ(tables.ProductLanguage, 3);  // German
     EXPECT_EQ(tables.ProductKind, 6);
@@ -473,13 +507,6 @@ TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
     EXPECT_EQ(tables.UpdateTitle[1], "Vokarion Deutsch-Polnisch");
     EXPECT_EQ(tables.UpdateVersion, "2.1");
 
-    const std::string names = ReadText(Folder("german") / "Patch.cmake");
-    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_FILE_STEM \"VokarDe\")\n"), std::string::npos) << names;
-    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_VERSION \"2.1\")\n"), std::string::npos) << names;
-    EXPECT_NE(names.find("\nset(PATCHER_PRODUCT_NAME_RC \"Vokarion J\\\\x0119zyka Niemieckiego\")\n"),
-              std::string::npos)
-        << names;
-
     // Each selected file's newest build, split over its row's slots.
     const std::map<std::string, std::pair<std::string, std::size_t>> slots = {
         {"PVOKARDE2A", {"8/3/VokarDe.exe", 0}},        {"PVOKARDE2B", {"8/3/VokarDe.exe", 1000000}},
@@ -487,12 +514,11 @@ TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
         {"PVOKARDE2DI", {"11/2/DeInstalator.exe", 0}}, {"PVOKARDE2IT", {"12/2/VkIntDe.exe", 0}},
     };
     ASSERT_EQ(figures.Slots.size(), slots.size());
-    DecoderState decoder;
     for (const SlotFigures& slot : figures.Slots) {
         const auto& [path, from] = slots.at(slot.Name);
         const Bytes content = ReadBytes(Standins() / path);
         const std::size_t to = slot.Name == "PVOKARDE2A" ? 1000000 : content.size();
-        const auto unpacked = Unpack(decoder, ReadBytes(Folder("german") / (slot.Name + ".packed")));
+        const Bytes unpacked = patcher.Unpacked(slot.Name);
         EXPECT_TRUE(std::equal(unpacked.begin(), unpacked.end(), content.begin() + static_cast<std::ptrdiff_t>(from),
                                content.begin() + static_cast<std::ptrdiff_t>(to)))
             << slot.Name;
@@ -503,9 +529,10 @@ TEST_F(StandinRelease, TheGermanBuildServesTheGermanEditionFromFiveFiles) {
 // builds 1 to 11 keep the numbers and samples that every earlier patcher knew them by.
 TEST_F(StandinRelease, TheNextEnglishReleaseAddsBuildTwelveAndVersion154) {
     WriteStandinRelease(Folder("next-standins"), standin::NextSizes());
-    BuildPatch(std::string(PATCHER_SOURCE_DIR) + "/tests/e2e/VokarEn-1.5.4.toml", Folder("next-standins"),
-               Folder("next"), Greedy());
-    const PatchTables tables = TablesIn(Folder("next"));
+    const BuildFigures figures = BuildPatch(std::string(PATCHER_SOURCE_DIR) + "/tests/e2e/VokarEn-1.5.4.toml",
+                                            Folder("next-standins"), Folder("next"), Greedy());
+    EXPECT_EQ(figures.ExeName, "VokarEn-1.5.4-patch.exe");
+    const PatchTables tables = TablesIn(Folder("next"), figures);
     ASSERT_EQ(tables.Versions(1).size(), 12u);
     EXPECT_EQ(tables.NewestVersion(1), 12);
     EXPECT_EQ(tables.VersionSize(1, 12), 2301952);
@@ -517,8 +544,6 @@ TEST_F(StandinRelease, TheNextEnglishReleaseAddsBuildTwelveAndVersion154) {
         return text.substr(from, text.find(after) - from);
     };
     EXPECT_EQ(buildsUpTo(FilesAsText(tables), "build 12:"), buildsUpTo(PublishedTables(), "file 2:"));
-    const std::string names = ReadText(Folder("next") / "Patch.cmake");
-    EXPECT_NE(names.find("\nset(PATCHER_UPDATE_VERSION \"1.5.4\")\n"), std::string::npos) << names;
 }
 #endif
 
@@ -540,48 +565,6 @@ TEST(ReplaceFolder, PutsExactlyTheNewFilesInPlaceOrLeavesTheOldOnes) {
     EXPECT_EQ(ReadBytes(dir.Path() / "names.cmake"), Bytes{10});
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"names.cmake", "out"}));
 }
-
-TEST(ResourceWideText, EscapesWhatIsNotPrintableAsciiAsTheResourceCompilerReadsIt) {
-    EXPECT_EQ(ResourceWideText("Vokarion J\xEAzyka Angielskiego"), "Vokarion J\\x0119zyka Angielskiego");
-    EXPECT_EQ(ResourceWideText("Deutsch-Polnisch \xDF\xFC \x8C\x9F\xA3"),
-              "Deutsch-Polnisch \\x00df\\x00fc \\x015a\\x017a\\x0141");
-    EXPECT_EQ(ResourceWideText("say \"\\x\"\t"), "say \"\"\\\\x\"\"\\x0009");
-    EXPECT_THROW(ResourceWideText("\x81"), std::invalid_argument);
-}
-
-#ifdef PATCHKIT_PATH
-testing::Outcome RunPatchkit(const testing::TempDir& dir, std::vector<std::string> arguments) {
-    return testing::RunProgram(testing::Patchkit(std::move(arguments)), dir.Path());
-}
-
-TEST(PatchkitBuild, PrintsItsFiguresRefusesInOneLineAndDescribesQuickly) {
-    TinyRelease release;
-    const std::string description = release.Describe(kTinyDescription);
-    const std::vector<std::string> build = {"build", "--greedy", description, release.Release(), release.Out()};
-    const testing::Outcome built = RunPatchkit(release.Dir(), build);
-    EXPECT_EQ(built.ExitCode, 0) << built.Errors;
-    for (const char* step : {"reading", "tables", "verification", "packing", "writing", "PVOKARDE2HS"}) {
-        EXPECT_NE(built.Output.find(step), std::string::npos) << step << " in\n" << built.Output;
-    }
-
-    const std::string names = release.Dir().File("names.cmake");
-    EXPECT_EQ(RunPatchkit(release.Dir(), {"describe", description, names}).ExitCode, 0);
-    EXPECT_EQ(ReadText(names), ReadText(release.Out() / "Patch.cmake"));
-
-    fs::remove(release.Release() / "10/2/help.chm");
-    const testing::Outcome refused = RunPatchkit(release.Dir(), build);
-    EXPECT_EQ(refused.ExitCode, 1);
-    EXPECT_EQ(refused.Errors, "patchkit build: " + description +
-                                  ":9: file 10 version 2: \"10/2/help.chm\" cannot be read (No such file or "
-                                  "directory)\n");
-
-    const std::string broken = release.Describe(Replaced(kTinyDescription, "ProductKind = 1", "ProductKind = 9"));
-    const testing::Outcome undescribed = RunPatchkit(release.Dir(), {"describe", broken, names});
-    EXPECT_EQ(undescribed.ExitCode, 1);
-    EXPECT_EQ(undescribed.Errors, "patchkit describe: " + broken + ":3: ProductKind must be from 1 to 6, not 9\n");
-    EXPECT_EQ(RunPatchkit(release.Dir(), {"build", description}).ExitCode, 2);  // usage
-}
-#endif
 
 }  // namespace
 }  // namespace patcher::patchkit

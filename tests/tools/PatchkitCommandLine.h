@@ -121,7 +121,7 @@ inline std::vector<std::string> Patchkit(std::vector<std::string> arguments, boo
     return arguments;
 }
 
-// A release, its description and the output of a build that succeeded, in a folder of their own.
+// A release, its description and the patcher of a build that succeeded, in a folder of their own.
 class Refusals : public ::testing::Test {
   protected:
     Refusals() {
@@ -129,7 +129,7 @@ class Refusals : public ::testing::Test {
         WriteFile(Description(), kTinyDescription);
         scratch_ = dir_.Path() / "scratch";
         fs::create_directories(scratch_);
-        const Outcome built = RunProgram(Patchkit({"build", "--greedy", Description(), Release(), Out()}), scratch_);
+        const Outcome built = RunProgram(Build(Description()), scratch_);
         EXPECT_EQ(built.ExitCode, 0) << built.Errors;
     }
 
@@ -137,6 +137,8 @@ class Refusals : public ::testing::Test {
     fs::path Release() const { return dir_.Path() / "release"; }
     fs::path Out() const { return dir_.Path() / "out"; }
     std::string Description() const { return (dir_.Path() / "patch.toml").string(); }
+    // The patcher that the fixture's build wrote.
+    fs::path Patcher() const { return Out() / kTinyPatcher; }
 
     // A description of this name beside the standard one.
     std::string Describe(const std::string& name, const std::string& text) const {
@@ -144,9 +146,9 @@ class Refusals : public ::testing::Test {
         return (Dir() / name).string();
     }
 
-    // A build of this description into OUT.
+    // A build of this description into OUT, written into the i686 exit stub.
     std::vector<std::string> Build(const std::string& description, const fs::path& out = {}) const {
-        return Patchkit({"build", "--greedy", description, Release(), out.empty() ? Out() : out});
+        return Patchkit({"build", "--greedy", "--stub", ExitStub(), description, Release(), out.empty() ? Out() : out});
     }
 
     // Runs the command and checks the promise of a refusal; `watched` are the places that must stay as they

@@ -1,6 +1,6 @@
 // Where the maintainers' tool writes, at the command line: every output is written beside its place under a
 // short scratch name and renamed in, never through a link that stands below the folder given, and never over
-// what is not a regular file or a folder; old output that cannot go is said before anything is written.
+// what is not a regular file or a folder; an output that cannot be written leaves the earlier one.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +16,7 @@ namespace patcher::patchkit {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::kTinyPatcher;
 using testing::Patchkit;
 using testing::ReadBytes;
 using testing::ReadText;
@@ -96,40 +97,53 @@ TEST_F(Refusals, GlyphsNeverWriteThroughALink) {
 
 // Names of up to 255 bytes, the most that a folder holds: the scratch name beside them is a short one.
 TEST_F(Refusals, OutputsNamedWithTheLongestNamesAreWritten) {
-    const fs::path out = Dir() / std::string(250, 'o');
+    const fs::path out = Dir() / std::string(255, 'o');
     Succeeds(Build(Description(), out));
-    EXPECT_EQ(ReadText(out / "Patch.cmake"), ReadText(Out() / "Patch.cmake"));
+    EXPECT_TRUE(ReadBytes(out / kTinyPatcher) == ReadBytes(Patcher()));
 
     const fs::path input = Release() / "10/1/help.chm";
     const fs::path packed = Dir() / std::string(255, 'p');
     const fs::path unpacked = Dir() / std::string(255, 'u');
-    const fs::path names = Dir() / std::string(255, 'd');
     Succeeds(Patchkit({"pack", "--greedy", input, packed}));
     Succeeds(Patchkit({"unpack", packed, unpacked}));
-    Succeeds(Patchkit({"describe", Description(), names}));
     EXPECT_TRUE(ReadBytes(unpacked) == ReadBytes(input));
-    EXPECT_EQ(ReadText(names), ReadText(Out() / "Patch.cmake"));
     EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
 }
 
-// Old contents of OUTDIR that the build could not delete (a folder of mode 555 in them, or OUTDIR itself)
-// are refused before anything is written: OUTDIR stays as it was, and nothing is left beside it.
-TEST_F(Refusals, OldOutputThatCannotBeRemovedIsRefusedBeforeAnythingIsWritten) {
-    const fs::path kept = Out() / "kept";
-    WriteFile(kept / "stale.txt", std::string("from an earlier build"));
+// A folder that may not be written to (mode 555), as OUTDIR or where OUTDIR is to be made, refuses the patcher
+// in the system's words: an earlier patcher there stays as it was, and nothing is left beside it.
+TEST_F(Refusals, AFolderThatMayNotBeWrittenToKeepsAnEarlierPatcher) {
     const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
-    fs::permissions(kept, readOnly);
-    ExpectRefused(WithoutRoot(Build(Description()), Dir()),
-                  "patchkit build: cannot write the folder \"" + Out().string() +
-                      "\" (its old contents cannot be removed (\"" + kept.string() +
-                      "\": Permission denied), and nothing was written)\n");
-    fs::permissions(kept, fs::perms::owner_all, fs::perm_options::add);
-
     fs::permissions(Out(), readOnly);
     ExpectRefused(WithoutRoot(Build(Description()), Dir()),
-                  "(its old contents cannot be removed (\"" + Out().string() + "\": Permission denied)");
+                  "patchkit build: cannot write \"" + Patcher().string() + "\" (Permission denied)\n");
     fs::permissions(Out(), fs::perms::owner_all, fs::perm_options::add);
+
+    const fs::path locked = Dir() / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, readOnly);
+    ExpectRefused(WithoutRoot(Build(Description(), locked / "out"), Dir()),
+                  "patchkit build: cannot make the folder \"" + (locked / "out").string() + "\" (Permission denied)\n",
+                  {locked});
+    fs::permissions(locked, fs::perms::owner_all, fs::perm_options::add);
+    EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
+}
+
+// The patcher is written in its place, never through a link there nor over a folder, which stay as they were.
+TEST_F(Refusals, ThePatcherIsNeverWrittenThroughALinkOrOverAFolder) {
+    const fs::path outside = Dir() / "outside.exe";
+    WriteFile(outside, std::string("not a patcher"));
+    fs::remove(Patcher());
+    fs::create_symlink(outside, Patcher());
+    ExpectRefused(Build(Description()),
+                  "patchkit build: cannot write \"" + Patcher().string() +
+                      "\" (a symbolic link, which is never written through)\n",
+                  {outside});
+    fs::remove(Patcher());
+    fs::create_directories(Patcher() / "inside");
+    ExpectRefused(Build(Description()),
+                  "patchkit build: cannot write \"" + Patcher().string() + "\" (Is a directory)\n");
     EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
 }
 
@@ -142,7 +156,7 @@ TEST_F(Refusals, ALinkGivenAsTheOutputFolderStaysAndTheFolderItLeadsToIsMade) {
         Succeeds(Build(Description(), link));
         ASSERT_TRUE(fs::is_symlink(link));
         EXPECT_EQ(fs::read_symlink(link), "made");
-        EXPECT_EQ(ReadText(Dir() / "made/Patch.cmake"), ReadText(Out() / "Patch.cmake"));
+        EXPECT_TRUE(ReadBytes(Dir() / "made" / kTinyPatcher) == ReadBytes(Patcher()));
     }
 
     const fs::path intoRelease = Dir() / "into-release";

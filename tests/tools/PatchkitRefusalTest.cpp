@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/untPatcher.h"
 #include "tests/support/FileBytes.h"
 #include "tests/tools/PatchkitCommandLine.h"
 #include "tests/tools/TinyRelease.h"
@@ -21,9 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::kTinyDescription;
+using testing::kTinyPatcher;
 using testing::Noise;
 using testing::Outcome;
 using testing::Patchkit;
+using testing::ReadBytes;
 using testing::ReadText;
 using testing::Refusals;
 using testing::RunProgram;
@@ -120,48 +121,25 @@ TEST_F(Refusals, DescriptionsTooDeepOrTooLargeAreRefusedBeforeTheyAreRead) {
 }
 
 // A description that is no regular file is refused unread, without waiting on a FIFO or
-// reading a device without end; `describe D D` would overwrite its own input.
-TEST_F(Refusals, DescriptionsThatAreNoRegularFileAndOutputsOntoThemAreRefused) {
+// reading a device without end.
+TEST_F(Refusals, DescriptionsThatAreNoRegularFileAreRefused) {
     const fs::path fifo = Dir() / "fifo.toml";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     ExpectRefused(Build(fifo.string()), "fifo.toml: cannot be read (not a regular file)");
     ExpectRefused(Build("/dev/zero"), "/dev/zero: cannot be read (not a regular file)");
     ExpectRefused(Build(Release().string()), "release: cannot be read (Is a directory)");
-
-    ExpectRefused(Patchkit({"describe", Description(), Description()}), "\" is the description itself");
-    fs::create_symlink(Description(), Dir() / "link.toml");
-    fs::create_hard_link(Description(), Dir() / "hard.toml");
-    ExpectRefused(Patchkit({"describe", Description(), (Dir() / "link.toml").string()}), "is the description itself");
-    ExpectRefused(Patchkit({"describe", Description(), (Dir() / "hard.toml").string()}), "is the description itself");
-    ExpectRefused(Patchkit({"describe", Description(), "/dev/full"}),
-                  "cannot write \"/dev/full\" (not a regular file, and only one is replaced)");
 }
 
-// Names that a generated file would take as code. A description named with line breaks builds,
-// its name escaped in every file's first comment; places that a resource script cannot name are refused.
-TEST_F(Refusals, NamesThatWouldBecomeCodeAreEscapedOrRefused) {
+// Names that a generated script would take as code: a description and an output folder named with line breaks
+// and quotes give the same patcher as any other, which is written without a script. The glyphs' resource script
+// cannot name a file in a folder whose name holds a backslash, which is refused.
+TEST_F(Refusals, NamesThatAScriptWouldTakeAsCodeBuildAlikeAndGlyphsRefuseThem) {
     const std::string name = "x\nmessage(FATAL_ERROR injected)\nint injected = 1;\n#.toml";
-    Succeeds(Build(Describe(name, kTinyDescription), Dir() / "named"));
-    const auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
-    for (const char* file : {"PackedResources.rc", "Patch.cmake"}) {
-        const std::string named = ReadText(Dir() / "named" / file);
-        EXPECT_EQ(lines(named), lines(ReadText(Out() / file))) << file;
-        const std::size_t firstLine = named.find('\n');
-        EXPECT_NE(named.find("from x\\x0Amessage(FATAL_ERROR injected)\\x0Aint injected = 1;\\x0A#.toml; do not"),
-                  std::string::npos)
-            << file;
-        EXPECT_EQ(named.find("injected", firstLine), std::string::npos) << file;
-    }
-    // CMake reads the generated names as they are meant.
-    const Outcome cmake = Succeeds({"/usr/bin/cmake", "-P", (Dir() / "named/Patch.cmake").string()});
-    EXPECT_EQ(cmake.Errors.find("injected"), std::string::npos) << cmake.Errors;
+    const fs::path named = Dir() / "say\"cheese\"\ntwo lines";
+    Succeeds(Build(Describe(name, kTinyDescription), named));
+    EXPECT_TRUE(ReadBytes(named / kTinyPatcher) == ReadBytes(Patcher()));
 
-    ExpectRefused(Build(Description(), Dir() / "say\"cheese\""),
-                  "the output folder \"" + (Dir() / "say\"cheese\"").string() +
-                      "\" holds a double quote, which the resource script cannot name a file with");
-    ExpectRefused(Build(Description(), Dir() / "two\nlines"), "two\\nlines\" holds a control character");
     ExpectRefused(Patchkit({"glyphs", (Dir() / "back\\slash").string()}), "holds a backslash");
-    EXPECT_FALSE(fs::exists(Dir() / "say\"cheese\""));
     EXPECT_FALSE(fs::exists(Dir() / "back\\slash"));
 }
 
@@ -203,10 +181,11 @@ TEST_F(Refusals, MessagesNameWhatWasGivenOnOneLine) {
         ExpectRefused(Build(Describe("long.toml", text)), "b (500000 bytes)\" cannot be read (File name too long)");
     EXPECT_LT(longValue.size(), 400u) << longValue;
 
-    // A full disk while the output folder is written: the folder as given, the reason, nothing left over.
+    // A full disk while the patcher is written: the patcher as given, the reason, nothing left over.
     WriteFile(Release() / "10/2/help.chm", Noise(100000, 6));
-    ExpectRefused(Patchkit({"build", "--greedy", Description(), Release(), Out()}, true),
-                  "patchkit build: cannot write the folder \"" + Out().string() + "\" (File too large)\n");
+    const std::vector<std::string> build = Build(Description());
+    ExpectRefused(Patchkit({build.begin() + 1, build.end()}, true),
+                  "patchkit build: cannot write \"" + Patcher().string() + "\" (File too large)\n");
     EXPECT_EQ(ScratchLeft(), std::vector<std::string>{});
 }
 
@@ -225,7 +204,9 @@ TEST_F(Refusals, RefusalsSayWhatIsWrongInTheMaintainersTerms) {
 
     // An empty OUTDIR names no folder, where the library would speak of an absolute path.
     const std::string empty = "the output folder is an empty path, which names no folder\n";
-    ExpectRefused(Patchkit({"build", "--greedy", Description(), Release(), ""}), "patchkit build: " + empty);
+    std::vector<std::string> intoNothing = Build(Description());
+    intoNothing.back() = "";
+    ExpectRefused(intoNothing, "patchkit build: " + empty);
     ExpectRefused(Patchkit({"glyphs", ""}), "patchkit glyphs: " + empty);
 
     // A file index on the command line is digits alone: no blank, no sign, no leading zero.
@@ -237,7 +218,8 @@ TEST_F(Refusals, RefusalsSayWhatIsWrongInTheMaintainersTerms) {
                   0u)
             << index << ": " << outcome.Errors;
     }
-    EXPECT_EQ(Succeeds(Patchkit({"recognise", "10", Release() / "10/1/help.chm"})).Output, "NotRecognised\n");
+    EXPECT_EQ(Succeeds(Patchkit({"recognise", "--patcher", Patcher(), "10", Release() / "10/1/help.chm"})).Output,
+              "OutOfDate 1\n");
 }
 
 // The scrambler's numbers as its range has them, a method from 1 to 10 and a key from 1 to 6, each written
@@ -266,26 +248,24 @@ TEST_F(Refusals, ScrambleRefusesNumbersOutsideItsRangeOrWrittenOtherwise) {
 // A file that recognise cannot read is refused with the reason, not printed as a result.
 TEST_F(Refusals, RecogniseRefusesAFileItCannotReadSayingWhy) {
     const fs::path missing = Dir() / "missing.chm";
-    ExpectRefused(Patchkit({"recognise", "10", missing}),
+    ExpectRefused(Patchkit({"recognise", "--patcher", Patcher(), "10", missing}),
                   "patchkit recognise: \"" + missing.string() + "\" cannot be read (No such file or directory)\n");
     const fs::path fifo = Dir() / "fifo.chm";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    ExpectRefused(Patchkit({"recognise", "10", fifo}),
+    ExpectRefused(Patchkit({"recognise", "--patcher", Patcher(), "10", fifo}),
                   "\"" + fifo.string() + "\" cannot be read (not a regular file)\n");
 }
 
-// The packed data that rewrite reads is regular files: a FIFO in a resource's place is refused, not waited on
-// for a writer, and the file to rewrite stays as it was.
-TEST_F(Refusals, RewriteRefusesPackedDataThatIsNoRegularFile) {
-    const fs::path data = Dir() / "data";
-    fs::create_directories(data);
-    const fs::path fifo = data / (std::string(ResourceName(10, 1)) + ".packed");
+// The patcher that rewrite takes its tables and packed data from is a regular file: a FIFO in its place is
+// refused, not waited on for a writer, and the file to rewrite stays as it was.
+TEST_F(Refusals, RewriteRefusesAPatcherThatIsNoRegularFile) {
+    const fs::path fifo = Dir() / "fifo.exe";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     const fs::path target = Dir() / "help.chm";
     fs::copy_file(Release() / "10/1/help.chm", target);
-    ExpectRefused(Patchkit({"rewrite", "--data", data, "10", target}),
-                  "patchkit rewrite: the packed data \"" + fifo.string() + "\" cannot be read (not a regular file)\n",
-                  {target, data});
+    ExpectRefused(Patchkit({"rewrite", "--patcher", fifo, "10", target}),
+                  "patchkit rewrite: the patcher \"" + fifo.string() + "\" cannot be read (not a regular file)\n",
+                  {target, fifo});
 }
 
 // A packed file holds one stream and nothing after it: bytes behind the stream are refused, not ignored.
@@ -317,8 +297,6 @@ TEST_F(Refusals, AnUpdateIndexThatTheUpdateDoesNotBringIsRefused) {
         "other.toml:4: UpdateIndex = 5 is not one of SelectedFiles: the window shows the "
         "product and version of file 5, and the update brings no file 5\n";
     ExpectRefused(Build(other), refusal);
-    ExpectRefused(Patchkit({"describe", other, Dir() / "names.cmake"}), refusal);
-    EXPECT_FALSE(fs::exists(Dir() / "names.cmake"));
 }
 
 }  // namespace

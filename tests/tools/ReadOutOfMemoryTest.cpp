@@ -64,6 +64,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Builds into the i686 exit stub, which takes a few kilobytes of the memory.
+BuildOptions IntoTheExitStub() {
+    BuildOptions options;
+    options.Stub = testing::ExitStub();
+    return options;
+}
+
 TEST(ReadingOutOfMemory, NamesTheFileThatDidNotFit) {
     testing::TempDir dir;
     const fs::path release = dir.Path() / "release";
@@ -74,7 +81,7 @@ TEST(ReadingOutOfMemory, NamesTheFileThatDidNotFit) {
     const std::string description =
         dir.Write("patch.toml", {testing::kTinyDescription.begin(), testing::kTinyDescription.end()});
     try {
-        BuildPatch(description, release, dir.Path() / "out");
+        BuildPatch(description, release, dir.Path() / "out", IntoTheExitStub());
         FAIL() << "built from a file that does not fit in memory";
     } catch (const DescriptionError& error) {
         EXPECT_EQ(std::string(error.what()),
@@ -93,7 +100,7 @@ TEST(ReadingOutOfMemory, SaysInWordsThatPackingRanOutOfMemory) {
         dir.Write("patch.toml", {testing::kTinyDescription.begin(), testing::kTinyDescription.end()});
     try {
         const MemoryLimit limit(std::size_t{512} << 10);
-        BuildPatch(description, release, dir.Path() / "out");
+        BuildPatch(description, release, dir.Path() / "out", IntoTheExitStub());
         FAIL() << "packed without the memory for it";
     } catch (const DescriptionError& error) {
         EXPECT_EQ(std::string(error.what()),

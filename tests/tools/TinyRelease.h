@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
+#include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 
 namespace patcher::testing {
@@ -21,9 +23,23 @@ inline const std::string kTinyDescription =
     "Versions.2 = \"10/2/help.chm\"\n"
     "\n";
 
+// The patcher of the tiny release: file 10 of the German family is Sl_ZewD.chm, and the family's version 2.1.
+inline const std::string kTinyPatcher = "Sl_ZewD-2.1-patch.exe";
+
 inline void WriteTinyRelease(const std::filesystem::path& release) {
     WriteFile(release / "10/1/help.chm", Noise(3000, 1));
     WriteFile(release / "10/2/help.chm", Noise(3100, 2));
+}
+
+// The stub that the tests write their patchers into: the exit stub that MinGW built for the processor
+// (tests/pe/StubPrograms.h), which carries a manifest, an RCDATA "EXITCODE" and version information of its own.
+inline std::filesystem::path ExitStub(std::string_view processor = "i686") {
+    for (const StubProgram& stub : StubPrograms()) {
+        if (stub.Path.filename().string().find(processor) != std::string::npos) {
+            return stub.Path;
+        }
+    }
+    return {};
 }
 
 }  // namespace patcher::testing

@@ -246,8 +246,18 @@ void CrossCheck(const PatchDescription& description,
         }
     }
 
-    std::map<std::string, std::span<const std::uint8_t>> packed = rcData;
-    packed.erase(std::string(kPatchTablesResource));
+    // The packed data are the data resources written besides the tables, as read back; the stub's own (which
+    // CheckResources found as they were) are no slots.
+    std::map<std::string, std::span<const std::uint8_t>> packed;
+    for (const pe::PeResource& made : written) {
+        if (made.Type == pe::ResourceId::Numbered(pe::resources::kRcData) && made.Name.IsName()) {
+            const std::string name(made.Name.Name.begin(), made.Name.Name.end());
+            const auto found = rcData.find(name);
+            if (name != kPatchTablesResource && found != rcData.end()) {
+                packed.insert(*found);
+            }
+        }
+    }
     std::set<std::string> used;
     DecoderState decoder;
     for (const int fileIndex : description.SelectedFiles) {
