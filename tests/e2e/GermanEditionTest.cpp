@@ -170,5 +170,34 @@ TEST_F(GermanEdition, AFileOfAnUnknownVersionIsLeftAloneAndTheOthersAreUpdated) 
     EXPECT_TRUE(installation_.Shortcuts().empty());
 }
 
+// The German edition's next patcher (tests/e2e/VokarDe-2.2.toml), over the release that `patchkit standin
+// --next` writes: named and titled 2.2 by its description, it brings a fourth build of VokarDe.exe to every
+// older one, whichever is installed.
+TEST(GermanNextRelease, BringsItsFourthBuildOverEachOlderOneAndCallsItselfTwoPointTwo) {
+    constexpr char kNext[] = "VokarDe-2.2";
+    const fs::path release = fs::path(PATCHER_STANDIN_DIR).parent_path() / "next-standins";
+    const std::vector<std::uint8_t> fourth = ReadBytes(release / "8" / "4" / "VokarDe.exe");
+    ASSERT_EQ(TablesOf(kNext).NewestVersion(kFirstFile), 4);
+    Installation installation = GermanProduct::Install(kNext);
+    EXPECT_TRUE(installation.Patcher().ends_with("\\VokarDe-2.2-patch.exe")) << installation.Patcher();
+    for (int file = kFirstFile + 1; file <= kLastFile; ++file) {
+        installation.Put(FileName(file), Standin(file, TablesOf(kNext).NewestVersion(file)));
+    }
+    GermanProduct::Record(installation);
+    for (const int build : {1, 2, 3}) {
+        SCOPED_TRACE("build " + std::to_string(build));
+        installation.Put(FileName(kFirstFile), Standin(kFirstFile, build));
+        const std::string log = "C:\\next-" + std::to_string(build) + ".log";
+        EXPECT_EQ(installation.RunPatcher({"/S", "/LANG=DE", "/LOG=" + log}), kExitAllCurrent);
+        EXPECT_TRUE(ReadBytes(installation.File(FileName(kFirstFile))) == fourth);
+        std::ifstream in(installation.Prefix().DriveC() / ("next-" + std::to_string(build) + ".log"));
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_NE(text.find("VokarDe-2.2-patch.exe 2.2, process "), std::string::npos) << text;
+        EXPECT_NE(text.find("VokarDe.exe: updated from build " + std::to_string(build) + " to build 4"),
+                  std::string::npos)
+            << text;
+    }
+}
+
 }  // namespace
 }  // namespace patcher::e2e

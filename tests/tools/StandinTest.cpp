@@ -146,9 +146,9 @@ TEST(Standins, ConsecutiveVersionsShareMostOfTheirBytes) {
     EXPECT_LT(unrelated, 0.25);
 }
 
-// The next release keeps every published build byte for byte (their tables stay the same) and adds build 12 of
-// VokarEn.exe, made from build 11 as a new build is.
-TEST(Standins, TheNextReleaseKeepsThePublishedBuildsAndAddsATwelfth) {
+// The next releases keep every published build byte for byte (their tables stay the same) and add build 12 of
+// VokarEn.exe and build 4 of VokarDe.exe, each made from the build before it as a new build is.
+TEST(Standins, TheNextReleasesKeepThePublishedBuildsAndAddTheirNewBuilds) {
     StandinBuilds next(NextSizes());
     EXPECT_EQ(KnownVersions(1, NextSizes()), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
     for (const int version : KnownVersions(1)) {
@@ -160,7 +160,13 @@ TEST(Standins, TheNextReleaseKeepsThePublishedBuildsAndAddsATwelfth) {
     EXPECT_EQ(std::string(twelfth.begin(), twelfth.begin() + 2), "MZ");
     EXPECT_GT(SharedShare(next.Get(1, 11), twelfth), 0.75);
     EXPECT_THROW(Standins().Get(1, 12), std::invalid_argument);
-    EXPECT_THROW(next.Get(8, 12), std::invalid_argument);
+    for (const int version : KnownVersions(8)) {
+        EXPECT_TRUE(next.Get(8, version) == Standins().Get(8, version)) << "version " << version;
+    }
+    const Bytes& fourth = next.Get(8, 4);
+    EXPECT_EQ(fourth.size(), 2166272u);
+    EXPECT_GT(SharedShare(next.Get(8, 3), fourth), 0.75);
+    EXPECT_THROW(next.Get(8, 5), std::invalid_argument);
 }
 
 }  // namespace

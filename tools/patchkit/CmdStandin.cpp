@@ -7,9 +7,9 @@
 
 namespace patcher::patchkit {
 
-// The stand-ins of the published builds; with --next those and the next release's build 12 of VokarEn.exe (the
-// release of an English 1.5.4 patcher); with --grown those of VokarDe.exe grown to 4 MiB (the release of a
-// patcher whose file fills both its slots).
+// The stand-ins of the published builds; with --next those, the next English release's build 12 of VokarEn.exe
+// and the next German one's build 4 of VokarDe.exe (the release of the 1.5.4 and 2.2 patchers); with --grown those of
+// VokarDe.exe grown to 4 MiB (the release of a patcher whose file fills both its slots).
 int RunStandin(const Arguments& arguments) {
     const bool grown = !arguments.empty() && arguments[0] == "--grown";
     const bool next = !arguments.empty() && arguments[0] == "--next";

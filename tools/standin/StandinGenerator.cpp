@@ -34,11 +34,12 @@ constexpr FamilySizes kPublishedSizes = {{
     {1434624, 1486848},
 }};
 
-// The next release: build 12 of VokarEn.exe beside the published builds, of a size that no other build of it has,
-// so that the published builds keep their tables.
+// The next releases: build 12 of VokarEn.exe and build 4 of VokarDe.exe beside the published builds, each of a
+// size that no other build of its file has, so that the published builds keep their tables.
 constexpr FamilySizes kNextSizes = [] {
     FamilySizes sizes = kPublishedSizes;
     sizes[0][11] = 2301952;
+    sizes[7][3] = 2166272;
     return sizes;
 }();
 

@@ -18,8 +18,9 @@ using FamilySizes = std::array<std::array<std::int32_t, 12>, 12>;
 // The sizes of the family's published builds, which the stand-ins take on.
 const FamilySizes& PublishedSizes();
 
-// The published builds and the next release's: a build 12 of VokarEn.exe (file 1), made from build 11 as a
-// new build is, the content of an English update to 1.5.4. Builds 1 to 11 are the published ones, byte for byte.
+// The published builds and the next releases': a build 12 of VokarEn.exe (file 1) and a build 4 of VokarDe.exe
+// (file 8), each made from the build before it as a new build is, the content of an English update to 1.5.4 and
+// of a German one to 2.2. The published builds are those of PublishedSizes, byte for byte.
 const FamilySizes& NextSizes();
 
 // The German edition's program VokarDe.exe (file 8) as it grows past what one slot and a fixed first slot
