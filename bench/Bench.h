@@ -18,6 +18,7 @@ void BenchRecognition();
 void BenchDecoder();
 void BenchRewrite();
 void BenchUpdate();
+void BenchPatchBuild();
 
 // The tables and packed data of the build's English patcher, which patchkit made from a stub: the sections run
 // on what a real patcher carries.

@@ -10,10 +10,8 @@ namespace patcher::bench {
 namespace {
 
 constexpr BenchSection kSections[] = {
-    {"recognition", BenchRecognition},
-    {"decoder", BenchDecoder},
-    {"rewrite", BenchRewrite},
-    {"update", BenchUpdate},
+    {"recognition", BenchRecognition}, {"decoder", BenchDecoder},       {"rewrite", BenchRewrite},
+    {"update", BenchUpdate},           {"patchbuild", BenchPatchBuild},
 };
 
 }  // namespace
