@@ -1,17 +1,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 
 #include "engine/FileFailure.h"
-#include "tables/PatchTablesFormat.h"
 #include "engine/untPatcher.h"
 #include "platform/DirectoryResourceStore.h"
 #include "platform/FileSystem.h"
+#include "tables/PatchTablesFormat.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/PatcherInspection.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -29,22 +31,35 @@ std::string WhyUnreadable(const std::string& path, const FileFailure& failure) {
     return failure.Fault == FileFault::OutOfMemory ? "out of memory" : "it could not be read whole";
 }
 
+PatchTables BuildTables() {
+    DirectoryResourceStore data(PATCHER_PACKED_DIR);
+    return LoadPatchTables(data);
+}
+
 }  // namespace
 
 // The recognition of a file as the patcher of this build makes it, by the tables of the build's data
-// (PATCHER_PACKED_DIR). A file that cannot be read has no CheckResult worth
-// printing: it is refused with the reason.
+// (PATCHER_PACKED_DIR), or with --patcher as a patcher exe makes it, by the tables it carries. A file that
+// cannot be read has no CheckResult worth printing: it is refused with the reason.
 int RunRecognise(const Arguments& arguments) {
-    if (arguments.size() != 2) {
+    Arguments rest = arguments;
+    std::optional<std::string> patcher;
+    if (!rest.empty() && rest[0] == "--patcher") {
+        if (rest.size() < 2) {
+            throw UsageError{"--patcher takes the patcher exe"};
+        }
+        patcher = rest[1];
+        rest.erase(rest.begin(), rest.begin() + 2);
+    }
+    if (rest.size() != 2) {
         throw UsageError{"takes a file index and a path"};
     }
-    const int fileIndex = ParseFileIndex(arguments[0]);
-    DirectoryResourceStore data(PATCHER_PACKED_DIR);
-    const PatchTables tables = LoadPatchTables(data);
-    const Recognition recognition = IdentifyFileVersion(fileIndex, arguments[1], SystemFileSystem(), tables);
+    const int fileIndex = ParseFileIndex(rest[0]);
+    const std::string& path = rest[1];
+    const PatchTables tables = patcher ? ReadPatcherTables(*patcher) : BuildTables();
+    const Recognition recognition = IdentifyFileVersion(fileIndex, path, SystemFileSystem(), tables);
     if (recognition.Result == CheckResult::Unreadable) {
-        throw std::runtime_error(Quoted(arguments[1]) + " cannot be read (" +
-                                 WhyUnreadable(arguments[1], recognition.Failure) + ")");
+        throw std::runtime_error(Quoted(path) + " cannot be read (" + WhyUnreadable(path, recognition.Failure) + ")");
     }
     if (recognition.Version != 0) {
         std::printf("%s %d\n", CheckResultName(recognition.Result), recognition.Version);

@@ -27,7 +27,14 @@ constexpr Command kCommands[] = {
      RunBuild},
     {"describe", "describe DESCRIPTION OUT  - writes Patch.cmake, the names a build takes, from the description",
      RunDescribe},
-    {"recognise", "recognise INDEX PATH  - prints the CheckResult and the matching version", RunRecognise},
+    {"recognise",
+     "recognise [--patcher EXE] INDEX PATH  - prints the CheckResult and the matching version, by the build's tables "
+     "or those of a patcher exe",
+     RunRecognise},
+    {"inspect",
+     "inspect EXE  - prints what a patcher exe is (product, update, builds, packed data, version information, "
+     "signature) and checks that it holds together",
+     RunInspect},
     {"pack", "pack [--greedy] IN OUT  - packs a file (at most 2 MiB) into the packed-resource format", RunPack},
     {"unpack", "unpack IN OUT  - unpacks a packed resource", RunUnpack},
     {"rewrite",
