@@ -88,7 +88,8 @@ void AddFile(Lines& lines, const PatchTables& tables, const ContentCheck& conten
     const FileTables& file = tables.File(content.FileIndex);
     lines.Add("file " + std::to_string(content.FileIndex),
               std::string(FileName(content.FileIndex)) + ", " + std::to_string(file.Versions.size()) +
-                  " known builds; brings build " + std::to_string(file.Newest));
+                  (file.Versions.size() == 1 ? " known build" : " known builds") + "; brings build " +
+                  std::to_string(file.Newest));
     for (const KnownVersion& version : file.Versions) {
         lines.Add("  build " + std::to_string(version.Number),
                   std::to_string(version.Size) + " bytes" + (version.Number == file.Newest ? ", brought" : ""));
