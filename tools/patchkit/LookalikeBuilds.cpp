@@ -75,6 +75,12 @@ void RefuseLookalike(const PatchDescription& description,
                              std::to_string(earlier.Described->Version) + " and " +
                              std::to_string(later.Described->Version) + ": " + PathOf(earlier) + " and " +
                              PathOf(later) + " (" + std::to_string(later.Bytes.size()) + " bytes each)";
+    if (total == 0) {
+        description.Refuse(later.Described->Line,
+                           pair +
+                               " are the same bytes: no samples can tell them apart; leave one of them out of the "
+                               "description");
+    }
     if (total == 1) {
         description.Refuse(later.Described->Line,
                            pair + " differ in one byte only, at offset " + std::to_string(differing.front()) +

@@ -1,5 +1,6 @@
 #include "tools/patchkit/PatcherInspection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>

@@ -115,13 +115,15 @@ std::string OidText(std::span<const std::uint8_t> content) {
         if ((byte & 0x80) != 0) {
             continue;
         }
+        // The first number holds the first two: 40 times the first (0, 1 or 2) plus the second.
         if (first) {
             const std::uint64_t top = value < 40 ? 0 : value < 80 ? 1 : 2;
-            text = std::to_string(top) + "." + std::to_string(value - 40 * top);
+            text += std::to_string(top);
+            value -= 40 * top;
             first = false;
-        } else {
-            text += "." + std::to_string(value);
         }
+        text += '.';
+        text += std::to_string(value);
         value = 0;
     }
     return text;
