@@ -18,6 +18,7 @@
 #include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Win32TestHandles.h"
 #include "tools/pe/PeChecksum.h"
 #include "tools/pe/PeFormat.h"
 #include "tools/pe/ResourceWriter.h"

@@ -170,28 +170,50 @@ TEST(PatchBuild, RefusesBuildsThatNoSamplesTellApartAndLeadingSamplesOutOfPlace)
     EXPECT_FALSE(fs::exists(release.Out()));
 }
 
-// Builds of equal size that differ in one byte only: the tables tell them apart by that one sample, so
-// that a change of it turns one into the other, which the verification does not let pass; and leading
-// samples that leave that byte out cannot tell them apart at all.
-TEST(PatchBuild, RefusesTablesThatAChangeOfOneSampledByteWouldFool) {
+// Builds of equal size share their samples, and the patcher tells them apart by the samples where they
+// differ. Fewer than two such samples, and one byte changed there turns one build into the other: the build
+// refuses the pair, naming both builds and where they differ, and says what to do.
+TEST(PatchBuild, RefusesBuildsOfOneSizeThatFewerThanTwoSamplesTellApart) {
     TinyRelease release;
+    const std::string pair =
+        "file 10 versions 1 and 2: \"10/1/help.chm\" and \"10/2/help.chm\" (3000 bytes each) differ ";
     Bytes second = Noise(3000, 1);
     second[1234] ^= 0x5A;
     release.Add("10/2/help.chm", second);
-    const std::string refusal = release.Refusal(kTinyDescription);
-    char changed[96];
-    std::snprintf(changed, sizeof changed, "patch.toml:8: file 10 version 1: with 0x%02X at offset 1234 (sample ",
-                  second[1234]);
-    EXPECT_EQ(refusal.rfind(changed, 0), 0u) << refusal;
-    EXPECT_TRUE(refusal.ends_with(") it is still recognised as version 2")) << refusal;
+    const std::string oneByte = "patch.toml:9: " + pair +
+                                "in one byte only, at offset 1234: one byte changed there (a damaged disk, another "
+                                "program) would turn either into the other, so no samples tell them apart safely; "
+                                "leave one of them out of the description";
+    EXPECT_EQ(release.Refusal(kTinyDescription), oneByte);
 
+    // Fifty leading samples, none of them where the builds differ: the same words, whoever picked the samples.
     std::string fifty = "Leading = [";
     for (int i = 1; i <= 50; ++i) {
         fifty += (i == 1 ? "" : ", ") + std::to_string(i * 20);
     }
-    EXPECT_EQ(release.Refusal(Replaced(kTinyDescription, "Versions.1", fifty + "]\nVersions.1")),
-              "patch.toml:10: file 10 version 2: \"10/2/help.chm\" (3000 bytes): its samples cannot tell it from "
-              "version 1");
+    const std::string fiftyLeading = Replaced(kTinyDescription, "Versions.1", fifty + "]\nVersions.1");
+    EXPECT_EQ(release.Refusal(fiftyLeading), Replaced(oneByte, "patch.toml:9:", "patch.toml:10:"));
+
+    // Two bytes apart by one: both lie where one sample is taken.
+    second[1235] ^= 0x33;
+    release.Add("10/2/help.chm", second);
+    const std::string oneSample = release.Refusal(kTinyDescription);
+    const std::string where =
+        "patch.toml:9: " + pair + "at 2 offsets (1234, 1235), but their samples take only offset ";
+    EXPECT_EQ(oneSample.rfind(where, 0), 0u) << oneSample;
+    EXPECT_TRUE(
+        oneSample.ends_with(": one byte changed there (a damaged disk, another program) would turn either "
+                            "into the other; give two offsets where they differ as Leading samples of every "
+                            "build of 3000 bytes"))
+        << oneSample;
+    EXPECT_EQ(release.Refusal(fiftyLeading),
+              "patch.toml:10: " + pair +
+                  "at 2 offsets (1234, 1235), but their samples take none of them: the patcher cannot tell them apart; "
+                  "give two offsets where they differ as Leading samples of every build of 3000 bytes");
+
+    // As the words say: both offsets as leading samples, and the pair is told apart safely.
+    EXPECT_EQ(release.Refusal(Replaced(kTinyDescription, "Versions.1", "Leading = [1234, 1235]\nVersions.1")),
+              "(built)");
 }
 
 // File 8's row has two slots. A file of more than 1,000,000 + 2,097,152 bytes is split in the middle, so that

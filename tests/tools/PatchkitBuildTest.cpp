@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tables/PatchTables.h"
 #include "tests/support/FileBytes.h"
 #include "tests/tools/PatchkitCommandLine.h"
 #include "tests/tools/TinyRelease.h"
@@ -187,6 +188,29 @@ TEST_F(Refusals, SignSignsThePatcherWithTheCertificateGiven) {
                   "patchkit build: osslsigncode could not sign the patcher: ", {certificate.Cert, other.Key});
     ExpectRefused(BuildWith(Build(Description()), mismatched, Dir() / "new"), "osslsigncode could not sign");
     EXPECT_FALSE(fs::exists(Dir() / "new"));
+}
+
+// The build is told which patchers are out there already: a new build that the one shipped would take for its
+// build 1 (build 1's bytes, changed where none of its samples lies) is refused, naming that patcher; the same
+// release without --shipped builds.
+TEST_F(Refusals, ABuildThatAShippedPatcherWouldUndoIsRefused) {
+    const KnownVersion first = *WrittenPatcher(Patcher()).Tables().FindVersion(10, 1);
+    std::vector<std::uint8_t> third = ReadBytes(Release() / "10/1/help.chm");
+    for (std::size_t at = 1; at < third.size(); at += 97) {
+        if (std::none_of(first.Samples.begin(), first.Samples.end(),
+                         [&](const SignatureEntry& sample) { return static_cast<std::size_t>(sample.Offset) == at; })) {
+            third[at] ^= 0x5A;
+        }
+    }
+    WriteFile(Release() / "10/3/help.chm", third);
+    const std::string next = Describe("next.toml", testing::kTinyDescription + "Versions.3 = \"10/3/help.chm\"\n");
+    const fs::path shipped = Dir() / "shipped.exe";
+    fs::copy_file(Patcher(), shipped);
+    ExpectRefused(BuildWith(Build(next), {"--shipped", shipped.string()}, Out()),
+                  next + ":11: file 10 version 3: \"10/3/help.chm\" is no build that the shipped patcher \"" +
+                      shipped.string() + "\" knows, yet it would take it for its version 1",
+                  {shipped});
+    Succeeds(Build(next, Dir() / "unguarded"));
 }
 
 }  // namespace

@@ -264,7 +264,7 @@ TEST_F(Refusals, RewriteRefusesAPatcherThatIsNoRegularFile) {
     const fs::path target = Dir() / "help.chm";
     fs::copy_file(Release() / "10/1/help.chm", target);
     ExpectRefused(Patchkit({"rewrite", "--patcher", fifo, "10", target}),
-                  "patchkit rewrite: the patcher \"" + fifo.string() + "\" cannot be read (not a regular file)\n",
+                  "patchkit rewrite: \"" + fifo.string() + "\" cannot be read (not a regular file)\n",
                   {target, fifo});
 }
 

@@ -10,6 +10,7 @@
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatchBuild.h"
+#include "tools/patchkit/ShippedGuard.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -40,14 +41,16 @@ std::filesystem::path StubOf(const std::string& target) {
 int RunBuild(const Arguments& arguments) {
     BuildOptions options;
     std::string target = kTargets[0];
+    Arguments given = arguments;
+    const ShippedSources shippedSources = TakeShippedOptions(given);
     Arguments rest;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const std::string& argument = given[i];
         const auto value = [&](const char* what) -> const std::string& {
-            if (i + 1 >= arguments.size()) {
+            if (i + 1 >= given.size()) {
                 throw UsageError{argument + " takes " + what};
             }
-            return arguments[++i];
+            return given[++i];
         };
         if (argument == "--greedy") {
             options.Method = packer::ParseMethod::Greedy;
@@ -73,7 +76,8 @@ int RunBuild(const Arguments& arguments) {
     if (options.Stub.empty()) {
         options.Stub = StubOf(target);
     }
-    const BuildFigures figures = BuildPatch(rest[0], rest[1], rest[2], options);
+    const std::vector<ShippedPatcher> shipped = LoadShippedPatchers(shippedSources);
+    const BuildFigures figures = BuildPatch(rest[0], rest[1], rest[2], options, shipped);
     std::printf("%-13s %7.2f s  %d files, %llu bytes\n", "reading", figures.Reading, figures.FilesRead,
                 static_cast<unsigned long long>(figures.BytesRead));
     std::printf("%-13s %7.2f s  %d signature tables\n", "tables", figures.Tables, figures.TablesPicked);

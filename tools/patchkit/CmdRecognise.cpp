@@ -41,14 +41,7 @@ int RunRecognise(const Arguments& arguments) {
         throw UsageError{"takes a file index and a path"};
     }
     const int fileIndex = ParseFileIndex(rest[0]);
-    const std::unique_ptr<pe::PeResourceStore> resources = OpenPatcher(patcher);
-    PatchTables tables;
-    try {
-        tables = LoadPatchTables(*resources);
-    } catch (const std::runtime_error& error) {
-        throw std::runtime_error("the patcher " + Quoted(patcher.string()) + " carries no tables to use (" +
-                                 error.what() + ")");
-    }
+    const PatchTables tables = OpenPatcher(patcher).Tables;
     const Recognition recognition = IdentifyFileVersion(fileIndex, rest[1], SystemFileSystem(), tables);
     if (recognition.Result == CheckResult::Unreadable) {
         throw std::runtime_error(Quoted(rest[1]) + " cannot be read (" + WhyUnreadable(rest[1], recognition.Failure) +

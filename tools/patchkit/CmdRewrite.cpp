@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/UDer.h"
@@ -26,13 +27,9 @@ int RunRewrite(const Arguments& arguments) {
         throw UsageError{"takes a file index and a path"};
     }
     const int fileIndex = ParseFileIndex(rest[0]);
-    const std::unique_ptr<pe::PeResourceStore> resources = OpenPatcher(patcher);
-    try {
-        InstallPatchTables(LoadPatchTables(*resources));
-    } catch (const std::runtime_error& error) {
-        throw std::runtime_error("the patcher " + Quoted(patcher.string()) + " carries no tables to use (" +
-                                 error.what() + ")");
-    }
+    OpenedPatcher opened = OpenPatcher(patcher);
+    InstallPatchTables(std::move(opened.Tables));
+    pe::PeResourceStore& resources = *opened.Resources;
     DecoderState decoder;
     // The file found there, whatever its build, is what is replaced.
     FileSystem& files = SystemFileSystem();
@@ -40,7 +37,7 @@ int RunRewrite(const Arguments& arguments) {
     if (files.LookUpFile(rest[1]).Is != Presence::Absent) {
         found = {.Exists = true, .Version = IdentifyFileVersion(fileIndex, rest[1], files).Version};
     }
-    const bool rewritten = RewriteFile(fileIndex, rest[1], found, {files, *resources, decoder}).Ok;
+    const bool rewritten = RewriteFile(fileIndex, rest[1], found, {files, resources, decoder}).Ok;
     std::printf("%s\n", rewritten ? "true" : "false");
     return 0;
 }

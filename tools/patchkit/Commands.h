@@ -26,6 +26,7 @@ int ParseFileIndex(const std::string& text);
 int RunStandin(const Arguments& arguments);
 int RunBuild(const Arguments& arguments);
 int RunRecognise(const Arguments& arguments);
+int RunInspect(const Arguments& arguments);
 int RunRewrite(const Arguments& arguments);
 int RunPack(const Arguments& arguments);
 int RunUnpack(const Arguments& arguments);

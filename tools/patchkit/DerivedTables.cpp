@@ -1,8 +1,10 @@
 #include "tools/patchkit/DerivedTables.h"
 
+#include <algorithm>
 #include <string>
 
 #include "tables/Crc32.h"
+#include "tools/patchkit/LookalikeBuilds.h"
 
 namespace patcher::patchkit {
 
@@ -16,9 +18,18 @@ std::vector<standin::PickedTable> PickTables(const PatchDescription& description
         }
         known.push_back(std::move(entry));
     }
+    std::vector<standin::PickedTable> picked;
     try {
-        return standin::PickSignatureTables(known);
+        picked = standin::PickSignatureTables(known);
     } catch (const standin::PickError& error) {
+        if (error.OtherVersion != 0) {
+            const LoadedFile& file = FileOf(files, error.FileIndex);
+            const auto build = [&](int version) -> const LoadedBuild& {
+                return *std::find_if(file.Builds.begin(), file.Builds.end(),
+                                     [&](const LoadedBuild& b) { return b.Described->Version == version; });
+            };
+            RefuseLookalike(description, file, build(error.OtherVersion), build(error.Version), {});
+        }
         for (const LoadedFile& file : files) {
             for (const LoadedBuild& build : file.Builds) {
                 if (file.Described->FileIndex == error.FileIndex && build.Described->Version == error.Version) {
@@ -30,6 +41,8 @@ std::vector<standin::PickedTable> PickTables(const PatchDescription& description
         }
         throw;
     }
+    RefuseLookalikes(description, files, picked);
+    return picked;
 }
 
 PatchTables DerivePatchTables(const PatchDescription& description,

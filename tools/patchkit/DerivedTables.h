@@ -11,7 +11,8 @@
 namespace patcher::patchkit {
 
 // The signature tables of every known build, picked from the release's files. Throws DescriptionError
-// naming the build whose samples cannot tell it from the others.
+// naming the build whose samples cannot tell it from the others, or tell it from another build of its size
+// by fewer than two bytes (RefuseLookalikes).
 std::vector<standin::PickedTable> PickTables(const PatchDescription& description, const std::vector<LoadedFile>& files);
 
 // The tables of the patcher, as recognition runs over them before they are written out: the profile and the

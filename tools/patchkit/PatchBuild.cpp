@@ -15,6 +15,7 @@
 #include "tools/patchkit/PatcherSigning.h"
 #include "tools/patchkit/ReleaseFiles.h"
 #include "tools/patchkit/ResourceSlots.h"
+#include "tools/patchkit/ShippedGuard.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -34,10 +35,12 @@ MadePatcher MakePatcher(const PatchDescription& description,
                         const std::filesystem::path& releaseDir,
                         std::span<const std::uint8_t> stub,
                         const BuildOptions& options,
+                        std::span<const ShippedPatcher> shipped,
                         BuildFigures& figures) {
     Clock::time_point start = Clock::now();
     const std::vector<LoadedFile> files = ReadRelease(description, releaseDir, figures);
     CheckBuilds(description, files);
+    RefuseDowngrades(description, files, shipped);
     CheckSlots(description, files, options);
     figures.Reading = SecondsSince(start);
 
@@ -136,7 +139,8 @@ std::filesystem::path CheckPlaces(const std::string& descriptionPath,
 BuildFigures BuildPatch(const std::string& descriptionPath,
                         const std::filesystem::path& releaseDir,
                         const std::filesystem::path& outDir,
-                        const BuildOptions& options) {
+                        const BuildOptions& options,
+                        std::span<const ShippedPatcher> shipped) {
     const PatchDescription description = ReadPatchDescription(descriptionPath);
     const std::filesystem::path release = CheckPlaces(descriptionPath, releaseDir, outDir);
     std::vector<std::uint8_t> stub;
@@ -147,7 +151,7 @@ BuildFigures BuildPatch(const std::string& descriptionPath,
                                  ")");
     }
     BuildFigures figures;
-    MadePatcher made = MakePatcher(description, release, stub, options, figures);
+    MadePatcher made = MakePatcher(description, release, stub, options, shipped, figures);
     if (options.Sign) {
         const Clock::time_point start = Clock::now();
         made.Exe = Signed(made.Exe, made.FileName, *options.Sign);

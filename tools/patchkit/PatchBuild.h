@@ -12,6 +12,8 @@
 
 namespace patcher::patchkit {
 
+struct ShippedPatcher;
+
 // A patcher made in memory: the name it is to be written under, its bytes, and the resources written into the
 // stub for it.
 struct MadePatcher {
@@ -26,11 +28,14 @@ struct MadePatcher {
 // one sampled byte makes it unrecognised, every slot unpacks to its bytes, and the patcher, read back by the
 // PE reader, carries exactly what was written into a sound program whose tables and packed data agree: each
 // selected file's slots, put together, are its newest build, which its digest describes and the tables find
-// current. Throws DescriptionError naming the description's line and the file concerned.
+// current. No build of the release may be one that a shipped patcher would take for an older build it knows
+// and overwrite (RefuseDowngrades). Throws DescriptionError naming the description's line and the file
+// concerned.
 MadePatcher MakePatcher(const PatchDescription& description,
                         const std::filesystem::path& releaseDir,
                         std::span<const std::uint8_t> stub,
                         const BuildOptions& options,
+                        std::span<const ShippedPatcher> shipped,
                         BuildFigures& figures);
 
 // The whole command: reads the description and the stub (options.Stub), makes the patcher and writes it into
@@ -41,6 +46,7 @@ MadePatcher MakePatcher(const PatchDescription& description,
 BuildFigures BuildPatch(const std::string& descriptionPath,
                         const std::filesystem::path& releaseDir,
                         const std::filesystem::path& outDir,
-                        const BuildOptions& options);
+                        const BuildOptions& options,
+                        std::span<const ShippedPatcher> shipped = {});
 
 }  // namespace patcher::patchkit

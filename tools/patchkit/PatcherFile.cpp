@@ -1,35 +1,26 @@
 #include "tools/patchkit/PatcherFile.h"
 
 #include <stdexcept>
-#include <vector>
+#include <system_error>
+#include <utility>
 
-#include "tools/patchkit/InputFiles.h"
+#include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/PatcherInspection.h"
 
 namespace patcher::patchkit {
-namespace {
 
-// A patcher is a program of a few megabytes; its packed data are at most two slots of 2 MiB per file.
-constexpr std::uint64_t kLargestPatcher = 64 * 1024 * 1024;
-
-}  // namespace
-
-std::unique_ptr<pe::PeResourceStore> OpenPatcher(const std::filesystem::path& exe) {
-    std::vector<std::uint8_t> bytes;
+OpenedPatcher OpenPatcher(const std::filesystem::path& exe) {
+    std::vector<std::uint8_t> image = ReadPatcherFile(exe);
+    OpenedPatcher opened;
     try {
-        bytes = ReadRegularFile(exe, kLargestPatcher, "that any patcher takes");
-    } catch (const ReadError& error) {
-        throw std::runtime_error("the patcher " + Quoted(exe.string()) + " cannot be read (" + error.what() + ")");
+        opened.Tables = PatcherTables(image);
+    } catch (const NotAPatcher& refusal) {
+        throw std::runtime_error(Quoted(exe.string()) + " is no patcher: " + refusal.what());
     }
-    try {
-        return std::make_unique<pe::PeResourceStore>(std::move(bytes));
-    } catch (const std::invalid_argument& error) {
-        throw std::runtime_error("the patcher " + Quoted(exe.string()) + " is no program: " + error.what());
-    }
-}
-
-std::filesystem::path BuildPatcher() {
-    return PATCHER_BUILD_PATCHER;
+    // The tables were read from a sound program, so its resources read too.
+    opened.Resources = std::make_unique<pe::PeResourceStore>(std::move(image));
+    return opened;
 }
 
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments) {
@@ -38,7 +29,12 @@ std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments) {
         arguments.erase(arguments.begin(), arguments.begin() + 2);
         return named;
     }
-    return BuildPatcher();
+    const std::filesystem::path own = PATCHER_BUILD_PATCHER;
+    std::error_code error;
+    if (own.empty() || !std::filesystem::exists(own, error)) {
+        throw UsageError{"name the patcher to use with --patcher EXE (this patchkit has no build's patcher beside it)"};
+    }
+    return own;
 }
 
 }  // namespace patcher::patchkit

@@ -3,22 +3,28 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "tables/PatchTables.h"
 #include "tools/pe/PeResourceStore.h"
 
 namespace patcher::patchkit {
 
-// A patcher exe that a command looks into, read whole (a regular file only: a FIFO is refused, never waited
-// on), with its resources on any host. Throws std::runtime_error naming it where it cannot be read or is no
-// program.
-std::unique_ptr<pe::PeResourceStore> OpenPatcher(const std::filesystem::path& exe);
+// A patcher exe that a command works with: its resources on any host, and the tables it carries, read as the
+// patcher reads them.
+struct OpenedPatcher {
+    std::unique_ptr<pe::PeResourceStore> Resources;
+    PatchTables Tables;
+};
 
-// The patcher a command takes where none is named (--patcher): the English patcher of the build that this
-// patchkit belongs to.
-std::filesystem::path BuildPatcher();
+// The patcher exe at `exe`, read whole (a regular file only: a FIFO is refused, never waited on). Throws
+// std::runtime_error naming it: "PATH cannot be read (...)", or "PATH is no patcher: ..." for a file that is no
+// program or carries no tables to trust.
+OpenedPatcher OpenPatcher(const std::filesystem::path& exe);
 
 // Takes "--patcher EXE" from the front of a command's arguments where it stands there: the patcher named, or
-// the build's own.
+// where none is, the English patcher of the build that this patchkit belongs to. An installed patchkit has
+// no build beside it: then --patcher is needed, and the message says so.
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments);
 
 }  // namespace patcher::patchkit

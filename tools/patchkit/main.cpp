@@ -22,13 +22,18 @@ constexpr Command kCommands[] = {
      "--next: and build 12 of VokarEn.exe; --grown: VokarDe.exe grown to 11 builds of 3.5 to 4 MiB",
      RunStandin},
     {"build",
-     "build [--greedy] [--target i686|x86_64] [--stub STUB] [--sign CERT KEY] DESCRIPTION RELEASE-DIR OUTDIR  - "
+     "build [--greedy] [--target i686|x86_64] [--stub STUB] [--sign CERT KEY] [--shipped EXE]... "
+     "[--shipped-description DESC RELEASE-DIR]... DESCRIPTION RELEASE-DIR OUTDIR  - "
      "writes OUTDIR/<name>-<version>-patch.exe from the stub, verified",
      RunBuild},
     {"recognise",
      "recognise [--patcher EXE] INDEX PATH  - prints the CheckResult and the matching version, by a patcher's "
      "tables",
      RunRecognise},
+    {"inspect",
+     "inspect EXE  - prints what a patcher exe is (product, update, builds, packed data, version information, "
+     "signature) and checks that it holds together",
+     RunInspect},
     {"pack", "pack [--greedy] IN OUT  - packs a file (at most 2 MiB) into the packed-resource format", RunPack},
     {"unpack", "unpack IN OUT  - unpacks a packed resource", RunUnpack},
     {"rewrite",

@@ -20,4 +20,12 @@ class UnsuitableStub : public std::invalid_argument {
         : std::invalid_argument("resources cannot be written into this program: " + what) {}
 };
 
+// An Authenticode signature whose certificate table or PKCS#7 data breaks its layout: a length that leads
+// outside what holds it, a tag where another belongs, an encoding that DER does not allow.
+class BrokenSignature : public std::invalid_argument {
+  public:
+    explicit BrokenSignature(const std::string& what)
+        : std::invalid_argument("the signature cannot be read: " + what) {}
+};
+
 }  // namespace patcher::pe

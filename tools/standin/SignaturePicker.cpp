@@ -64,7 +64,8 @@ void CheckTellsApart(const std::vector<PickedTable>& group) {
         for (std::size_t b = a + 1; b < group.size(); ++b) {
             if (std::equal(group[a].Entries.begin(), group[a].Entries.end(), group[b].Entries.begin(), sameBytes)) {
                 throw PickError(group[b].FileIndex, group[b].Version,
-                                "its samples cannot tell it from version " + std::to_string(group[a].Version));
+                                "its samples cannot tell it from version " + std::to_string(group[a].Version),
+                                group[a].Version);
             }
         }
     }

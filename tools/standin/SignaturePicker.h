@@ -32,14 +32,15 @@ struct PickedTable {
 };
 
 // Why the samples of a build could not be picked; names the build (of two that cannot be told apart, the
-// later one).
+// later one, and OtherVersion the earlier; 0 for every other reason).
 class PickError : public std::runtime_error {
   public:
-    PickError(int fileIndex, int version, const std::string& what)
-        : std::runtime_error(what), FileIndex(fileIndex), Version(version) {}
+    PickError(int fileIndex, int version, const std::string& what, int otherVersion = 0)
+        : std::runtime_error(what), FileIndex(fileIndex), Version(version), OtherVersion(otherVersion) {}
 
     int FileIndex;
     int Version;
+    int OtherVersion;
 };
 
 // Picks the 50 samples of every known build: its leading offsets, then distinct offsets spread over the
