@@ -3,8 +3,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "tools/patchkit/Commands.h"
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -29,12 +31,17 @@ std::unique_ptr<pe::PeResourceStore> OpenPatcher(const std::filesystem::path& ex
 }
 
 std::filesystem::path BuildPatcher() {
-    return PATCHER_BUILD_PATCHER;
+    // A patchkit made for another host (patchkit.exe) belongs to no build of this one.
+    const std::string_view own = PATCHER_BUILD_PATCHER;
+    if (own.empty()) {
+        throw UsageError{"this patchkit knows no patcher of its own build: name one with --patcher EXE"};
+    }
+    return PathFromUtf8(own);
 }
 
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments) {
     if (arguments.size() >= 2 && arguments[0] == "--patcher") {
-        std::filesystem::path named = arguments[1];
+        std::filesystem::path named = PathFromUtf8(arguments[1]);
         arguments.erase(arguments.begin(), arguments.begin() + 2);
         return named;
     }
