@@ -24,7 +24,7 @@ std::vector<std::uint8_t> ReadAll(std::uint64_t size,
             if (done > limit) {
                 throw TooLarge(done, limit, limitText);
             }
-            bytes.resize(std::min<std::uint64_t>(limit + 1, 2 * bytes.size()));
+            bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(limit + 1, 2 * bytes.size())));
         }
         const std::size_t got = read(std::span(bytes).subspan(done));
         if (got == 0) {
