@@ -31,12 +31,7 @@ std::unique_ptr<pe::PeResourceStore> OpenPatcher(const std::filesystem::path& ex
 }
 
 std::filesystem::path BuildPatcher() {
-    // A patchkit made for another host (patchkit.exe) belongs to no build of this one.
-    const std::string_view own = PATCHER_BUILD_PATCHER;
-    if (own.empty()) {
-        throw UsageError{"this patchkit knows no patcher of its own build: name one with --patcher EXE"};
-    }
-    return PathFromUtf8(own);
+    return PathFromUtf8(PATCHER_BUILD_PATCHER);
 }
 
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments) {
@@ -45,7 +40,11 @@ std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments) {
         arguments.erase(arguments.begin(), arguments.begin() + 2);
         return named;
     }
-    return BuildPatcher();
+    std::filesystem::path own = BuildPatcher();
+    if (own.empty()) {
+        throw UsageError{"this patchkit belongs to no build of a patcher: name one with --patcher EXE"};
+    }
+    return own;
 }
 
 }  // namespace patcher::patchkit

@@ -14,11 +14,11 @@ namespace patcher::patchkit {
 std::unique_ptr<pe::PeResourceStore> OpenPatcher(const std::filesystem::path& exe);
 
 // The patcher a command takes where none is named (--patcher): the English patcher of the build that this
-// patchkit belongs to.
+// patchkit belongs to; none (an empty path) for patchkit.exe, which belongs to no build of its host.
 std::filesystem::path BuildPatcher();
 
 // Takes "--patcher EXE" from the front of a command's arguments where it stands there: the patcher named, or
-// the build's own.
+// the build's own (UsageError where there is none).
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments);
 
 }  // namespace patcher::patchkit
