@@ -13,7 +13,7 @@ if(PATCHER_GLYPHS_DIR)
                         "first (./run does).")
     endif()
     add_custom_target(build_inputs)
-elseif(NOT TARGET patchkit)
+elseif(NOT TARGET patchkit OR CMAKE_CROSSCOMPILING)
     message(FATAL_ERROR "This build cannot draw its flag pictures: set PATCHER_GLYPHS_DIR to those of a host build "
                         "(the presets name build/native-release/glyphs).")
 else()

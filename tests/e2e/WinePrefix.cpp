@@ -128,6 +128,14 @@ int RunProgram(const std::vector<std::string>& arguments,
                const std::map<std::string, std::string>& environment,
                const fs::path& log,
                std::optional<std::chrono::seconds> deadline) {
+    return RunProgram(arguments, environment, log, std::nullopt, deadline);
+}
+
+int RunProgram(const std::vector<std::string>& arguments,
+               const std::map<std::string, std::string>& environment,
+               const fs::path& output,
+               const std::optional<fs::path>& errors,
+               std::optional<std::chrono::seconds> deadline) {
     std::map<std::string, std::string> merged;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string entry = *variable;
@@ -162,8 +170,12 @@ int RunProgram(const std::vector<std::string>& arguments,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (errors) {
+        posix_spawn_file_actions_addopen(&actions, 2, errors->c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    } else {
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
     pid_t child = 0;
     const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -242,6 +254,28 @@ int WinePrefix::Wine(const fs::path& program,
     std::vector<std::string> command = {"wine", program.string()};
     command.insert(command.end(), arguments.begin(), arguments.end());
     return RunProgram(command, Environment(), scratch_ / "wine.log", deadline);
+}
+
+ConsoleRun WinePrefix::WineConsole(const fs::path& program,
+                                   const std::vector<std::string>& arguments,
+                                   std::chrono::seconds deadline) {
+    static std::atomic<int> runs{0};
+    const std::string stem = "console-" + std::to_string(runs++);
+    const fs::path output = scratch_ / (stem + ".out");
+    const fs::path errors = scratch_ / (stem + ".err");
+    std::vector<std::string> command = {"wine", program.string()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    ConsoleRun run;
+    run.ExitCode = RunProgram(command, Environment(), output, errors, deadline);
+    const auto text = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream read;
+        read << in.rdbuf();
+        return read.str();
+    };
+    run.Output = text(output);
+    run.Errors = text(errors);
+    return run;
 }
 
 int WinePrefix::WineTool(const std::vector<std::string>& arguments) {

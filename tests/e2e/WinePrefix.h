@@ -19,6 +19,19 @@ int RunProgram(const std::vector<std::string>& arguments,
                const std::map<std::string, std::string>& environment,
                const std::filesystem::path& log,
                std::optional<std::chrono::seconds> deadline = std::nullopt);
+// The same with standard error apart from standard output, where `errors` names a file of its own.
+int RunProgram(const std::vector<std::string>& arguments,
+               const std::map<std::string, std::string>& environment,
+               const std::filesystem::path& output,
+               const std::optional<std::filesystem::path>& errors,
+               std::optional<std::chrono::seconds> deadline);
+
+// What a console program printed, apart, and how it ended.
+struct ConsoleRun {
+    int ExitCode = kDidNotEnd;
+    std::string Output;
+    std::string Errors;
+};
 
 // A throwaway Wine prefix for one scenario. Every prefix is a copy of one template, made once for all the
 // scenarios of a machine and kept (creating a prefix takes Wine half a minute): the system files are hard
@@ -45,6 +58,11 @@ class WinePrefix {
     int Wine(const std::filesystem::path& program,
              const std::vector<std::string>& arguments = {},
              std::optional<std::chrono::seconds> deadline = std::nullopt);
+    // Runs a Windows console program, its standard output and error (the bytes it wrote, with whatever Wine
+    // adds) kept apart; a program still running at the deadline is killed (kDidNotEnd).
+    ConsoleRun WineConsole(const std::filesystem::path& program,
+                           const std::vector<std::string>& arguments,
+                           std::chrono::seconds deadline);
     // The locale of the programs started from now on (LANG: their thread and user locale, and their ANSI code
     // page).
     void SetLocale(std::string locale) { locale_ = std::move(locale); }

@@ -1,7 +1,7 @@
 // Opening the files of a release folder, under either resolution: what leaves the folder is refused by the
 // opening itself, also where a folder on the way is swapped for a link after the folder was opened and the
 // path looked at.
-#include "tools/patchkit/ReleaseFolder.h"
+#include "tools/patchkit/posix/PosixReleaseFolder.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ class ReleaseFolderTest : public ::testing::TestWithParam<Resolution> {
 };
 
 TEST_P(ReleaseFolderTest, AFolderSwappedForALinkAfterTheFolderWasOpenedLeadsNowhere) {
-    const ReleaseFolder folder(Release(), GetParam());
+    const PosixReleaseFolder folder(Release(), GetParam());
     Bytes read;
     ASSERT_EQ(Refusal(folder, "10/1/help.chm", read), "(read)");
     EXPECT_TRUE(read == Noise(3000, 1));
@@ -68,7 +68,7 @@ TEST_P(ReleaseFolderTest, AFolderSwappedForALinkAfterTheFolderWasOpenedLeadsNowh
 }
 
 TEST_P(ReleaseFolderTest, PathsThatLeaveTheFolderAreRefusedByTheOpening) {
-    const ReleaseFolder folder(Release(), GetParam());
+    const PosixReleaseFolder folder(Release(), GetParam());
     fs::create_directory_symlink(Outside(), Release() / "linked");
     fs::create_symlink(Outside() / "1/help.chm", Release() / "10/1/full.chm");
     Bytes read;
@@ -85,9 +85,9 @@ TEST(ReleaseFolderWalk, FollowsNoLink) {
     testing::TempDir dir;
     WriteFile(dir.Path() / "10/1/help.chm", Noise(3000, 1));
     fs::create_directory_symlink("10", dir.Path() / "inside");
-    const ReleaseFolder walked(dir.Path(), Resolution::Walk);
+    const PosixReleaseFolder walked(dir.Path(), Resolution::Walk);
     EXPECT_THROW(walked.Read("inside/1/help.chm", 1 << 20, "that a test reads"), ReadError);
-    const ReleaseFolder kernel(dir.Path(), Resolution::Kernel);
+    const PosixReleaseFolder kernel(dir.Path(), Resolution::Kernel);
     EXPECT_TRUE(kernel.Read("inside/1/help.chm", 1 << 20, "that a test reads") == Noise(3000, 1));
 }
 

@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -8,26 +6,17 @@
 #include <vector>
 
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/HostProcess.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatchBuild.h"
 #include "tools/patchkit/ShippedGuard.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 namespace {
 
 // The targets a patcher is made for, each with its stub.
 constexpr const char* kTargets[] = {"i686", "x86_64"};
-
-// Where this very program lies: its stubs lie beside it.
-std::filesystem::path OwnFolder() {
-    std::string path(4096, '\0');
-    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) {
-        throw std::runtime_error("patchkit cannot tell where it lies, and so where its stubs are: give --stub");
-    }
-    path.resize(static_cast<std::size_t>(length));
-    return std::filesystem::path(path).parent_path();
-}
 
 // The stub of a target that ships with patchkit: patcher-stub-<target>.exe beside it.
 std::filesystem::path StubOf(const std::string& target) {
@@ -60,10 +49,10 @@ int RunBuild(const Arguments& arguments) {
                 throw UsageError{"--target takes i686 or x86_64, not " + Shown(target)};
             }
         } else if (argument == "--stub") {
-            options.Stub = value("the stub's path");
+            options.Stub = PathFromUtf8(value("the stub's path"));
         } else if (argument == "--sign") {
             const std::string certificate = value("a certificate and its key");
-            options.Sign = Signing{certificate, value("a certificate and its key")};
+            options.Sign = Signing{PathFromUtf8(certificate), PathFromUtf8(value("a certificate and its key"))};
         } else if (argument.starts_with("--")) {
             throw UsageError{"unknown option " + Shown(argument)};
         } else {
@@ -77,7 +66,8 @@ int RunBuild(const Arguments& arguments) {
         options.Stub = StubOf(target);
     }
     const std::vector<ShippedPatcher> shipped = LoadShippedPatchers(shippedSources);
-    const BuildFigures figures = BuildPatch(rest[0], rest[1], rest[2], options, shipped);
+    const BuildFigures figures =
+        BuildPatch(rest[0], PathFromUtf8(rest[1]), PathFromUtf8(rest[2]), options, shipped);
     std::printf("%-13s %7.2f s  %d files, %llu bytes\n", "reading", figures.Reading, figures.FilesRead,
                 static_cast<unsigned long long>(figures.BytesRead));
     std::printf("%-13s %7.2f s  %d signature tables\n", "tables", figures.Tables, figures.TablesPicked);
@@ -106,7 +96,9 @@ int RunBuild(const Arguments& arguments) {
     std::printf("%-13s %10llu bytes for %s, written to\n", "patcher", static_cast<unsigned long long>(figures.ExeBytes),
                 target.c_str());
     // Last, alone on its line and whole: where the patcher is, for whatever runs this command.
-    std::printf("%s\n", (std::filesystem::absolute(rest[2]) / figures.ExeName).lexically_normal().c_str());
+    std::printf(
+        "%s\n",
+        Utf8Of((std::filesystem::absolute(PathFromUtf8(rest[2])) / figures.ExeName).lexically_normal()).c_str());
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "tools/patchkit/InspectionText.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatcherInspection.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 
@@ -18,7 +19,7 @@ int RunInspect(const Arguments& arguments) {
         throw UsageError{"takes the patcher exe"};
     }
     const std::string& path = arguments[0];
-    const std::vector<std::uint8_t> image = ReadPatcherFile(path);
+    const std::vector<std::uint8_t> image = ReadPatcherFile(PathFromUtf8(path));
     PatcherInspection inspection;
     try {
         inspection = InspectPatcher(image);

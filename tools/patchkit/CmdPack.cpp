@@ -10,6 +10,7 @@
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/OutputFolder.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -22,11 +23,11 @@ std::vector<std::uint8_t> ReadInput(const std::string& in,
                                     const std::string& limitText) {
     std::vector<std::uint8_t> bytes;
     try {
-        bytes = ReadRegularFile(in, limit, limitText);
+        bytes = ReadRegularFile(PathFromUtf8(in), limit, limitText);
     } catch (const ReadError& error) {
         throw std::runtime_error(Quoted(in) + " cannot be read (" + error.what() + ")");
     }
-    if (SameFile(in, out)) {
+    if (SameFile(PathFromUtf8(in), PathFromUtf8(out))) {
         throw std::runtime_error(Quoted(out) + " is the input " + Quoted(in) +
                                  " itself, which writing it would destroy");
     }
@@ -66,7 +67,7 @@ int RunPack(const Arguments& arguments) {
     } catch (const packer::PackError& error) {
         throw std::runtime_error(Quoted(paths[0]) + " cannot be packed: " + error.what());
     }
-    ReplaceFile(paths[1], packed);
+    ReplaceFile(PathFromUtf8(paths[1]), packed);
     return 0;
 }
 
@@ -88,7 +89,7 @@ int RunUnpack(const Arguments& arguments) {
     } catch (const UnpackError& error) {
         throw std::runtime_error(Quoted(arguments[0]) + " does not unpack: " + error.what());
     }
-    ReplaceFile(arguments[1], unpacked);
+    ReplaceFile(PathFromUtf8(arguments[1]), unpacked);
     return 0;
 }
 

@@ -1,9 +1,7 @@
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 
 #include "engine/FileFailure.h"
 #include "engine/untPatcher.h"
@@ -12,19 +10,15 @@
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatcherFile.h"
+#include "tools/patchkit/PatcherFileLayer.h"
 
 namespace patcher::patchkit {
 namespace {
 
 // Why a file could not be read: the system's words where a system call failed (the host's error numbers).
 std::string WhyUnreadable(const std::string& path, const FileFailure& failure) {
-    // The file layer refuses whatever is no regular file (a FIFO, a device) as a folder.
-    std::error_code ignored;
-    if (failure.SystemCode == EISDIR && !std::filesystem::is_directory(path, ignored)) {
-        return "not a regular file";
-    }
     if (failure.SystemCode != 0) {
-        return Reason(static_cast<int>(failure.SystemCode));
+        return PatcherReadFailure(path, failure.SystemCode);
     }
     return failure.Fault == FileFault::OutOfMemory ? "out of memory" : "it could not be read whole";
 }
@@ -42,7 +36,8 @@ int RunRecognise(const Arguments& arguments) {
     }
     const int fileIndex = ParseFileIndex(rest[0]);
     const PatchTables tables = OpenPatcher(patcher).Tables;
-    const Recognition recognition = IdentifyFileVersion(fileIndex, rest[1], SystemFileSystem(), tables);
+    const Recognition recognition =
+        IdentifyFileVersion(fileIndex, PatcherFilePath(rest[1]), SystemFileSystem(), tables);
     if (recognition.Result == CheckResult::Unreadable) {
         throw std::runtime_error(Quoted(rest[1]) + " cannot be read (" + WhyUnreadable(rest[1], recognition.Failure) +
                                  ")");

@@ -15,6 +15,7 @@
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatcherFile.h"
+#include "tools/patchkit/PatcherFileLayer.h"
 
 namespace patcher::patchkit {
 
@@ -31,13 +32,14 @@ int RunRewrite(const Arguments& arguments) {
     InstallPatchTables(std::move(opened.Tables));
     pe::PeResourceStore& resources = *opened.Resources;
     DecoderState decoder;
+    const ByteString path = PatcherFilePath(rest[1]);
     // The file found there, whatever its build, is what is replaced.
     FileSystem& files = SystemFileSystem();
     FoundTarget found;
-    if (files.LookUpFile(rest[1]).Is != Presence::Absent) {
-        found = {.Exists = true, .Version = IdentifyFileVersion(fileIndex, rest[1], files).Version};
+    if (files.LookUpFile(path).Is != Presence::Absent) {
+        found = {.Exists = true, .Version = IdentifyFileVersion(fileIndex, path, files).Version};
     }
-    const bool rewritten = RewriteFile(fileIndex, rest[1], found, {files, resources, decoder}).Ok;
+    const bool rewritten = RewriteFile(fileIndex, path, found, {files, resources, decoder}).Ok;
     std::printf("%s\n", rewritten ? "true" : "false");
     return 0;
 }

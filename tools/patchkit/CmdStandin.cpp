@@ -4,6 +4,7 @@
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/StandinRelease.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 
@@ -17,9 +18,9 @@ int RunStandin(const Arguments& arguments) {
         throw UsageError{"takes --grown, --next or nothing, and the directory to write into"};
     }
     const std::string& dir = arguments.back();
-    const int written = WriteStandinRelease(dir, grown  ? standin::GrownSizes()
-                                                 : next ? standin::NextSizes()
-                                                        : standin::PublishedSizes());
+    const int written = WriteStandinRelease(PathFromUtf8(dir), grown  ? standin::GrownSizes()
+                                                               : next ? standin::NextSizes()
+                                                                      : standin::PublishedSizes());
     std::printf("%d stand-in files written under %s\n", written, Shown(dir).c_str());
     return 0;
 }

@@ -16,6 +16,7 @@
 #include "tools/patchkit/FamilyUpdates.h"
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/Utf8Path.h"
 #include "tools/patchkit/Windows1250Text.h"
 
 namespace patcher::patchkit {
@@ -506,7 +507,7 @@ PatchDescription ParsePatchDescription(std::string_view text, const std::string&
     CheckDescriptionShape(text, source);
     PatchDescription description;
     description.Source = source;
-    description.Name = std::filesystem::path(source).filename().string();
+    description.Name = Utf8Of(PathFromUtf8(source).filename());
     toml::table root;
     try {
         root = toml::parse(text, source);
@@ -524,7 +525,7 @@ PatchDescription ParsePatchDescription(std::string_view text, const std::string&
 PatchDescription ReadPatchDescription(const std::string& path) {
     std::vector<std::uint8_t> bytes;
     try {
-        bytes = ReadRegularFile(path, kMaxDescriptionBytes, "that a description may have");
+        bytes = ReadRegularFile(PathFromUtf8(path), kMaxDescriptionBytes, "that a description may have");
     } catch (const ReadError& error) {
         throw DescriptionError(Shown(path) + ": cannot be read (" + error.what() + ")");
     }

@@ -1,19 +1,21 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
-
-#include "platform/posix/UniqueFd.h"
 
 namespace patcher::patchkit {
 
 // What the commands write, always beside its place first and renamed in: a failed write (a full disk) leaves
 // what was there. Scratch entries are named ".pk-" and six random letters, so that beside any name that a
 // folder can hold there is room for one. Every failure is a std::runtime_error naming the place as the
-// maintainer gave it and the system's reason.
+// maintainer gave it and the system's reason. Each host writes as its own file layer does (posix/, win32/):
+// on Windows, a file is moved into its place over an old one (MoveFileExW), and a folder, which no move
+// replaces, by two renames as on Linux.
 
 // One file that a command writes, named relative to its folder.
 struct OutputFile {
@@ -40,12 +42,17 @@ void ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t
 class OutputTree {
   public:
     explicit OutputTree(const std::filesystem::path& folder);
+    OutputTree(OutputTree&&) noexcept;
+    OutputTree& operator=(OutputTree&&) noexcept;
+    ~OutputTree();
 
     void Put(const std::filesystem::path& relative, std::span<const std::uint8_t> bytes) const;
 
   private:
+    class Folder;  // the folder, held open as the host holds one
+
     std::filesystem::path given_;
-    UniqueFd folder_;
+    std::unique_ptr<Folder> folder_;
 };
 
 // An absolute, normalised form of a folder's path, without a final separator.
@@ -53,5 +60,8 @@ std::filesystem::path FolderPath(const std::filesystem::path& path);
 
 // The same for the output folder that the maintainer gave, refusing an empty path, which names no folder.
 std::filesystem::path OutputFolderPath(const std::filesystem::path& given);
+
+// A scratch entry's name (".pk-" and six letters) from six random bytes of the host's random source.
+std::string ScratchNameFrom(const std::array<std::uint8_t, 6>& random);
 
 }  // namespace patcher::patchkit

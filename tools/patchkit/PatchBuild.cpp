@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <stdexcept>
-#include <system_error>
 
 #include "tables/PatchTablesFormat.h"
 #include "tools/patchkit/BuildVerification.h"
@@ -16,6 +15,7 @@
 #include "tools/patchkit/ReleaseFiles.h"
 #include "tools/patchkit/ResourceSlots.h"
 #include "tools/patchkit/ShippedGuard.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -90,35 +90,43 @@ std::filesystem::path CheckPlaces(const std::string& descriptionPath,
                                   const std::filesystem::path& releaseDir,
                                   const std::filesystem::path& outDir) {
     const std::filesystem::path outPath = OutputFolderPath(outDir);
-    std::error_code error;
-    const std::string release = "the release folder " + Quoted(releaseDir.string());
-    const std::filesystem::path releaseReal = std::filesystem::canonical(releaseDir, error);
-    if (error) {
-        throw std::runtime_error(release + " cannot be read (" + error.message() + ")");
+    const std::string release = "the release folder " + Quoted(Utf8Of(releaseDir));
+    std::filesystem::path releaseReal;
+    try {
+        releaseReal = ExistingRealPath(releaseDir);
+    } catch (const ReadError& failure) {
+        throw std::runtime_error(release + " cannot be read (" + failure.what() + ")");
     }
-    if (!std::filesystem::is_directory(releaseReal, error)) {
+    const auto isFolder = [](const std::filesystem::path& path) {
+        try {
+            return KindAt(path) == PathKind::Folder;
+        } catch (const ReadError&) {
+            return false;
+        }
+    };
+    if (!isFolder(releaseReal)) {
         throw std::runtime_error(release + " is not a folder");
     }
-    const std::string out = "the output folder " + Quoted(outDir.string());
-    const std::filesystem::file_status status = std::filesystem::status(outDir, error);
-    if (error && error != std::errc::no_such_file_or_directory) {
-        throw std::runtime_error(out + " cannot be used (" + error.message() + ")");
+    const std::string out = "the output folder " + Quoted(Utf8Of(outDir));
+    try {
+        if (KindAt(outDir) == PathKind::Other) {
+            throw std::runtime_error(out + " exists and is not a folder");
+        }
+    } catch (const ReadError& failure) {
+        throw std::runtime_error(out + " cannot be used (" + failure.what() + ")");
     }
-    if (std::filesystem::exists(status) && !std::filesystem::is_directory(status)) {
-        throw std::runtime_error(out + " exists and is not a folder");
-    }
+    const std::filesystem::path description = PathFromUtf8(descriptionPath);
     std::filesystem::path outReal;
     std::filesystem::path descriptionReal;
     std::filesystem::path descriptionPlace;
     try {
         outReal = RealPath(outPath);
-        descriptionReal = RealPath(descriptionPath);
-        descriptionPlace =
-            RealPath(FolderPath(descriptionPath).parent_path()) / std::filesystem::path(descriptionPath).filename();
+        descriptionReal = RealPath(description);
+        descriptionPlace = RealPath(FolderPath(description).parent_path()) / description.filename();
     } catch (const ReadError& failure) {
         throw std::runtime_error(out + " cannot be used (" + failure.what() + ")");
     }
-    if (outReal == releaseReal) {
+    if (IsWithin(outReal, releaseReal) && IsWithin(releaseReal, outReal)) {
         throw std::runtime_error(out + " is " + release + ", which replacing it would delete");
     }
     if (IsWithin(releaseReal, outReal)) {
@@ -142,12 +150,15 @@ BuildFigures BuildPatch(const std::string& descriptionPath,
                         const BuildOptions& options,
                         std::span<const ShippedPatcher> shipped) {
     const PatchDescription description = ReadPatchDescription(descriptionPath);
+    if (options.Sign) {
+        CheckSigningAvailable();
+    }
     const std::filesystem::path release = CheckPlaces(descriptionPath, releaseDir, outDir);
     std::vector<std::uint8_t> stub;
     try {
         stub = ReadRegularFile(options.Stub, kLargestStub, "that a patcher's stub takes");
     } catch (const ReadError& error) {
-        throw std::runtime_error("the stub " + Quoted(options.Stub.string()) + " cannot be read (" + error.what() +
+        throw std::runtime_error("the stub " + Quoted(Utf8Of(options.Stub)) + " cannot be read (" + error.what() +
                                  ")");
     }
     BuildFigures figures;

@@ -7,6 +7,7 @@
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatcherInspection.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 
@@ -16,20 +17,24 @@ OpenedPatcher OpenPatcher(const std::filesystem::path& exe) {
     try {
         opened.Tables = PatcherTables(image);
     } catch (const NotAPatcher& refusal) {
-        throw std::runtime_error(Quoted(exe.string()) + " is no patcher: " + refusal.what());
+        throw std::runtime_error(Quoted(Utf8Of(exe)) + " is no patcher: " + refusal.what());
     }
     // The tables were read from a sound program, so its resources read too.
     opened.Resources = std::make_unique<pe::PeResourceStore>(std::move(image));
     return opened;
 }
 
+std::filesystem::path BuildPatcher() {
+    return PathFromUtf8(PATCHER_BUILD_PATCHER);
+}
+
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments) {
     if (arguments.size() >= 2 && arguments[0] == "--patcher") {
-        std::filesystem::path named = arguments[1];
+        std::filesystem::path named = PathFromUtf8(arguments[1]);
         arguments.erase(arguments.begin(), arguments.begin() + 2);
         return named;
     }
-    const std::filesystem::path own = PATCHER_BUILD_PATCHER;
+    const std::filesystem::path own = BuildPatcher();
     std::error_code error;
     if (own.empty() || !std::filesystem::exists(own, error)) {
         throw UsageError{"name the patcher to use with --patcher EXE (this patchkit has no build's patcher beside it)"};

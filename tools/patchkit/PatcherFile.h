@@ -22,9 +22,12 @@ struct OpenedPatcher {
 // program or carries no tables to trust.
 OpenedPatcher OpenPatcher(const std::filesystem::path& exe);
 
+// The English patcher of the build that this patchkit belongs to; none (an empty path) for patchkit.exe.
+std::filesystem::path BuildPatcher();
+
 // Takes "--patcher EXE" from the front of a command's arguments where it stands there: the patcher named, or
-// where none is, the English patcher of the build that this patchkit belongs to. An installed patchkit has
-// no build beside it: then --patcher is needed, and the message says so.
+// where none is, the English patcher of the build that this patchkit belongs to. An installed patchkit, or
+// patchkit.exe, has no build beside it: then --patcher is needed, and the message says so.
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments);
 
 }  // namespace patcher::patchkit

@@ -11,6 +11,7 @@
 #include "tables/PatchTablesFormat.h"
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/Utf8Path.h"
 #include "tools/pe/PeErrors.h"
 #include "tools/pe/PeFormat.h"
 #include "tools/pe/PeReader.h"
@@ -134,7 +135,7 @@ std::vector<std::uint8_t> ReadPatcherFile(const std::filesystem::path& path) {
     try {
         return ReadRegularFile(path, kMaxPatcherBytes, "64 MiB that a patcher may have");
     } catch (const ReadError& failure) {
-        throw std::runtime_error(Quoted(path.string()) + " cannot be read (" + failure.what() + ")");
+        throw std::runtime_error(Quoted(Utf8Of(path)) + " cannot be read (" + failure.what() + ")");
     }
 }
 
@@ -147,7 +148,7 @@ PatchTables ReadPatcherTables(const std::filesystem::path& path) {
     try {
         return PatcherTables(image);
     } catch (const NotAPatcher& refusal) {
-        throw std::runtime_error(Quoted(path.string()) + " is no patcher: " + refusal.what());
+        throw std::runtime_error(Quoted(Utf8Of(path)) + " is no patcher: " + refusal.what());
     }
 }
 

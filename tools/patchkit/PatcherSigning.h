@@ -17,4 +17,8 @@ std::vector<std::uint8_t> Signed(std::span<const std::uint8_t> exe,
                                  const std::string& fileName,
                                  const Signing& signing);
 
+// Throws std::runtime_error, saying how to sign instead, where patchkit cannot sign on this host at all (on
+// Windows, where signtool signs the patcher that patchkit wrote): before a build spends its time.
+void CheckSigningAvailable();
+
 }  // namespace patcher::patchkit

@@ -7,15 +7,16 @@
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/ReleaseFolder.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 namespace {
 
-ReleaseFolder OpenRelease(const std::filesystem::path& folder) {
+std::unique_ptr<ReleaseFolder> OpenRelease(const std::filesystem::path& folder) {
     try {
-        return ReleaseFolder(folder);
+        return OpenReleaseFolder(folder);
     } catch (const ReadError& failure) {
-        throw std::runtime_error("the release folder " + Quoted(folder.string()) + " cannot be read (" +
+        throw std::runtime_error("the release folder " + Quoted(Utf8Of(folder)) + " cannot be read (" +
                                  failure.what() + ")");
     }
 }
@@ -39,7 +40,7 @@ const LoadedFile& FileOf(const std::vector<LoadedFile>& files, int fileIndex) {
 std::vector<LoadedFile> ReadRelease(const PatchDescription& description,
                                     const std::filesystem::path& releaseFolder,
                                     BuildFigures& figures) {
-    const ReleaseFolder release = OpenRelease(releaseFolder);
+    const std::unique_ptr<ReleaseFolder> release = OpenRelease(releaseFolder);
     std::vector<LoadedFile> files;
     for (const DescribedFile& described : description.Files) {
         LoadedFile file{&described, {}};
@@ -47,8 +48,8 @@ std::vector<LoadedFile> ReadRelease(const PatchDescription& description,
             LoadedBuild loaded{&build, {}};
             try {
                 loaded.Bytes =
-                    release.Read(build.Path, static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()),
-                                 "that a version table can hold");
+                    release->Read(build.Path, static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()),
+                                  "that a version table can hold");
             } catch (const ReadError& failure) {
                 description.Refuse(build.Line,
                                    Label(file, loaded) + PathOf(loaded) + " cannot be read (" + failure.what() + ")");

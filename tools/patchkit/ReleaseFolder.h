@@ -2,42 +2,29 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/posix/UniqueFd.h"
-
 namespace patcher::patchkit {
 
-// How a path inside the release folder is resolved: by the kernel, which follows links only as long as they
-// stay beneath the folder (openat2 with RESOLVE_BENEATH, Linux 5.6 and later), or one part at a time, each
-// opened relative to the folder before it and never through a link (where the kernel has no openat2).
-enum class Resolution { Kernel, Walk };
-
-// The release folder, opened once. Every file of it is opened relative to that descriptor, and the opening
-// itself is the check that the file lies inside: a folder on the way swapped for a link after any earlier
-// look at the path leads nowhere outside. Size and type are those of the descriptor that is read.
+// The release folder, opened once. Every file of it is opened beneath the opened folder, and the opened file
+// itself is the check that it lies inside: a folder on the way swapped for a link (a junction, a symbolic link)
+// after any earlier look at the path leads nowhere outside. Size and type are those of the file that is read.
 class ReleaseFolder {
   public:
-    // Throws ReadError with the system's reason.
-    explicit ReleaseFolder(const std::filesystem::path& path, Resolution resolution = Resolution::Kernel);
+    virtual ~ReleaseFolder() = default;
 
-    // Opens a file for reading by its path relative to the folder, without blocking on a FIFO. Kernel
-    // resolution falls back to the walk where the system lacks openat2. Throws ReadError for a path that
-    // leaves the folder, by ".." or through a link, or that names the folder itself.
-    UniqueFd Open(const std::string& path) const;
-
-    // Reads a whole regular file of at most `limit` bytes (ReadOpenFile). Throws ReadError.
-    std::vector<std::uint8_t> Read(const std::string& path, std::uint64_t limit, const std::string& limitText) const;
-
-  private:
-    UniqueFd OpenByKernel(const std::string& path) const;
-    UniqueFd OpenByWalk(const std::string& path) const;
-    [[noreturn]] void Escaped(const std::string& path) const;
-
-    std::filesystem::path path_;  // the real path, for messages alone
-    UniqueFd folder_;
-    Resolution resolution_;
+    // Reads a whole regular file of at most `limit` bytes by its path relative to the folder, as a description
+    // writes it ("8/3/VokarDe.exe"). Throws ReadError for a path that leaves the folder, by ".." or through a
+    // link, or that names the folder itself, and with the system's reason for one that cannot be read.
+    virtual std::vector<std::uint8_t> Read(const std::string& path,
+                                           std::uint64_t limit,
+                                           const std::string& limitText) const = 0;
 };
+
+// Opens the release folder as this host opens one (posix/PosixReleaseFolder.h, win32/Win32ReleaseFolder.cpp).
+// Throws ReadError with the system's reason.
+std::unique_ptr<ReleaseFolder> OpenReleaseFolder(const std::filesystem::path& path);
 
 }  // namespace patcher::patchkit

@@ -8,6 +8,7 @@
 #include "tools/patchkit/DescriptionReader.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatcherInspection.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -71,7 +72,7 @@ std::string SampledOffsets(const KnownVersion& version) {
 }  // namespace
 
 ShippedPatcher ShippedPatcherFromExe(const std::filesystem::path& path) {
-    return {Quoted(path.string()), ReadPatcherTables(path), {}};
+    return {Quoted(Utf8Of(path)), ReadPatcherTables(path), {}};
 }
 
 ShippedPatcher ShippedPatcherFromDescription(const std::string& descriptionPath,
@@ -153,10 +154,10 @@ ShippedSources TakeShippedOptions(Arguments& arguments) {
 std::vector<ShippedPatcher> LoadShippedPatchers(const ShippedSources& sources) {
     std::vector<ShippedPatcher> shipped;
     for (const std::string& patcher : sources.Patchers) {
-        shipped.push_back(ShippedPatcherFromExe(patcher));
+        shipped.push_back(ShippedPatcherFromExe(PathFromUtf8(patcher)));
     }
     for (const auto& [description, release] : sources.Descriptions) {
-        shipped.push_back(ShippedPatcherFromDescription(description, release));
+        shipped.push_back(ShippedPatcherFromDescription(description, PathFromUtf8(release)));
     }
     return shipped;
 }

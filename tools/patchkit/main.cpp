@@ -1,8 +1,6 @@
 // patchkit: the maintainers' tool for making a patch (stand-in files, the patch build, packing).
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <new>
 #include <optional>
@@ -10,6 +8,7 @@
 
 #include "common/FileIndex.h"
 #include "tools/patchkit/Commands.h"
+#include "tools/patchkit/HostProcess.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatchDescription.h"
 
@@ -84,17 +83,16 @@ int CheckedOutput(const Command& command, int exitCode) {
 
 int main(int argc, char** argv) {
     using namespace patcher::patchkit;
-    if (argc < 2) {
+    const HostProcess process(argc, argv);
+    const Arguments& all = process.Arguments();
+    if (all.size() < 2) {
         return PrintUsage(stderr);
     }
-    // A write past the file-size limit (ulimit -f) then fails with EFBIG, which the command reports and
-    // cleans up after; the signal would end it silently and leave its scratch files behind.
-    std::signal(SIGXFSZ, SIG_IGN);
     for (const Command& command : kCommands) {
-        if (std::strcmp(argv[1], command.Name) != 0) {
+        if (all[1] != command.Name) {
             continue;
         }
-        const Arguments arguments(argv + 2, argv + argc);
+        const Arguments arguments(all.begin() + 2, all.end());
         try {
             return CheckedOutput(command, command.Run(arguments));
         } catch (const UsageError& error) {
@@ -109,6 +107,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::fprintf(stderr, "patchkit: unknown command '%s'\n", OneLine(Shown(argv[1])).c_str());
+    std::fprintf(stderr, "patchkit: unknown command '%s'\n", OneLine(Shown(all[1])).c_str());
     return PrintUsage(stderr);
 }

@@ -1,56 +1,22 @@
-#include "tools/patchkit/InputFiles.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <deque>
-#include <new>
 #include <system_error>
 
 #include "platform/posix/UniqueFd.h"
+#include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/WholeFile.h"
+#include "tools/patchkit/posix/PosixFiles.h"
 
 namespace patcher::patchkit {
 namespace {
 
 // How many links one path may pass through, as the system counts before it gives up with ELOOP.
 constexpr int kMaxLinks = 40;
-
-std::vector<std::uint8_t> ReadAll(int fd, std::uint64_t size, std::uint64_t limit, const std::string& limitText) {
-    const auto tooLarge = [&](std::uint64_t bytes) {
-        return ReadError(std::to_string(bytes) + " bytes, more than the " + std::to_string(limit) + " " + limitText);
-    };
-    // One byte more than the size, to see a file that grew meanwhile.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size) + 1);
-    std::size_t done = 0;
-    while (true) {
-        if (done == bytes.size()) {
-            if (done > limit) {
-                throw tooLarge(done);
-            }
-            bytes.resize(std::min<std::uint64_t>(limit + 1, 2 * bytes.size()));
-        }
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw ReadError(Reason(errno));
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    if (done > limit) {
-        throw tooLarge(done);
-    }
-    bytes.resize(done);
-    return bytes;
-}
 
 }  // namespace
 
@@ -65,15 +31,18 @@ std::vector<std::uint8_t> ReadOpenFile(int fd, std::uint64_t limit, const std::s
     if (!S_ISREG(info.st_mode)) {
         throw ReadError("not a regular file");
     }
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > limit) {
-        throw ReadError(std::to_string(size) + " bytes, more than the " + std::to_string(limit) + " " + limitText);
-    }
-    try {
-        return ReadAll(fd, size, limit, limitText);
-    } catch (const std::bad_alloc&) {
-        throw ReadError("out of memory for its " + std::to_string(size) + " bytes");
-    }
+    return ReadWholeFile(static_cast<std::uint64_t>(info.st_size), limit, limitText,
+                         [fd](std::span<std::uint8_t> into) -> std::size_t {
+                             while (true) {
+                                 const ssize_t got = ::read(fd, into.data(), into.size());
+                                 if (got >= 0) {
+                                     return static_cast<std::size_t>(got);
+                                 }
+                                 if (errno != EINTR) {
+                                     throw ReadError(Reason(errno));
+                                 }
+                             }
+                         });
 }
 
 std::vector<std::uint8_t> ReadRegularFile(const std::filesystem::path& path,
@@ -150,6 +119,27 @@ std::filesystem::path RealPath(const std::filesystem::path& path) {
         pending.insert(pending.begin(), relative.begin(), relative.end());
     }
     return real;
+}
+
+std::filesystem::path ExistingRealPath(const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::path real = std::filesystem::canonical(path, error);
+    if (error) {
+        throw ReadError(error.message());
+    }
+    return real;
+}
+
+PathKind KindAt(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error && error != std::errc::no_such_file_or_directory) {
+        throw ReadError(error.message());
+    }
+    if (!std::filesystem::exists(status)) {
+        return PathKind::Missing;
+    }
+    return std::filesystem::is_directory(status) ? PathKind::Folder : PathKind::Other;
 }
 
 bool IsWithin(const std::filesystem::path& inner, const std::filesystem::path& outer) {

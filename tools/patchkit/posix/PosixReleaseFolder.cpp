@@ -1,4 +1,4 @@
-#include "tools/patchkit/ReleaseFolder.h"
+#include "tools/patchkit/posix/PosixReleaseFolder.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -12,6 +12,7 @@
 
 #include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/posix/PosixFiles.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -32,7 +33,11 @@ int Openat2(int folder, const char* path, const open_how& how) {
 
 }  // namespace
 
-ReleaseFolder::ReleaseFolder(const std::filesystem::path& path, Resolution resolution)
+std::unique_ptr<ReleaseFolder> OpenReleaseFolder(const std::filesystem::path& path) {
+    return std::make_unique<PosixReleaseFolder>(path);
+}
+
+PosixReleaseFolder::PosixReleaseFolder(const std::filesystem::path& path, Resolution resolution)
     : folder_(::open(path.c_str(), O_PATH | O_CLOEXEC | O_DIRECTORY)), resolution_(resolution) {
     if (!folder_) {
         throw ReadError(Reason(errno));
@@ -44,7 +49,7 @@ ReleaseFolder::ReleaseFolder(const std::filesystem::path& path, Resolution resol
     }
 }
 
-UniqueFd ReleaseFolder::Open(const std::string& path) const {
+UniqueFd PosixReleaseFolder::Open(const std::string& path) const {
     UniqueFd file = resolution_ == Resolution::Kernel && !noOpenat2 ? OpenByKernel(path) : OpenByWalk(path);
     struct stat found {};
     struct stat folder {};
@@ -55,13 +60,13 @@ UniqueFd ReleaseFolder::Open(const std::string& path) const {
     return file;
 }
 
-std::vector<std::uint8_t> ReleaseFolder::Read(const std::string& path,
-                                              std::uint64_t limit,
-                                              const std::string& limitText) const {
+std::vector<std::uint8_t> PosixReleaseFolder::Read(const std::string& path,
+                                                   std::uint64_t limit,
+                                                   const std::string& limitText) const {
     return ReadOpenFile(Open(path).Get(), limit, limitText);
 }
 
-UniqueFd ReleaseFolder::OpenByKernel(const std::string& path) const {
+UniqueFd PosixReleaseFolder::OpenByKernel(const std::string& path) const {
     open_how how{};
     how.flags = kFileFlags;
     how.resolve = RESOLVE_BENEATH;
@@ -83,7 +88,7 @@ UniqueFd ReleaseFolder::OpenByKernel(const std::string& path) const {
     throw ReadError(Reason(errno));
 }
 
-UniqueFd ReleaseFolder::OpenByWalk(const std::string& path) const {
+UniqueFd PosixReleaseFolder::OpenByWalk(const std::string& path) const {
     // The folders on the way, the release folder first; ".." steps back to the one before.
     std::vector<UniqueFd> folders;
     folders.emplace_back(::fcntl(folder_.Get(), F_DUPFD_CLOEXEC, 0));
@@ -121,7 +126,7 @@ UniqueFd ReleaseFolder::OpenByWalk(const std::string& path) const {
     return std::move(folders.back());
 }
 
-void ReleaseFolder::Escaped(const std::string& path) const {
+void PosixReleaseFolder::Escaped(const std::string& path) const {
     const std::filesystem::path lexical = std::filesystem::path(path).lexically_normal();
     if (!lexical.empty() && *lexical.begin() == "..") {
         throw ReadError("it lies outside the release folder");
