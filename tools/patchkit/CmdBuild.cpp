@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +8,7 @@
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatchBuild.h"
+#include "tools/patchkit/ShippedFiles.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -17,20 +16,9 @@ namespace {
 // The targets a patcher is made for, each with its stub.
 constexpr const char* kTargets[] = {"i686", "x86_64"};
 
-// Where this very program lies: its stubs lie beside it.
-std::filesystem::path OwnFolder() {
-    std::string path(4096, '\0');
-    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) {
-        throw std::runtime_error("patchkit cannot tell where it lies, and so where its stubs are: give --stub");
-    }
-    path.resize(static_cast<std::size_t>(length));
-    return std::filesystem::path(path).parent_path();
-}
-
-// The stub of a target that ships with patchkit: patcher-stub-<target>.exe beside it.
+// The stub of a target that ships with patchkit: patcher-stub-<target>.exe.
 std::filesystem::path StubOf(const std::string& target) {
-    return OwnFolder() / ("patcher-stub-" + target + ".exe");
+    return ShippedFile("patcher-stub-" + target + ".exe", "--stub");
 }
 
 }  // namespace

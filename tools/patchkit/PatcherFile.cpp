@@ -1,6 +1,7 @@
 #include "tools/patchkit/PatcherFile.h"
 
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include "tools/patchkit/InputFiles.h"
@@ -33,12 +34,23 @@ std::filesystem::path BuildPatcher() {
 }
 
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments) {
+    return TakePatcherOption(arguments, BuildPatcher());
+}
+
+std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments, const std::filesystem::path& fallback) {
     if (arguments.size() >= 2 && arguments[0] == "--patcher") {
         std::filesystem::path named = arguments[1];
         arguments.erase(arguments.begin(), arguments.begin() + 2);
         return named;
     }
-    return BuildPatcher();
+    std::error_code ignored;
+    if (!std::filesystem::exists(fallback, ignored)) {
+        throw std::runtime_error(
+            "--patcher EXE is needed: the English patcher of the build that this patchkit "
+            "came from, " +
+            Quoted(fallback.string()) + ", is not there");
+    }
+    return fallback;
 }
 
 }  // namespace patcher::patchkit

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tools/pe/PeResourceStore.h"
 
@@ -18,7 +19,11 @@ std::unique_ptr<pe::PeResourceStore> OpenPatcher(const std::filesystem::path& ex
 std::filesystem::path BuildPatcher();
 
 // Takes "--patcher EXE" from the front of a command's arguments where it stands there: the patcher named, or
-// the build's own.
+// the build's own. An installed patchkit may lie far from the build it came from: where the build's patcher is
+// not there, it throws std::runtime_error saying that --patcher is needed.
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments);
+
+// The same with `fallback` in the place of the build's patcher.
+std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments, const std::filesystem::path& fallback);
 
 }  // namespace patcher::patchkit
