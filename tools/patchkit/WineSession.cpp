@@ -127,7 +127,14 @@ WineSession::SignalGuard::~SignalGuard() {
     }
 }
 
-WineSession::WineSession() : scratch_(MakeScratch()), prefix_(scratch_ / "pfx"), log_(scratch_ / "wine.log") {}
+WineSession::WineSession() : scratch_(MakeScratch()), prefix_(scratch_ / "pfx"), log_(scratch_ / "wine.log") {
+    std::error_code error;
+    fs::create_directory(scratch_ / "tmp", error);
+    if (error) {
+        fs::remove_all(scratch_, error);
+        throw std::runtime_error("no scratch folder can be made in " + Quoted(scratch_.string()));
+    }
+}
 
 WineSession::~WineSession() {
     StopServer();
@@ -197,6 +204,8 @@ int WineSession::Spawn(const std::vector<std::string>& command,
         variables[name] = value;
     }
     variables["WINEPREFIX"] = prefix_.string();
+    // Wine keeps its server's folder in TMPDIR: inside the session's folder, it goes with it.
+    variables["TMPDIR"] = (scratch_ / "tmp").string();
     std::vector<std::string> entries;
     for (const auto& [name, value] : variables) {
         entries.push_back(name + "=" + value);

@@ -11,7 +11,7 @@
 namespace patcher::patchkit {
 
 // One throwaway Wine prefix on Linux, in a scratch folder of its own under $TMPDIR, with its own Wine server for
-// as long as the session lasts. Wine is the loader that WINELOADER names, else `wine` on PATH; its server
+// as long as the session lasts; what Wine keeps in its TMPDIR is kept in that folder too. Wine is the loader that WINELOADER names, else `wine` on PATH; its server
 // WINESERVER, else `wineserver` on PATH. Everything Wine prints goes to a log in the scratch folder. Ctrl-C
 // (SIGINT), SIGTERM and SIGHUP end the program that runs and then the operation, by the exception Interrupted,
 // so that the session still stops its server and removes its folder.
