@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,9 +18,11 @@
 #include "tables/Crc32.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/tools/PatchkitCommandLine.h"
 #include "tools/patchkit/ReleaseSurvey.h"
 #include "tools/patchkit/Trial.h"
 #include "tools/patchkit/TrialPlan.h"
+#include "tools/pe/PeReader.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -357,6 +361,60 @@ TEST(ReleaseSurvey, FindsTheBuildsOfTheSelectedFilesInAnyLayoutByTheirContent) {
     EXPECT_TRUE(survey.LeftOut[0].starts_with("link/VokarDe.exe cannot be read (a link on the way leads outside"))
         << survey.LeftOut[0];
     EXPECT_EQ(survey.LeftOut[1], "old/VokarD.chm cannot be read (not a regular file)");
+}
+
+// ---------------------------------------------------------------- the command
+
+// The build's English patcher with one byte of its tables' resource changed: the last letter of the resource's
+// name, or one inside its data.
+std::vector<std::uint8_t> ChangedPatcher(bool inTheName) {
+    std::vector<std::uint8_t> exe = testing::ReadBytes(PATCHER_BUILD_PATCHER);
+    const pe::PeReader reader(exe);
+    const std::span<const std::uint8_t> tables = reader.FirstResource(10, pe::ResourceId::Named(u"PATCHTABLES"));
+    EXPECT_FALSE(tables.empty());
+    std::size_t at = static_cast<std::size_t>(tables.data() - exe.data()) + tables.size() / 2;
+    if (inTheName) {
+        // The name's last letter, in UTF-16 within the resource directory: PATCHTABLEZ sorts where PATCHTABLES did.
+        const std::u16string name = u"PATCHTABLES";
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
+        const auto found = std::search(exe.begin(), exe.end(), bytes, bytes + 2 * name.size());
+        EXPECT_NE(found, exe.end());
+        at = static_cast<std::size_t>(found - exe.begin()) + 2 * (name.size() - 1);
+        exe[at] = 'Z';
+        return exe;
+    }
+    exe[at] ^= 0x40;
+    return exe;
+}
+
+// Only a patcher is tried: a file that is no program, a program without tables and a patcher whose tables are
+// damaged are each refused in one line, before any Wine starts.
+TEST(TrialCommand, WhatIsNoPatcherIsRefusedInOneLine) {
+    testing::TempDir dir;
+    const fs::path scratch = dir.Path() / "scratch";
+    fs::create_directories(scratch);
+    fs::create_directories(dir.Path() / "release");
+    testing::WriteFile(dir.Path() / "notes.exe", "these are notes, not a program\n");
+    testing::WriteFile(dir.Path() / "untabled.exe", ChangedPatcher(true));
+    testing::WriteFile(dir.Path() / "damaged.exe", ChangedPatcher(false));
+    const auto refusal = [&](const std::string& name) {
+        const testing::Outcome outcome = testing::RunProgram(
+            testing::Patchkit({"trial", (dir.Path() / name).string(), (dir.Path() / "release").string()}), scratch);
+        EXPECT_EQ(outcome.ExitCode, 1) << name;
+        EXPECT_EQ(outcome.Output, "") << name;
+        return outcome.Errors;
+    };
+    const std::string quoted = "\"" + dir.Path().string();
+    EXPECT_EQ(refusal("notes.exe"), "patchkit trial: the patcher " + quoted +
+                                        "/notes.exe\" is no program: not a well-formed PE file: no MZ header\n");
+    EXPECT_EQ(refusal("untabled.exe"), "patchkit trial: " + quoted +
+                                           "/untabled.exe\" is no patcher: it carries no patch tables (no resource "
+                                           "PATCHTABLES)\n");
+    const std::string damaged = refusal("damaged.exe");
+    EXPECT_TRUE(
+        damaged.starts_with("patchkit trial: the patcher " + quoted + "/damaged.exe\" carries damaged tables ("))
+        << damaged;
+    EXPECT_EQ(std::count(damaged.begin(), damaged.end(), '\n'), 1) << damaged;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/PlatformError.h"
 #include "tables/PatchTablesFormat.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
@@ -57,9 +58,11 @@ int RunTrial(const Arguments& arguments) {
     PatchTables tables;
     try {
         tables = LoadPatchTables(*patcher);
-    } catch (const std::exception& error) {
-        throw std::runtime_error(Quoted(rest[0]) + " is no patcher: it carries no patch tables to use (" +
-                                 error.what() + ")");
+    } catch (const PatchTablesError& error) {
+        throw std::runtime_error("the patcher " + Quoted(rest[0]) + " carries damaged tables (" + error.what() + ")");
+    } catch (const PlatformError&) {
+        throw std::runtime_error(Quoted(rest[0]) + " is no patcher: it carries no patch tables (no resource " +
+                                 std::string(kPatchTablesResource) + ")");
     }
     programs.Patcher64Bit = pe::PeReader(patcher->Image()).Is64Bit();
     const std::string target = programs.Patcher64Bit ? "x86_64" : "i686";
