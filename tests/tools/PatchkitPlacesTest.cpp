@@ -10,25 +10,25 @@
 
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
+#include "tools/patchkit/BundledFiles.h"
 #include "tools/patchkit/PatcherFile.h"
-#include "tools/patchkit/ShippedFiles.h"
 
 namespace patcher::patchkit {
 namespace {
 
 namespace fs = std::filesystem;
 
-TEST(ShippedFiles, BesidePatchkitFirstThenWhereItIsInstalled) {
+TEST(BundledFiles, BesidePatchkitFirstThenWhereItIsInstalled) {
     testing::TempDir prefix;
     const fs::path bin = prefix.Path() / "bin";
     testing::WriteFile(prefix.Path() / "lib" / "patchkit" / "patcher-stub-i686.exe", "installed");
     testing::WriteFile(prefix.Path() / "lib" / "patchkit" / "patcher-record-i686.exe", "installed");
     testing::WriteFile(bin / "patcher-record-i686.exe", "beside");
 
-    EXPECT_EQ(testing::ReadText(ShippedFileIn(bin, "patcher-stub-i686.exe", "--stub")), "installed");
-    EXPECT_EQ(testing::ReadText(ShippedFileIn(bin, "patcher-record-i686.exe", "--record-writer")), "beside");
+    EXPECT_EQ(testing::ReadText(BundledFileIn(bin, "patcher-stub-i686.exe", "--stub")), "installed");
+    EXPECT_EQ(testing::ReadText(BundledFileIn(bin, "patcher-record-i686.exe", "--record-writer")), "beside");
     try {
-        ShippedFileIn(bin, "patcher-stub-x86_64.exe", "--stub");
+        BundledFileIn(bin, "patcher-stub-x86_64.exe", "--stub");
         ADD_FAILURE() << "a missing stub was found";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()), "patchkit's patcher-stub-x86_64.exe is neither beside it nor in \"" +

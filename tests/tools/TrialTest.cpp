@@ -1,8 +1,11 @@
 // A patcher's trial with its host faked: which cases the tables and a release give, what each case installs, the
 // line that each case prints and when the trial counts as passed; and how a release folder of any layout is
 // surveyed for the builds of the selected files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -18,11 +21,12 @@
 #include "tables/Crc32.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
-#include "tests/tools/PatchkitCommandLine.h"
 #include "tools/patchkit/ReleaseSurvey.h"
 #include "tools/patchkit/Trial.h"
 #include "tools/patchkit/TrialPlan.h"
 #include "tools/pe/PeReader.h"
+
+extern char** environ;
 
 namespace patcher::patchkit {
 namespace {
@@ -387,6 +391,40 @@ std::vector<std::uint8_t> ChangedPatcher(bool inTheName) {
     return exe;
 }
 
+// patchkit with these arguments, waited for: its exit code, and what it printed on standard output and error.
+struct Outcome {
+    int ExitCode = -1;
+    std::string Output;
+    std::string Errors;
+};
+
+Outcome RunPatchkit(std::vector<std::string> arguments, const fs::path& scratch) {
+    arguments.insert(arguments.begin(), PATCHKIT_PATH);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    const fs::path output = scratch / "stdout.txt";
+    const fs::path errors = scratch / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t child = 0;
+    Outcome outcome;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    outcome.Output = testing::ReadText(output);
+    outcome.Errors = testing::ReadText(errors);
+    return outcome;
+}
+
 // Only a patcher is tried: a file that is no program, a program without tables and a patcher whose tables are
 // damaged are each refused in one line, before any Wine starts.
 TEST(TrialCommand, WhatIsNoPatcherIsRefusedInOneLine) {
@@ -398,8 +436,8 @@ TEST(TrialCommand, WhatIsNoPatcherIsRefusedInOneLine) {
     testing::WriteFile(dir.Path() / "untabled.exe", ChangedPatcher(true));
     testing::WriteFile(dir.Path() / "damaged.exe", ChangedPatcher(false));
     const auto refusal = [&](const std::string& name) {
-        const testing::Outcome outcome = testing::RunProgram(
-            testing::Patchkit({"trial", (dir.Path() / name).string(), (dir.Path() / "release").string()}), scratch);
+        const Outcome outcome =
+            RunPatchkit({"trial", (dir.Path() / name).string(), (dir.Path() / "release").string()}, scratch);
         EXPECT_EQ(outcome.ExitCode, 1) << name;
         EXPECT_EQ(outcome.Output, "") << name;
         return outcome.Errors;

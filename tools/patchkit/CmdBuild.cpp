@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "tools/patchkit/BundledFiles.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatchBuild.h"
-#include "tools/patchkit/ShippedFiles.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -18,7 +18,7 @@ constexpr const char* kTargets[] = {"i686", "x86_64"};
 
 // The stub of a target that ships with patchkit: patcher-stub-<target>.exe.
 std::filesystem::path StubOf(const std::string& target) {
-    return ShippedFile("patcher-stub-" + target + ".exe", "--stub");
+    return BundledFile("patcher-stub-" + target + ".exe", "--stub");
 }
 
 }  // namespace

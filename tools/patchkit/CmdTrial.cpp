@@ -6,11 +6,11 @@
 
 #include "platform/PlatformError.h"
 #include "tables/PatchTablesFormat.h"
+#include "tools/patchkit/BundledFiles.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/PatcherFile.h"
 #include "tools/patchkit/ReleaseSurvey.h"
-#include "tools/patchkit/ShippedFiles.h"
 #include "tools/patchkit/Trial.h"
 #include "tools/patchkit/TrialPlan.h"
 #include "tools/patchkit/WineTrialHost.h"
@@ -67,7 +67,7 @@ int RunTrial(const Arguments& arguments) {
     programs.Patcher64Bit = pe::PeReader(patcher->Image()).Is64Bit();
     const std::string target = programs.Patcher64Bit ? "x86_64" : "i686";
     if (programs.RecordWriter.empty()) {
-        programs.RecordWriter = ShippedFile("patcher-record-" + target + ".exe", "--record-writer");
+        programs.RecordWriter = BundledFile("patcher-record-" + target + ".exe", "--record-writer");
     }
 
     const ReleaseSurvey survey = SurveyRelease(rest[1], tables);

@@ -14,10 +14,10 @@ inline constexpr const char* kInstalledFilesFolder = "../lib/patchkit";
 
 // The file of that name in the first of these places that holds one. Throws std::runtime_error naming both
 // places where neither does, with `option`, which names the file instead, as the way out.
-std::filesystem::path ShippedFile(const std::string& name, const std::string& option);
+std::filesystem::path BundledFile(const std::string& name, const std::string& option);
 
 // The same below the given folder of patchkit, for the tests.
-std::filesystem::path ShippedFileIn(const std::filesystem::path& ownFolder,
+std::filesystem::path BundledFileIn(const std::filesystem::path& ownFolder,
                                     const std::string& name,
                                     const std::string& option);
 

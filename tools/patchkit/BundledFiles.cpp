@@ -1,4 +1,4 @@
-#include "tools/patchkit/ShippedFiles.h"
+#include "tools/patchkit/BundledFiles.h"
 
 #include <unistd.h>
 
@@ -26,7 +26,7 @@ std::filesystem::path OwnFolder(const std::string& option) {
 
 }  // namespace
 
-std::filesystem::path ShippedFileIn(const std::filesystem::path& ownFolder,
+std::filesystem::path BundledFileIn(const std::filesystem::path& ownFolder,
                                     const std::string& name,
                                     const std::string& option) {
     const std::filesystem::path beside = ownFolder / name;
@@ -41,8 +41,8 @@ std::filesystem::path ShippedFileIn(const std::filesystem::path& ownFolder,
                              Quoted(installed.parent_path().string()) + ": give " + option);
 }
 
-std::filesystem::path ShippedFile(const std::string& name, const std::string& option) {
-    return ShippedFileIn(OwnFolder(option), name, option);
+std::filesystem::path BundledFile(const std::string& name, const std::string& option) {
+    return BundledFileIn(OwnFolder(option), name, option);
 }
 
 }  // namespace patcher::patchkit
