@@ -10,8 +10,6 @@
 namespace patcher {
 namespace {
 
-constexpr ByteStringView kPlainValueName = "Katalog";
-constexpr ByteStringView kFixedKey = "Software\\Vokarion\\DeuVokarion";
 constexpr std::int32_t kLookupKeyNo = 5;
 
 // The record below the product's own key in one hive. A value found under the scrambled name is read even
@@ -21,13 +19,13 @@ ByteString ReadProductRecord(const ProductProfile& profile, Registry& registry, 
     if (!key) {
         return {};
     }
-    const ByteString scrambledName = Kod.Encode(kPlainValueName, profile.ProductIndex, kLookupKeyNo);
+    const ByteString scrambledName = Kod.Encode(kRecordValueName, profile.ProductIndex, kLookupKeyNo);
     if (key->ValueExists(scrambledName)) {
         return Kod.Decode(ReadRegistryString(*key, scrambledName), profile.ProductIndex, kLookupKeyNo);
     }
     // The plain-named value holds scrambled data as well.
-    if (key->ValueExists(kPlainValueName)) {
-        return Kod.Decode(ReadRegistryString(*key, kPlainValueName), profile.ProductIndex, kLookupKeyNo);
+    if (key->ValueExists(kRecordValueName)) {
+        return Kod.Decode(ReadRegistryString(*key, kRecordValueName), profile.ProductIndex, kLookupKeyNo);
     }
     return {};
 }
@@ -38,9 +36,9 @@ ByteString ReadRecord(const ProductProfile& profile, Registry& registry, Registr
         return ReadProductRecord(profile, registry, hive, text);
     }
     if (record == InstallRecord::FixedKey && hive == RegistryHive::LocalMachine) {
-        const std::unique_ptr<RegistryKey> key = registry.OpenKey(hive, kFixedKey, text);
-        if (key && key->ValueExists(kPlainValueName)) {
-            return ReadRegistryString(*key, kPlainValueName);
+        const std::unique_ptr<RegistryKey> key = registry.OpenKey(hive, kFixedRecordKey, text);
+        if (key && key->ValueExists(kRecordValueName)) {
+            return ReadRegistryString(*key, kRecordValueName);
         }
     }
     return {};

@@ -9,6 +9,11 @@
 
 namespace patcher {
 
+// Where the installers write their record: the value of this name, in the product's own key (ProductKeyTable) or,
+// for the kinds whose record is the fixed key, under that key of the local machine.
+inline constexpr ByteStringView kRecordValueName = "Katalog";
+inline constexpr ByteStringView kFixedRecordKey = "Software\\Vokarion\\DeuVokarion";
+
 // Finds the product's installation directory in the registry record that its installer wrote: the current
 // user's hive first, then the local machine's; within a hive the scrambled value name before the plain
 // "Katalog". Where the kind's record is the product key, the key of ProductKeyTable row ProductIndex is read

@@ -62,5 +62,6 @@ using UniqueFont = UniqueHandle<HFONT, ::DeleteObject>;
 using UniqueBitmap = UniqueHandle<HBITMAP, ::DeleteObject>;
 using UniqueMemoryDc = UniqueHandle<HDC, ::DeleteDC>;  // made by CreateCompatibleDC, not borrowed with GetDC
 using UniqueWindow = UniqueHandle<HWND, ::DestroyWindow>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, ::CloseHandle>;  // processes, threads: null when empty
 
 }  // namespace patcher::win32

@@ -202,7 +202,7 @@ const WindowsPrograms& Programs() {
     static const WindowsPrograms programs = [] {
         const fs::path build = PATCHER_WINDOWS_BUILD_DIR;
         WindowsPrograms found{build / "tests" / "e2e" / "patcher_driver.exe",
-                              build / "tests" / "shell" / "record_install_dir.exe"};
+                              build / "tools" / "record" / "patcher-record.exe"};
         for (const fs::path& program : {found.Driver, found.RecordWriter}) {
             if (!fs::exists(program)) {
                 throw std::runtime_error("the Windows build in " + build.string() + " lacks " + program.string() +

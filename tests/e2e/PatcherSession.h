@@ -70,7 +70,7 @@ struct DriverReport {
 // The Windows programs that the scenarios run besides the patcher, from the Windows build under test.
 struct WindowsPrograms {
     std::filesystem::path Driver;        // patcher_driver.exe
-    std::filesystem::path RecordWriter;  // record_install_dir.exe
+    std::filesystem::path RecordWriter;  // patcher-record.exe
 };
 const WindowsPrograms& Programs();
 

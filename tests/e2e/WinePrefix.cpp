@@ -54,7 +54,9 @@ fs::path TemplatePath() {
     return fs::path(PATCHER_E2E_WORK_DIR) / "prefix-template";
 }
 
-// Makes the template once; the scenarios of several test processes wait for whichever makes it.
+}  // namespace
+
+// Made once; the scenarios of several test processes wait for whichever makes it.
 const fs::path& PrefixTemplate() {
     static const fs::path made = [] {
         const fs::path path = TemplatePath();
@@ -83,6 +85,8 @@ const fs::path& PrefixTemplate() {
     }();
     return made;
 }
+
+namespace {
 
 // Wine links the user's Desktop, Documents, Downloads and the like to the home folder of this machine's
 // account: in a throwaway prefix they become folders of its own, so that nothing a scenario puts there

@@ -33,6 +33,10 @@ struct ConsoleRun {
     std::string Errors;
 };
 
+// The template that every scenario's prefix copies: made once for all the scenarios of a machine, and kept. A
+// scenario that runs a program making its own prefix (patchkit trial) may have it copy this one too.
+const std::filesystem::path& PrefixTemplate();
+
 // A throwaway Wine prefix for one scenario. Every prefix is a copy of one template, made once for all the
 // scenarios of a machine and kept (creating a prefix takes Wine half a minute): the system files are hard
 // links to the template's, which nothing writes, and everything else (the registry among it) is copied.

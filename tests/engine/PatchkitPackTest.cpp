@@ -23,7 +23,7 @@ struct Outcome {
 // Runs patchkit with the arguments and returns its exit code and what it wrote to stderr.
 Outcome Patchkit(const testing::TempDir& dir, const std::string& arguments) {
     const std::string errors = dir.File("stderr.txt");
-    const std::string command = std::string(PATCHKIT_PATH) + " " + arguments + " 2>" + errors;
+    const std::string command = std::string(PATCHER_HOST_PATCHKIT) + " " + arguments + " 2>" + errors;
     const int status = std::system(command.c_str());
     std::ifstream in(errors);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(std::istreambuf_iterator<char>(in), {})};

@@ -1,5 +1,5 @@
 // The registry, the directory lookup and the help shortcuts against the real system: under Wine, in the
-// prefix of the test run. Product records are written by record_install_dir, which lies beside this program.
+// prefix of the test run. Product records are written by the record writer of tools/record.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -39,12 +39,6 @@ using win32::PutVoid;
 using win32::UniqueKernelHandle;
 using win32::UniqueRegistryKey;
 
-std::string ProgramDirectory() {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return DirectoryPart(std::string(path, length));
-}
-
 // One argument as the C runtime splits a command line: backslashes double only before a quote.
 std::string Quote(const std::string& argument) {
     std::string quoted = "\"";
@@ -62,9 +56,9 @@ std::string Quote(const std::string& argument) {
     return quoted + "\"";
 }
 
-// Runs record_install_dir with the arguments given and returns its exit code (-1 when it did not run).
+// Runs the record writer with the arguments given and returns its exit code (-1 when it did not run).
 int RecordInstallDir(const std::vector<std::string>& arguments) {
-    std::string commandLine = Quote(ProgramDirectory() + "record_install_dir.exe");
+    std::string commandLine = Quote(PATCHER_RECORD_WRITER);
     for (const std::string& argument : arguments) {
         commandLine += ' ';
         commandLine += Quote(argument);
@@ -187,6 +181,7 @@ class InstallDirOnTheSystemTest : public ::testing::Test {
     void RemoveRecords() {
         ASSERT_EQ(RecordInstallDir({"--hive=hkcu", "--remove", product_}), 0);
         ASSERT_EQ(RecordInstallDir({"--hive=hklm", "--remove", product_}), 0);
+        ASSERT_EQ(RecordInstallDir({"--fixed", "--remove"}), 0);
     }
 
     ProductProfile profile_;
@@ -218,6 +213,18 @@ TEST_F(InstallDirOnTheSystemTest, APlainNameIsReadAndADwordUnderTheScrambledName
     EXPECT_EQ(FindInstallDir(profile_, SystemRegistry()), "E:\\Plain\\");
     ASSERT_EQ(RecordInstallDir({"--hive=hkcu", "--dword", product_}), 0);
     EXPECT_EQ(FindInstallDir(profile_, SystemRegistry()), "D:\\Machine\\");
+}
+
+// The kind that asks for the program file keeps its record in plain text under the family's fixed key of the
+// local machine, whichever product it is; the product's own key is not read for it.
+TEST_F(InstallDirOnTheSystemTest, TheFixedKeyHoldsTheFolderOfTheKindThatAsksForTheProgramFile) {
+    ASSERT_EQ(RecordInstallDir({"--hive=hkcu", product_, "E:\\User\\"}), 0);
+    ASSERT_EQ(RecordInstallDir({"--fixed", "C:\\Programme\\Vokarion\\"}), 0);
+    ProductProfile fixed = profile_;
+    fixed.ProductKind = 4;
+    EXPECT_EQ(FindInstallDir(fixed, SystemRegistry()), "C:\\Programme\\Vokarion\\");
+    EXPECT_EQ(FindInstallDir(profile_, SystemRegistry()), "E:\\User\\");
+    EXPECT_EQ(RecordInstallDir({"--fixed", "7", "C:\\Vokarion\\"}), 2);
 }
 
 // ---------------------------------------------------------------- help shortcuts in the Start menu

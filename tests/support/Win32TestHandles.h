@@ -1,6 +1,6 @@
 #pragma once
 
-// The handles that only the tests hold: the processes and threads they start, the programs they load as data.
+// The handles that only the tests hold: the programs they load as data.
 
 #include <windows.h>
 
@@ -8,7 +8,6 @@
 
 namespace patcher::win32 {
 
-using UniqueKernelHandle = UniqueHandle<HANDLE, ::CloseHandle>;  // processes, threads: null when empty
-using UniqueModule = UniqueHandle<HMODULE, ::FreeLibrary>;       // loaded by LoadLibraryEx, not borrowed
+using UniqueModule = UniqueHandle<HMODULE, ::FreeLibrary>;  // loaded by LoadLibraryEx, not borrowed
 
 }  // namespace patcher::win32

@@ -67,7 +67,7 @@ TEST_F(Refusals, BuildPrintsItsFiguresAndLastThePatchersPath) {
 TEST_F(Refusals, TheStubOfTheTargetIsTheOneBesidePatchkit) {
     const fs::path kit = Dir() / "kit";
     fs::create_directories(kit);
-    fs::copy_file(PATCHKIT_PATH, kit / "patchkit");
+    fs::copy_file(PATCHER_HOST_PATCHKIT, kit / "patchkit");
     fs::copy_file(ExitStub("i686"), kit / "patcher-stub-i686.exe");
     fs::copy_file(ExitStub("x86_64"), kit / "patcher-stub-x86_64.exe");
     const auto build = [&](std::vector<std::string> options, const fs::path& out) {

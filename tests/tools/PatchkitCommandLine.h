@@ -114,7 +114,7 @@ inline Outcome RunProgram(const std::vector<std::string>& arguments, const fs::p
 // it fails as a write onto a full disk does (with "File too large" rather than "No space left on device").
 // The signal that such a write raises (SIGXFSZ) ends a program unless it ignores it, as patchkit does.
 inline std::vector<std::string> Patchkit(std::vector<std::string> arguments, bool fullDisk = false) {
-    arguments.insert(arguments.begin(), PATCHKIT_PATH);
+    arguments.insert(arguments.begin(), PATCHER_HOST_PATCHKIT);
     if (fullDisk) {
         arguments.insert(arguments.begin(), {"/bin/sh", "-c", "ulimit -f 64; exec \"$0\" \"$@\""});
     }
@@ -163,7 +163,7 @@ class Refusals : public ::testing::Test {
         }
         const Outcome outcome = RunProgram(command, scratch_);
         // The command's name follows patchkit's path, also behind a shell or another program that runs it.
-        const auto patchkit = std::find(command.begin(), command.end(), PATCHKIT_PATH);
+        const auto patchkit = std::find(command.begin(), command.end(), PATCHER_HOST_PATCHKIT);
         const std::string name = patchkit != command.end() && patchkit + 1 != command.end() ? *(patchkit + 1) : "";
         EXPECT_FALSE(outcome.TimedOut) << "still running after a minute: " << fragment;
         EXPECT_EQ(outcome.ExitCode, 1) << outcome.Errors;

@@ -264,8 +264,7 @@ TEST_F(Refusals, RewriteRefusesAPatcherThatIsNoRegularFile) {
     const fs::path target = Dir() / "help.chm";
     fs::copy_file(Release() / "10/1/help.chm", target);
     ExpectRefused(Patchkit({"rewrite", "--patcher", fifo, "10", target}),
-                  "patchkit rewrite: \"" + fifo.string() + "\" cannot be read (not a regular file)\n",
-                  {target, fifo});
+                  "patchkit rewrite: \"" + fifo.string() + "\" cannot be read (not a regular file)\n", {target, fifo});
 }
 
 // A packed file holds one stream and nothing after it: bytes behind the stream are refused, not ignored.
@@ -283,7 +282,7 @@ TEST_F(Refusals, UnpackRefusesBytesAfterTheStream) {
 
 // What a command prints must reach standard output: output lost to a full disk fails the command.
 TEST_F(Refusals, OutputThatCannotBeWrittenFailsTheCommand) {
-    ExpectRefused({"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", PATCHKIT_PATH, "catalogue"},
+    ExpectRefused({"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", PATCHER_HOST_PATCHKIT, "catalogue"},
                   "patchkit catalogue: cannot write to the standard output (No space left on device)\n");
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/patchkit/BundledFiles.h"
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/HostProcess.h"
 #include "tools/patchkit/MessageText.h"
@@ -18,9 +19,9 @@ namespace {
 // The targets a patcher is made for, each with its stub.
 constexpr const char* kTargets[] = {"i686", "x86_64"};
 
-// The stub of a target that ships with patchkit: patcher-stub-<target>.exe beside it.
+// The stub of a target that ships with patchkit: patcher-stub-<target>.exe.
 std::filesystem::path StubOf(const std::string& target) {
-    return OwnFolder() / ("patcher-stub-" + target + ".exe");
+    return BundledFile("patcher-stub-" + target + ".exe", "--stub");
 }
 
 }  // namespace
@@ -66,8 +67,7 @@ int RunBuild(const Arguments& arguments) {
         options.Stub = StubOf(target);
     }
     const std::vector<ShippedPatcher> shipped = LoadShippedPatchers(shippedSources);
-    const BuildFigures figures =
-        BuildPatch(rest[0], PathFromUtf8(rest[1]), PathFromUtf8(rest[2]), options, shipped);
+    const BuildFigures figures = BuildPatch(rest[0], PathFromUtf8(rest[1]), PathFromUtf8(rest[2]), options, shipped);
     std::printf("%-13s %7.2f s  %d files, %llu bytes\n", "reading", figures.Reading, figures.FilesRead,
                 static_cast<unsigned long long>(figures.BytesRead));
     std::printf("%-13s %7.2f s  %d signature tables\n", "tables", figures.Tables, figures.TablesPicked);

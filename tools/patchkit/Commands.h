@@ -33,5 +33,6 @@ int RunUnpack(const Arguments& arguments);
 int RunScramble(const Arguments& arguments);
 int RunCatalogue(const Arguments& arguments);
 int RunGlyphs(const Arguments& arguments);
+int RunTrial(const Arguments& arguments);
 
 }  // namespace patcher::patchkit

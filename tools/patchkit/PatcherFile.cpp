@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "tools/patchkit/Commands.h"
 #include "tools/patchkit/MessageText.h"
@@ -29,17 +30,25 @@ std::filesystem::path BuildPatcher() {
 }
 
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments) {
+    return TakePatcherOption(arguments, BuildPatcher());
+}
+
+std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments, const std::filesystem::path& fallback) {
     if (arguments.size() >= 2 && arguments[0] == "--patcher") {
         std::filesystem::path named = PathFromUtf8(arguments[1]);
         arguments.erase(arguments.begin(), arguments.begin() + 2);
         return named;
     }
-    const std::filesystem::path own = BuildPatcher();
-    std::error_code error;
-    if (own.empty() || !std::filesystem::exists(own, error)) {
-        throw UsageError{"name the patcher to use with --patcher EXE (this patchkit has no build's patcher beside it)"};
+    std::error_code ignored;
+    if (fallback.empty()) {
+        throw UsageError{"name the patcher to use with --patcher EXE (this patchkit belongs to no build of a patcher)"};
     }
-    return own;
+    if (!std::filesystem::exists(fallback, ignored)) {
+        throw std::runtime_error(
+            "--patcher EXE is needed: the English patcher of the build that this patchkit came from, " +
+            Quoted(Utf8Of(fallback)) + ", is not there");
+    }
+    return fallback;
 }
 
 }  // namespace patcher::patchkit

@@ -26,8 +26,12 @@ OpenedPatcher OpenPatcher(const std::filesystem::path& exe);
 std::filesystem::path BuildPatcher();
 
 // Takes "--patcher EXE" from the front of a command's arguments where it stands there: the patcher named, or
-// where none is, the English patcher of the build that this patchkit belongs to. An installed patchkit, or
-// patchkit.exe, has no build beside it: then --patcher is needed, and the message says so.
+// where none is, the English patcher of the build that this patchkit belongs to. patchkit.exe belongs to no
+// build: then --patcher is needed (UsageError). An installed patchkit may lie far from the build it came from:
+// where the build's patcher is not there, it throws std::runtime_error saying that --patcher is needed.
 std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments);
+
+// The same with `fallback` in the place of the build's patcher.
+std::filesystem::path TakePatcherOption(std::vector<std::string>& arguments, const std::filesystem::path& fallback);
 
 }  // namespace patcher::patchkit

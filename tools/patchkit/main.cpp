@@ -42,6 +42,10 @@ constexpr Command kCommands[] = {
     {"scramble", "scramble encode|decode METHOD KEY HEX  - prints the scrambled or plain text in hex", RunScramble},
     {"catalogue", "catalogue             - prints every message as LANG<TAB>ID<TAB>HEX-BYTES", RunCatalogue},
     {"glyphs", "glyphs DIR  - writes the flag buttons' pictures into DIR, with a .rc script", RunGlyphs},
+    {"trial",
+     "trial [--record-writer EXE] [--wine-template PREFIX] EXE RELEASE-DIR  - runs a patcher under Wine on every "
+     "older build of its files that the release holds; prints a line per case",
+     RunTrial},
 };
 
 }  // namespace

@@ -1,20 +1,27 @@
-// record_install_dir: writes a product's installation directory record into the registry exactly as the
-// product's installer does (scrambled value name, scrambled data, RegSetValueExA), so that tests under Wine
-// set up real installations.
+// patcher-record: writes a product's installation record into the registry exactly as the product's installer
+// does (the value "Katalog" under a scrambled name with scrambled data, through RegSetValueExA, in the 32-bit
+// view where the family's 32-bit installers write), so that a patcher finds that installation as it would on a
+// user's machine. patchkit trial runs it under Wine to install the product for each case; the tests under Wine
+// set up real installations with it. It ships beside patchkit as patcher-record-i686.exe and
+// patcher-record-x86_64.exe.
 //
-//   record_install_dir [--hive=hkcu|hklm] [--plain] [--hex] PRODUCT DIR   the record, scrambled
-//   record_install_dir [--hive=hkcu|hklm] [--plain] --empty PRODUCT  an empty string value
-//   record_install_dir [--hive=hkcu|hklm] [--plain] --dword PRODUCT  a REG_DWORD value instead of a string
-//   record_install_dir [--hive=hkcu|hklm] --remove PRODUCT        deletes the product's key in that hive
+//   patcher-record [--hive=hkcu|hklm] [--plain] [--hex] PRODUCT DIR   the record, scrambled
+//   patcher-record [--hive=hkcu|hklm] [--plain] --empty PRODUCT       an empty string value
+//   patcher-record [--hive=hkcu|hklm] [--plain] --dword PRODUCT       a REG_DWORD value instead of a string
+//   patcher-record [--hive=hkcu|hklm] --remove PRODUCT                deletes the product's key in that hive
+//   patcher-record [--hex] --fixed DIR                                the record under the fixed key (below)
+//   patcher-record --fixed --remove                                   deletes the fixed key
 //
-//   record_install_dir --code-page=N                              only checks the system's code page
+//   patcher-record --code-page=N                                      only checks the system's code page
 //
-// PRODUCT is the product index (1..10): the row of the key table and the scrambler's method. --plain names
-// the value "Katalog" instead of its scrambled form; the data stays scrambled. --hex takes DIR as the hex
-// digits of its Windows-1250 bytes, which no code page of a command line changes on the way. --code-page=N
-// refuses to do anything (exit code 3) unless the system's ANSI code page is N, through which the A
-// functions write: the installer's own is 1250. Exit code 0 on success, 1 when the registry refuses, 2 for a
-// wrong command line.
+// PRODUCT is the product index (1..10): the row of the key table (SOFTWARE\Qordex\...) and the scrambler's
+// method; the hive is the current user's unless --hive=hklm. --plain names the value "Katalog" instead of its
+// scrambled form; the data stays scrambled. --fixed writes the record of the product kinds that keep it under
+// the family's fixed key of the local machine (Software\Vokarion\DeuVokarion), "Katalog" in plain text. --hex
+// takes DIR as the hex digits of its Windows-1250 bytes, which no code page of a command line changes on the
+// way. --code-page=N refuses to do anything (exit code 3) unless the system's ANSI code page is N, through which
+// the A functions write: the installer's own is 1250. Exit code 0 on success, 1 when the registry refuses, 2
+// for a wrong command line.
 #include <windows.h>
 
 #include <cstdio>
@@ -24,6 +31,7 @@
 
 #include "platform/win32/UniqueHandle.h"
 #include "profile/ProductProfile.h"
+#include "shell/InstallDirLookup.h"
 #include "shell/untKod.h"
 
 namespace {
@@ -47,6 +55,7 @@ struct Options {
     HKEY Hive = HKEY_CURRENT_USER;
     bool Plain = false;
     bool Hex = false;
+    bool Fixed = false;
     unsigned CodePage = 0;  // 0: any
     Action What = Action::Write;
     int Product = 0;
@@ -72,8 +81,9 @@ bool FromHex(const std::string& hex, ByteString& bytes) {
 
 int Usage(const char* problem) {
     std::fprintf(stderr,
-                 "record_install_dir: %s\n"
-                 "usage: record_install_dir [--hive=hkcu|hklm] [--plain] [--empty|--dword|--remove] PRODUCT [DIR]\n",
+                 "patcher-record: %s\n"
+                 "usage: patcher-record [--hive=hkcu|hklm] [--plain] [--hex] [--empty|--dword|--remove] PRODUCT [DIR]\n"
+                 "       patcher-record [--hex] --fixed DIR | --fixed --remove\n",
                  problem);
     return 2;
 }
@@ -94,6 +104,8 @@ bool Parse(int argc, char** argv, Options& options, const char*& problem) {
             options.What = Action::WriteDword;
         } else if (argument == "--remove") {
             options.What = Action::Remove;
+        } else if (argument == "--fixed") {
+            options.Fixed = true;
         } else if (argument == "--hex") {
             options.Hex = true;
         } else if (argument.rfind("--code-page=", 0) == 0) {
@@ -109,22 +121,34 @@ bool Parse(int argc, char** argv, Options& options, const char*& problem) {
         options.What = Action::CheckCodePage;
         return true;
     }
-    const std::size_t wanted = options.What == Action::Write ? 2 : 1;
-    if (positional.size() != wanted) {
-        problem = options.What == Action::Write ? "takes a product index and a directory" : "takes a product index";
-        return false;
+    if (options.Fixed) {
+        // The fixed key is the local machine's, and holds the folder as it is.
+        if ((options.What != Action::Write && options.What != Action::Remove) || options.Plain) {
+            problem = "--fixed writes a plain folder or removes the fixed key";
+            return false;
+        }
+        options.Hive = HKEY_LOCAL_MACHINE;
+        if (positional.size() != (options.What == Action::Write ? 1U : 0U)) {
+            problem = "--fixed takes a directory to write, none to remove";
+            return false;
+        }
+    } else {
+        if (positional.size() != (options.What == Action::Write ? 2U : 1U)) {
+            problem = options.What == Action::Write ? "takes a product index and a directory" : "takes a product index";
+            return false;
+        }
+        char* end = nullptr;
+        const long product = std::strtol(positional[0].c_str(), &end, 10);
+        if (*end != '\0' || product < 1 || product > 10) {
+            problem = "the product index must be a number from 1 to 10";
+            return false;
+        }
+        options.Product = static_cast<int>(product);
     }
-    char* end = nullptr;
-    const long product = std::strtol(positional[0].c_str(), &end, 10);
-    if (*end != '\0' || product < 1 || product > 10) {
-        problem = "the product index must be a number from 1 to 10";
-        return false;
-    }
-    options.Product = static_cast<int>(product);
     if (options.What == Action::Write) {
         if (!options.Hex) {
-            options.Directory = positional[1];
-        } else if (!FromHex(positional[1], options.Directory)) {
+            options.Directory = positional.back();
+        } else if (!FromHex(positional.back(), options.Directory)) {
             problem = "--hex takes the directory as hex digits";
             return false;
         }
@@ -133,20 +157,19 @@ bool Parse(int argc, char** argv, Options& options, const char*& problem) {
 }
 
 int Fail(const char* operation, LONG status) {
-    std::fprintf(stderr, "record_install_dir: %s failed (system error %ld)\n", operation, status);
+    std::fprintf(stderr, "patcher-record: %s failed (system error %ld)\n", operation, status);
     return 1;
 }
 
 int Run(const Options& options) {
     if (options.CodePage != 0 && ::GetACP() != options.CodePage) {
-        std::fprintf(stderr, "record_install_dir: the system's code page is %u, not %u\n", ::GetACP(),
-                     options.CodePage);
+        std::fprintf(stderr, "patcher-record: the system's code page is %u, not %u\n", ::GetACP(), options.CodePage);
         return 3;
     }
     if (options.What == Action::CheckCodePage) {
         return 0;
     }
-    const ByteString keyPath(patcher::ProductKeyTable(options.Product));
+    const ByteString keyPath(options.Fixed ? patcher::kFixedRecordKey : patcher::ProductKeyTable(options.Product));
     if (options.What == Action::Remove) {
         const LONG status = ::RegDeleteKeyExA(options.Hive, keyPath.c_str(), kView, 0);
         return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? 0 : Fail("RegDeleteKeyExA", status);
@@ -158,16 +181,17 @@ int Run(const Options& options) {
     if (status != ERROR_SUCCESS) {
         return Fail("RegCreateKeyExA", status);
     }
-    const ByteString name =
-        options.Plain ? ByteString("Katalog") : Kod.Encode("Katalog", options.Product, kRecordKeyNo);
+    const ByteString name = options.Plain || options.Fixed
+                                ? ByteString(patcher::kRecordValueName)
+                                : Kod.Encode(patcher::kRecordValueName, options.Product, kRecordKeyNo);
     if (options.What == Action::WriteDword) {
         const DWORD one = 1;
         status =
             ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
     } else {
-        const ByteString data = options.What == Action::WriteEmpty
-                                    ? ByteString()
-                                    : Kod.Encode(options.Directory, options.Product, kRecordKeyNo);
+        const ByteString data = options.What == Action::WriteEmpty ? ByteString()
+                                : options.Fixed                    ? options.Directory
+                                                : Kod.Encode(options.Directory, options.Product, kRecordKeyNo);
         // As for every string value, the size counts the terminating zero.
         status = ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                                   static_cast<DWORD>(data.size() + 1));
