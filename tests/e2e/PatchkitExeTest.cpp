@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,12 +62,27 @@ void ExpectOneLineRefusal(const ConsoleRun& run, const std::string& start) {
     EXPECT_EQ(run.Output, "");
 }
 
-// Two patchers from one description and release, by patchkit on two hosts. (The reports of `patchkit inspect`
-// on both belong here as well, once patchkit has that command: the same report, line for line.)
+// Two patchers from one description and release, by patchkit on two hosts.
 void ExpectSamePatcher(const fs::path& fromLinux, const fs::path& fromWindows) {
     const std::vector<std::uint8_t> linuxBytes = ReadBytes(fromLinux);
     ASSERT_FALSE(linuxBytes.empty()) << fromLinux;
     EXPECT_TRUE(linuxBytes == ReadBytes(fromWindows)) << fromLinux << " and " << fromWindows << " differ";
+}
+
+// What `inspect` reports of a patcher after the line that names it, by patchkit.exe and by this host's patchkit:
+// the same report, line for line.
+void ExpectSameInspection(WinePrefix& prefix, const fs::path& fromLinux, const fs::path& fromWindows) {
+    const ConsoleRun windows =
+        prefix.WineConsole(PatchkitExe(), {"inspect", prefix.WindowsPath(fromWindows)}, kBuildDeadline);
+    ASSERT_EQ(windows.ExitCode, 0) << windows.Errors;
+    testing::TempDir scratch;
+    const fs::path linuxReport = scratch.Path() / "inspect.txt";
+    ASSERT_EQ(RunProgram({PATCHER_HOST_PATCHKIT, "inspect", fromLinux.string()}, {}, linuxReport), 0)
+        << testing::ReadText(linuxReport);
+    const auto afterFirstLine = [](const std::string& text) { return text.substr(text.find('\n') + 1); };
+    const std::string report = afterFirstLine(windows.Output);
+    EXPECT_NE(report.find(": as its digest says"), std::string::npos) << windows.Output;
+    EXPECT_EQ(report, afterFirstLine(testing::ReadText(linuxReport)));
 }
 
 // A release of two small builds of file 10, which packs in a moment; its description lists them on lines 8
@@ -119,6 +136,7 @@ TEST(PatchkitExe, WritesTheEnglishAndTheGermanPatchersByteForByteAsOnLinux) {
         ASSERT_EQ(run.ExitCode, 0) << run.Errors;
         EXPECT_EQ(LastLine(run.Output), prefix.WindowsPath(out / fromLinux.filename()));
         ExpectSamePatcher(fromLinux, out / fromLinux.filename());
+        ExpectSameInspection(prefix, fromLinux, out / fromLinux.filename());
     }
 }
 
@@ -235,6 +253,35 @@ TEST(PatchkitExe, RefusesADescriptionThatIsNotUtf8NamingItsLine) {
     ExpectOneLineRefusal(BuildOnWindows(prefix, build, folder / "out"),
                          "patchkit build: " + prefix.WindowsPath(build.Description) + ":5: ");
     EXPECT_FALSE(fs::exists(folder / "out"));
+}
+
+// The trial on Windows: patchkit.exe starts the patcher itself, with /DIR= naming a product folder below the
+// temporary folder, and prints the table that the trial under Wine on Linux prints; the folder goes afterwards.
+TEST(PatchkitExe, TriesTheEnglishPatcherOnEveryOlderBuildAndLeavesNoFolderBehind) {
+    WinePrefix prefix;
+    const ConsoleRun run = prefix.WineConsole(
+        PatchkitExe(), {"trial", prefix.WindowsPath(PatcherExe()), prefix.WindowsPath(PATCHER_STANDIN_DIR)},
+        kBuildDeadline);
+    EXPECT_EQ(run.ExitCode, 0) << run.Output << run.Errors;
+    std::vector<std::string> lines;
+    std::istringstream printed(run.Output);
+    for (std::string line; std::getline(printed, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_FALSE(lines.empty()) << run.Errors;
+    for (int build = 1; build <= 10; ++build) {
+        // The file, its build, /CHECK's and /S's exit codes, the release's file, and what came of it.
+        const std::regex row("VokarEn\\.exe +" + std::to_string(build) + " +5 +0 +[0-9]+/" + std::to_string(build) +
+                             "/VokarEn\\.exe +newest");
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                [&](const std::string& line) { return std::regex_match(line, row); }))
+            << build << "\n"
+            << run.Output;
+    }
+    EXPECT_EQ(lines.back(), "trial: 10 of 10 cases ended newest") << run.Output;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(prefix.DriveC() / "users")) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with("patchkit-trial-")) << entry.path();
+    }
 }
 
 }  // namespace
