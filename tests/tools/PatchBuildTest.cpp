@@ -569,23 +569,28 @@ TEST_F(StandinRelease, TheNextEnglishReleaseAddsBuildTwelveAndVersion154) {
 }
 #endif
 
-TEST(ReplaceFolder, PutsExactlyTheNewFilesInPlaceOrLeavesTheOldOnes) {
+TEST(ReplaceFile, PutsTheNewBytesInPlaceAndLeavesNoScratchBeside) {
     testing::TempDir dir;
-    const fs::path folder = dir.Path() / "out";
-    WriteFile(folder / "stale.txt", Bytes{1, 2, 3});
-    ReplaceFolder(folder, {{"a.txt", {4}}, {"b.txt", {5, 6}}});
-    EXPECT_EQ(Listing(folder), (std::set<std::string>{"a.txt", "b.txt"}));
-    EXPECT_EQ(ReadBytes(folder / "b.txt"), (Bytes{5, 6}));
-
-    // A file that cannot be written: the folder stays as it was, and no scratch copy stays beside it.
-    EXPECT_THROW(ReplaceFolder(folder, {{"c.txt", {7}}, {"missing/d.txt", {8}}}), std::exception);
-    EXPECT_EQ(Listing(folder), (std::set<std::string>{"a.txt", "b.txt"}));
-    EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"out"});
-
     ReplaceFile(dir.Path() / "names.cmake", Bytes{9});
     ReplaceFile(dir.Path() / "names.cmake", Bytes{10});
     EXPECT_EQ(ReadBytes(dir.Path() / "names.cmake"), Bytes{10});
-    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"names.cmake", "out"}));
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"names.cmake"}));
+}
+
+// The output folder swapped for a link into the release after it was opened: the build looks at the folder it
+// holds, which is no longer at that name, and writes beneath it, never through the link.
+TEST(OutputTree, WritesIntoTheFolderItOpenedWhateverTakesItsNameMeanwhile) {
+    testing::TempDir dir;
+    const fs::path release = dir.Path() / "release";
+    fs::create_directories(release);
+    const OutputTree out(dir.Path() / "out");
+    fs::rename(dir.Path() / "out", dir.Path() / "moved");
+    fs::create_directory_symlink(release, dir.Path() / "out");
+
+    EXPECT_EQ(out.Place(), fs::canonical(dir.Path() / "moved"));
+    out.Put("VokarEn-1.5.3-patch.exe", Bytes{1, 2});
+    EXPECT_EQ(ReadBytes(dir.Path() / "moved" / "VokarEn-1.5.3-patch.exe"), (Bytes{1, 2}));
+    EXPECT_TRUE(fs::is_empty(release));
 }
 
 }  // namespace

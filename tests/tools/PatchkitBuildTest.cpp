@@ -63,7 +63,8 @@ TEST_F(Refusals, BuildPrintsItsFiguresAndLastThePatchersPath) {
 }
 
 // Without --stub, a build takes the stub of its target (i686 unless --target says x86_64) from beside patchkit
-// itself, wherever patchkit lies; a target whose stub is not there is refused naming the stub.
+// itself, wherever patchkit lies; a target whose stub is neither there nor installed is refused naming both
+// places.
 TEST_F(Refusals, TheStubOfTheTargetIsTheOneBesidePatchkit) {
     const fs::path kit = Dir() / "kit";
     fs::create_directories(kit);
@@ -85,8 +86,8 @@ TEST_F(Refusals, TheStubOfTheTargetIsTheOneBesidePatchkit) {
     fs::remove(kit / "patcher-stub-i686.exe");
     const Outcome missing = RunProgram(build({"--target", "i686"}, Dir() / "missing"), Dir());
     EXPECT_EQ(missing.ExitCode, 1);
-    EXPECT_EQ(missing.Errors, "patchkit build: the stub \"" + (kit / "patcher-stub-i686.exe").string() +
-                                  "\" cannot be read (No such file or directory)\n");
+    EXPECT_EQ(missing.Errors, "patchkit build: patchkit's patcher-stub-i686.exe is neither beside it nor in \"" +
+                                  (Dir() / "lib" / "patchkit").string() + "\": give --stub\n");
     EXPECT_FALSE(fs::exists(Dir() / "missing"));
 
     const Outcome unknown = RunProgram(build({"--target", "arm64"}, Dir() / "arm64"), Dir());

@@ -443,14 +443,15 @@ TEST(TrialCommand, WhatIsNoPatcherIsRefusedInOneLine) {
         return outcome.Errors;
     };
     const std::string quoted = "\"" + dir.Path().string();
-    EXPECT_EQ(refusal("notes.exe"), "patchkit trial: the patcher " + quoted +
-                                        "/notes.exe\" is no program: not a well-formed PE file: no MZ header\n");
+    EXPECT_EQ(refusal("notes.exe"),
+              "patchkit trial: " + quoted + "/notes.exe\" is no patcher: not a well-formed PE file: no MZ header\n");
     EXPECT_EQ(refusal("untabled.exe"), "patchkit trial: " + quoted +
-                                           "/untabled.exe\" is no patcher: it carries no patch tables (no resource "
-                                           "PATCHTABLES)\n");
+                                           "/untabled.exe\" is no patcher: it carries no patch tables (no data "
+                                           "resource PATCHTABLES)\n");
     const std::string damaged = refusal("damaged.exe");
-    EXPECT_TRUE(
-        damaged.starts_with("patchkit trial: the patcher " + quoted + "/damaged.exe\" carries damaged tables ("))
+    EXPECT_TRUE(damaged.starts_with("patchkit trial: " + quoted +
+                                    "/damaged.exe\" is no patcher: the patch tables are "
+                                    "damaged: "))
         << damaged;
     EXPECT_EQ(std::count(damaged.begin(), damaged.end(), '\n'), 1) << damaged;
 }

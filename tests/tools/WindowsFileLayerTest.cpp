@@ -54,30 +54,6 @@ std::string Refusal(Write write) {
     return "(written)";
 }
 
-TEST(WindowsOutputFolder, AFolderIsReplacedByTwoMovesAndHoldsExactlyTheNewFiles) {
-    testing::TempDir dir;
-    const fs::path folder = dir.Path() / "out";
-    EXPECT_EQ(ReplaceFolder(folder, {{"a.txt", {1}}, {"b.txt", {2, 3}}}), "");
-    WriteFile(folder / "old" / "c.txt", Bytes{4});
-    EXPECT_EQ(ReplaceFolder(folder, {{"b.txt", {5}}}), "");
-    EXPECT_EQ(Names(folder), std::vector<std::string>{"b.txt"});
-    EXPECT_EQ(ReadBytes(folder / "b.txt"), Bytes{5});
-    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"out"}) << "a scratch folder was left beside it";
-}
-
-TEST(WindowsOutputFolder, OldContentsThatCannotGoAreRefusedBeforeAnythingIsWritten) {
-    testing::TempDir dir;
-    const fs::path folder = dir.Path() / "out";
-    WriteFile(folder / "kept" / "VokarEn.exe", Bytes{7});
-    MakeReadOnly(folder / "kept" / "VokarEn.exe");
-    const std::string refusal = Refusal([&] { ReplaceFolder(folder, {{"b.txt", {5}}}); });
-    EXPECT_NE(refusal.find("its old contents cannot be removed"), std::string::npos) << refusal;
-    EXPECT_NE(refusal.find("VokarEn.exe"), std::string::npos) << refusal;
-    EXPECT_NE(refusal.find("read-only"), std::string::npos) << refusal;
-    EXPECT_EQ(Names(folder), std::vector<std::string>{"kept"});
-    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"out"});
-}
-
 TEST(WindowsOutputFolder, AFileReplacesAnOldOneButNeverAReadOnlyOneOrAFolder) {
     testing::TempDir dir;
     const fs::path file = dir.Path() / "VokarEn-1.5.3-patch.exe";

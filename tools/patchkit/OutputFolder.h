@@ -14,31 +14,16 @@ namespace patcher::patchkit {
 // what was there. Scratch entries are named ".pk-" and six random letters, so that beside any name that a
 // folder can hold there is room for one. Every failure is a std::runtime_error naming the place as the
 // maintainer gave it and the system's reason. Each host writes as its own file layer does (posix/, win32/):
-// on Windows, a file is moved into its place over an old one (MoveFileExW), and a folder, which no move
-// replaces, by two renames as on Linux.
+// on Windows, a file is moved into its place over an old one (MoveFileExW).
 
-// One file that a command writes, named relative to its folder.
-struct OutputFile {
-    std::string Name;
-    std::vector<std::uint8_t> Bytes;
-};
-
-// Writes the files into a fresh folder beside `folder`, then puts that folder in the place of `folder`:
-// afterwards `folder` holds exactly these files, or, when anything failed, it is as it was (or still absent)
-// and nothing is left beside it. Old contents that this process could not remove (a folder in them that it
-// may not write to) are refused before anything is written. A link in the folder's place stays, and the
-// folder it leads to is replaced, or made where the link leads to nothing yet. Returns a warning, empty when
-// there is none: old contents that could not all be removed after all, and where they were left.
-std::string ReplaceFolder(const std::filesystem::path& folder, const std::vector<OutputFile>& files);
-
-// The same for one file. Only a regular file is replaced: a folder, a device or a FIFO in the path's place is
+// Writes one file. Only a regular file is replaced: a folder, a device or a FIFO in the path's place is
 // refused; a link there stays, and the file it leads to is replaced.
 void ReplaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 // A folder that files are put into one at a time, each as ReplaceFile writes it, at paths relative to it. The
-// folder is made where it is missing (a link in its own place followed, as for ReplaceFolder); below it,
-// nothing is opened through a link, and a link, a FIFO or a device where a folder or a file belongs is
-// refused.
+// folder is made where it is missing (a link in its own place followed, and the folder it leads to used, or made where
+// it leads to nothing yet); below it, nothing is opened through a link, and a link, a FIFO or a device where a folder
+// or a file belongs is refused.
 class OutputTree {
   public:
     explicit OutputTree(const std::filesystem::path& folder);
@@ -47,6 +32,10 @@ class OutputTree {
     ~OutputTree();
 
     void Put(const std::filesystem::path& relative, std::span<const std::uint8_t> bytes) const;
+
+    // Where the folder that was opened is now, as a real path: what Put writes into, whatever has taken its
+    // name's place since. Throws std::runtime_error where the host cannot tell.
+    std::filesystem::path Place() const;
 
   private:
     class Folder;  // the folder, held open as the host holds one

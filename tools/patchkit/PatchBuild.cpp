@@ -82,20 +82,50 @@ MadePatcher MakePatcher(const PatchDescription& description,
 
 namespace {
 
-// The real places of what a build reads and writes, checked so that replacing the output folder can delete
-// nothing that the build reads: the output folder is not the release folder, holds neither it nor the
-// description, and does not lie inside the release folder. Links are followed, since a folder reached
-// through a link is deleted all the same. Returns the release folder's real path.
-std::filesystem::path CheckPlaces(const std::string& descriptionPath,
-                                  const std::filesystem::path& releaseDir,
-                                  const std::filesystem::path& outDir) {
+// The real places of what a build reads, and the output folder as the maintainer named it.
+struct Places {
+    std::filesystem::path Release;
+    std::filesystem::path Description;       // the file, links followed
+    std::filesystem::path DescriptionPlace;  // where its name lies, the name itself no link followed
+    std::string ReleaseShown;
+    std::string OutShown;
+    std::string DescriptionShown;
+};
+
+// Where the patcher goes, kept apart from what it is made of: the output folder is not the release folder,
+// holds neither it nor the description, and does not lie inside the release folder. Links are followed.
+void CheckOutputPlace(const std::filesystem::path& outReal, const Places& places) {
+    const std::string& out = places.OutShown;
+    const std::string& release = places.ReleaseShown;
+    if (IsWithin(outReal, places.Release) && IsWithin(places.Release, outReal)) {
+        throw std::runtime_error(out + " is " + release + ", which a build only reads");
+    }
+    if (IsWithin(places.Release, outReal)) {
+        throw std::runtime_error(out + " holds " + release + ": keep patchers apart from what they are made of");
+    }
+    if (IsWithin(outReal, places.Release)) {
+        throw std::runtime_error(out + " lies inside " + release + ", which a build only reads");
+    }
+    if (IsWithin(places.Description, outReal) || IsWithin(places.DescriptionPlace, outReal)) {
+        throw std::runtime_error(out + " holds the description " + places.DescriptionShown +
+                                 ": keep patchers apart from what they are made of");
+    }
+}
+
+// The places of a build, checked before anything is read: the release folder must be a folder, and the output
+// folder, where it exists, a folder apart from them.
+Places CheckPlaces(const std::string& descriptionPath,
+                   const std::filesystem::path& releaseDir,
+                   const std::filesystem::path& outDir) {
+    Places places;
+    places.ReleaseShown = "the release folder " + Quoted(Utf8Of(releaseDir));
+    places.OutShown = "the output folder " + Quoted(Utf8Of(outDir));
+    places.DescriptionShown = Quoted(descriptionPath);
     const std::filesystem::path outPath = OutputFolderPath(outDir);
-    const std::string release = "the release folder " + Quoted(Utf8Of(releaseDir));
-    std::filesystem::path releaseReal;
     try {
-        releaseReal = ExistingRealPath(releaseDir);
+        places.Release = ExistingRealPath(releaseDir);
     } catch (const ReadError& failure) {
-        throw std::runtime_error(release + " cannot be read (" + failure.what() + ")");
+        throw std::runtime_error(places.ReleaseShown + " cannot be read (" + failure.what() + ")");
     }
     const auto isFolder = [](const std::filesystem::path& path) {
         try {
@@ -104,42 +134,27 @@ std::filesystem::path CheckPlaces(const std::string& descriptionPath,
             return false;
         }
     };
-    if (!isFolder(releaseReal)) {
-        throw std::runtime_error(release + " is not a folder");
+    if (!isFolder(places.Release)) {
+        throw std::runtime_error(places.ReleaseShown + " is not a folder");
     }
-    const std::string out = "the output folder " + Quoted(Utf8Of(outDir));
     try {
         if (KindAt(outDir) == PathKind::Other) {
-            throw std::runtime_error(out + " exists and is not a folder");
+            throw std::runtime_error(places.OutShown + " exists and is not a folder");
         }
     } catch (const ReadError& failure) {
-        throw std::runtime_error(out + " cannot be used (" + failure.what() + ")");
+        throw std::runtime_error(places.OutShown + " cannot be used (" + failure.what() + ")");
     }
     const std::filesystem::path description = PathFromUtf8(descriptionPath);
     std::filesystem::path outReal;
-    std::filesystem::path descriptionReal;
-    std::filesystem::path descriptionPlace;
     try {
         outReal = RealPath(outPath);
-        descriptionReal = RealPath(description);
-        descriptionPlace = RealPath(FolderPath(description).parent_path()) / description.filename();
+        places.Description = RealPath(description);
+        places.DescriptionPlace = RealPath(FolderPath(description).parent_path()) / description.filename();
     } catch (const ReadError& failure) {
-        throw std::runtime_error(out + " cannot be used (" + failure.what() + ")");
+        throw std::runtime_error(places.OutShown + " cannot be used (" + failure.what() + ")");
     }
-    if (IsWithin(outReal, releaseReal) && IsWithin(releaseReal, outReal)) {
-        throw std::runtime_error(out + " is " + release + ", which replacing it would delete");
-    }
-    if (IsWithin(releaseReal, outReal)) {
-        throw std::runtime_error(out + " holds " + release + ", which replacing it would delete");
-    }
-    if (IsWithin(outReal, releaseReal)) {
-        throw std::runtime_error(out + " lies inside " + release + ", which a build only reads");
-    }
-    if (IsWithin(descriptionReal, outReal) || IsWithin(descriptionPlace, outReal)) {
-        throw std::runtime_error(out + " holds the description " + Quoted(descriptionPath) +
-                                 ", which replacing it would delete");
-    }
-    return releaseReal;
+    CheckOutputPlace(outReal, places);
+    return places;
 }
 
 }  // namespace
@@ -153,23 +168,26 @@ BuildFigures BuildPatch(const std::string& descriptionPath,
     if (options.Sign) {
         CheckSigningAvailable();
     }
-    const std::filesystem::path release = CheckPlaces(descriptionPath, releaseDir, outDir);
+    const Places places = CheckPlaces(descriptionPath, releaseDir, outDir);
     std::vector<std::uint8_t> stub;
     try {
         stub = ReadRegularFile(options.Stub, kLargestStub, "that a patcher's stub takes");
     } catch (const ReadError& error) {
-        throw std::runtime_error("the stub " + Quoted(Utf8Of(options.Stub)) + " cannot be read (" + error.what() +
-                                 ")");
+        throw std::runtime_error("the stub " + Quoted(Utf8Of(options.Stub)) + " cannot be read (" + error.what() + ")");
     }
     BuildFigures figures;
-    MadePatcher made = MakePatcher(description, release, stub, options, shipped, figures);
+    MadePatcher made = MakePatcher(description, places.Release, stub, options, shipped, figures);
     if (options.Sign) {
         const Clock::time_point start = Clock::now();
         made.Exe = Signed(made.Exe, made.FileName, *options.Sign);
         figures.Signing = SecondsSince(start);
     }
     const Clock::time_point start = Clock::now();
-    OutputTree(outDir).Put(made.FileName, made.Exe);
+    // The folder is looked at again as it was opened, and the exe written beneath that very folder: a link
+    // swapped into its name's place since the first look leads the exe nowhere it may not go.
+    const OutputTree out(outDir);
+    CheckOutputPlace(out.Place(), places);
+    out.Put(made.FileName, made.Exe);
     figures.Writing = SecondsSince(start);
     figures.ExeName = made.FileName;
     figures.ExeBytes = made.Exe.size();

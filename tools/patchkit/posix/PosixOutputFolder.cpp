@@ -118,96 +118,6 @@ void PutFileAt(int folder, const std::string& name, std::span<const std::uint8_t
     undo.Keep();
 }
 
-// Old contents that cannot be removed are found before anything is written: every folder in them that holds
-// anything must let this process list it and remove from it, by the rights that the system gives this
-// process (AT_EACCESS; root's included). Throws WriteFailure naming the place as `shown`.
-void CheckRemovable(const std::filesystem::path& folder, const std::filesystem::path& shown) {
-    const auto refuse = [&](const std::string& reason) {
-        throw WriteFailure{"its old contents cannot be removed (" + Quoted(shown.string()) + ": " + reason +
-                           "), and nothing was written"};
-    };
-    std::error_code error;
-    std::filesystem::directory_iterator entries(folder, error);
-    bool empty = true;
-    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        empty = false;
-        if (entries->symlink_status(error).type() == std::filesystem::file_type::directory) {
-            CheckRemovable(entries->path(), shown / entries->path().filename());
-        }
-    }
-    if (error) {
-        refuse(error.message());
-    }
-    if (!empty && ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-        refuse(Reason(errno));
-    }
-}
-
-std::string PutFolder(const std::filesystem::path& folder,
-                      const std::vector<OutputFile>& files,
-                      const std::filesystem::path& shown) {
-    std::error_code error;
-    const std::filesystem::path parentPath = folder.parent_path();
-    std::filesystem::create_directories(parentPath, error);
-    Check(error);
-    const UniqueFd parent = OpenFolder(parentPath);
-    const std::string name = folder.filename().string();
-    struct stat info {};
-    const bool exists = ::fstatat(parent.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!exists && errno != ENOENT) {
-        Fail(errno);
-    }
-    if (exists && !S_ISDIR(info.st_mode)) {
-        Fail(ENOTDIR);
-    }
-    if (exists) {
-        CheckRemovable(folder, shown);
-    }
-
-    const std::string fresh = MakeScratch(
-        [&](const std::string& candidate) { return ::mkdirat(parent.Get(), candidate.c_str(), 0777) == 0; });
-    Undo undoFresh([&] {
-        std::error_code ignored;
-        std::filesystem::remove_all(parentPath / fresh, ignored);
-    });
-    const UniqueFd inside = OpenFolder(parentPath / fresh);
-    for (const OutputFile& file : files) {
-        UniqueFd fd = CreateFileAt(inside.Get(), file.Name);
-        if (!fd) {
-            Fail(errno);
-        }
-        WriteWhole(std::move(fd), file.Bytes);
-    }
-    if (!exists) {
-        RenameAt(parent.Get(), fresh, name);
-        undoFresh.Keep();
-        return {};
-    }
-    // Two renames: the old folder steps aside onto an empty scratch folder, the new one takes its place; if
-    // the second fails, the old one goes back.
-    const std::string old = MakeScratch(
-        [&](const std::string& candidate) { return ::mkdirat(parent.Get(), candidate.c_str(), 0700) == 0; });
-    Undo undoOld([&] { ::unlinkat(parent.Get(), old.c_str(), AT_REMOVEDIR); });
-    RenameAt(parent.Get(), name, old);
-    try {
-        RenameAt(parent.Get(), fresh, name);
-    } catch (...) {
-        // Where the old folder cannot go back either, it stays under its scratch name rather than be lost.
-        undoOld.Keep();
-        ::renameat(parent.Get(), old.c_str(), parent.Get(), name.c_str());
-        throw;
-    }
-    undoFresh.Keep();
-    undoOld.Keep();
-    std::filesystem::remove_all(parentPath / old, error);
-    if (error) {
-        return "the old contents of " + Quoted(shown.string()) +
-               " could not all be removed: what is left of them is in " + Quoted((parentPath / old).string()) + " (" +
-               error.message() + ")";
-    }
-    return {};
-}
-
 // The real place of an output: a link there stays, and what it leads to is replaced.
 std::filesystem::path RealOutput(const std::filesystem::path& path) {
     try {
@@ -218,14 +128,6 @@ std::filesystem::path RealOutput(const std::filesystem::path& path) {
 }
 
 }  // namespace
-
-std::string ReplaceFolder(const std::filesystem::path& target, const std::vector<OutputFile>& files) {
-    try {
-        return PutFolder(RealOutput(FolderPath(target)), files, target);
-    } catch (const WriteFailure& failure) {
-        throw std::runtime_error("cannot write the folder " + Quoted(target.string()) + " (" + failure.Reason + ")");
-    }
-}
 
 void ReplaceFile(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
     try {
@@ -287,6 +189,17 @@ void OutputTree::Put(const std::filesystem::path& relative, std::span<const std:
     } catch (const WriteFailure& failure) {
         throw std::runtime_error("cannot write " + Quoted(shown.string()) + " (" + failure.Reason + ")");
     }
+}
+
+std::filesystem::path OutputTree::Place() const {
+    std::error_code error;
+    std::filesystem::path place =
+        std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(folder_->Fd.Get()), error);
+    if (error) {
+        throw std::runtime_error("cannot tell where the folder " + Quoted(given_.string()) + " is (" + error.message() +
+                                 ")");
+    }
+    return place;
 }
 
 }  // namespace patcher::patchkit

@@ -328,14 +328,6 @@ HeldFolder HoldFolder(const std::wstring& path) {
 
 }  // namespace
 
-std::string ReplaceFolder(const std::filesystem::path& target, const std::vector<OutputFile>& files) {
-    try {
-        return PutFolder(RealOutput(FolderPath(target)), files, target);
-    } catch (const WriteFailure& failure) {
-        throw std::runtime_error("cannot write the folder " + Quoted(Utf8Of(target)) + " (" + failure.Reason + ")");
-    }
-}
-
 void ReplaceFile(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
     try {
         const auto [folder, name] = win32::SplitLast(RealOutput(target));
@@ -396,6 +388,11 @@ void OutputTree::Put(const std::filesystem::path& relative, std::span<const std:
     } catch (const WriteFailure& failure) {
         throw std::runtime_error("cannot write " + Quoted(Utf8Of(shown)) + " (" + failure.Reason + ")");
     }
+}
+
+std::filesystem::path OutputTree::Place() const {
+    // The folder is held without FILE_SHARE_DELETE: nothing renames it while it is open.
+    return folder_->Held.Path;
 }
 
 }  // namespace patcher::patchkit
