@@ -29,6 +29,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using testing::Noise;
 using testing::Outcome;
+using testing::OutputFile;
 using testing::Patchkit;
 using testing::ReadBytes;
 using testing::RunProgram;

@@ -3,12 +3,12 @@
 // Patcher exes put together here from the data resources of one that `patchkit build` made (MinGW's exit stub of
 // the PE tests with a build's tables and packed slots), so that a test can change or leave out any of them.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "tests/support/FileBytes.h"
 #include "tests/tools/TinyRelease.h"
-#include "tools/patchkit/OutputFolder.h"
 #include "tools/pe/PeFormat.h"
 #include "tools/pe/PeReader.h"
 #include "tools/pe/ResourceWriter.h"
@@ -16,10 +16,16 @@
 
 namespace patcher::testing {
 
+// One data resource of a patcher as a file: "<name>.packed" and its bytes.
+struct OutputFile {
+    std::string Name;
+    std::vector<std::uint8_t> Bytes;
+};
+
 // The data resources that a build wrote into a patcher, its tables and its slots, each as "<name>.packed" (the
 // stub's own EXITCODE left out).
-inline std::vector<patchkit::OutputFile> WrittenData(const std::vector<std::uint8_t>& exe) {
-    std::vector<patchkit::OutputFile> written;
+inline std::vector<OutputFile> WrittenData(const std::vector<std::uint8_t>& exe) {
+    std::vector<OutputFile> written;
     for (const pe::PeReader::Resource& resource : pe::PeReader(exe).Resources()) {
         if (resource.Type == pe::ResourceId::Numbered(pe::resources::kRcData) && resource.Name.Text() != "EXITCODE") {
             written.push_back({resource.Name.Text() + ".packed", {resource.Bytes.begin(), resource.Bytes.end()}});
@@ -30,7 +36,7 @@ inline std::vector<patchkit::OutputFile> WrittenData(const std::vector<std::uint
 
 // A build's resources (its "<name>.packed" files) and version information written into the stub. The stub's
 // own version information is replaced.
-inline std::vector<std::uint8_t> PatcherExe(const std::vector<patchkit::OutputFile>& output,
+inline std::vector<std::uint8_t> PatcherExe(const std::vector<OutputFile>& output,
                                             const pe::VersionInfo& version,
                                             const std::vector<std::uint8_t>& stub = ReadBytes(ExitStub())) {
     std::uint16_t versionLanguage = 0;
@@ -40,7 +46,7 @@ inline std::vector<std::uint8_t> PatcherExe(const std::vector<patchkit::OutputFi
         }
     }
     std::vector<pe::PeResource> resources;
-    for (const patchkit::OutputFile& file : output) {
+    for (const OutputFile& file : output) {
         const std::string suffix = ".packed";
         if (file.Name.ends_with(suffix)) {
             const std::string name = file.Name.substr(0, file.Name.size() - suffix.size());
