@@ -12,6 +12,7 @@
 #include "engine/untPatcher.h"
 #include "tables/Crc32.h"
 #include "tables/PatchTablesFormat.h"
+#include "tools/patchkit/BytesRecognition.h"
 #include "tools/patchkit/ResourceSlots.h"
 #include "tools/pe/PeChecksum.h"
 #include "tools/pe/PeFormat.h"
@@ -19,35 +20,6 @@
 
 namespace patcher::patchkit {
 namespace {
-
-// A build's bytes as an open file, with one byte changed on request.
-class BytesFile final : public ReadableFile {
-  public:
-    explicit BytesFile(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-
-    void Change(std::int64_t offset, std::uint8_t value) {
-        changedAt_ = offset;
-        changedTo_ = value;
-    }
-    void Restore() { changedAt_ = -1; }
-
-    std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
-    void Seek(std::int64_t offset) override { position_ = offset; }
-    std::uint8_t ReadByte() override {
-        if (position_ < 0 || position_ >= Size()) {
-            throw std::out_of_range("a read past the end of the file");
-        }
-        const std::uint8_t byte = position_ == changedAt_ ? changedTo_ : bytes_[static_cast<std::size_t>(position_)];
-        ++position_;
-        return byte;
-    }
-
-  private:
-    std::span<const std::uint8_t> bytes_;
-    std::int64_t position_ = 0;
-    std::int64_t changedAt_ = -1;
-    std::uint8_t changedTo_ = 0;
-};
 
 // The headers of a program that Windows loads as it is: its image as large as its sections, its sections one
 // after the other and the file ending with the last, no certificate (the signature comes afterwards), and the

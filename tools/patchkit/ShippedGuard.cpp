@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "engine/untPatcher.h"
+#include "tools/patchkit/BytesRecognition.h"
 #include "tools/patchkit/DerivedTables.h"
 #include "tools/patchkit/DescriptionReader.h"
 #include "tools/patchkit/MessageText.h"
@@ -12,25 +13,6 @@
 
 namespace patcher::patchkit {
 namespace {
-
-// A build's bytes as the open file that recognition reads.
-class BuildBytes final : public ReadableFile {
-  public:
-    explicit BuildBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-
-    std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
-    void Seek(std::int64_t offset) override { position_ = offset; }
-    std::uint8_t ReadByte() override {
-        if (position_ < 0 || position_ >= Size()) {
-            throw std::out_of_range("a read past the end of the build");
-        }
-        return bytes_[static_cast<std::size_t>(position_++)];
-    }
-
-  private:
-    std::span<const std::uint8_t> bytes_;
-    std::int64_t position_ = 0;
-};
 
 bool SamplesMatch(const KnownVersion& version, std::span<const std::uint8_t> bytes) {
     return std::all_of(version.Samples.begin(), version.Samples.end(), [&](const SignatureEntry& sample) {
@@ -105,8 +87,7 @@ void RefuseDowngrades(const PatchDescription& description,
                 if (Knows(patcher, fileIndex, build)) {
                     continue;
                 }
-                BuildBytes bytes(build.Bytes);
-                const Recognition taken = IdentifyOpenFile(fileIndex, bytes, patcher.Tables);
+                const Recognition taken = RecogniseBytes(patcher.Tables, fileIndex, build.Bytes);
                 if (taken.Result != CheckResult::OutOfDate) {
                     continue;
                 }

@@ -8,6 +8,9 @@
 #include "app/ExitCodes.h"
 #include "profile/ProductProfile.h"
 #include "tools/patchkit/BytesRecognition.h"
+#include "tools/patchkit/InputFiles.h"
+#include "tools/patchkit/MessageText.h"
+#include "tools/patchkit/Utf8Path.h"
 
 namespace patcher::patchkit {
 namespace {
@@ -187,6 +190,18 @@ bool RunTrialCases(const PatchTables& tables, const TrialPlan& plan, TrialHost& 
     }
     print(summary);
     return !plan.Cases.empty() && passed == plan.Cases.size();
+}
+
+std::optional<std::vector<std::uint8_t>> ReadBackProductFile(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
+        return std::nullopt;
+    }
+    try {
+        return ReadRegularFile(path, std::uint64_t{1} << 31, "bytes that a product file may have");
+    } catch (const ReadError& failure) {
+        throw std::runtime_error(Quoted(Utf8Of(path)) + " cannot be read back (" + failure.what() + ")");
+    }
 }
 
 }  // namespace patcher::patchkit

@@ -43,6 +43,10 @@ class TrialHost {
     static constexpr int kDidNotEnd = -1;
 };
 
+// A product file as a host reads it back after a run: none where nothing is at the path. Throws
+// std::runtime_error naming it where it cannot be read.
+std::optional<std::vector<std::uint8_t>> ReadBackProductFile(const std::filesystem::path& path);
+
 // What a trial runs: the patcher, and what the host needs beside it.
 struct TrialPrograms {
     std::filesystem::path Patcher;

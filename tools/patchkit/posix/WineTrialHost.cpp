@@ -6,7 +6,6 @@
 #include <system_error>
 
 #include "profile/ProductKinds.h"
-#include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
 
 namespace patcher::patchkit {
@@ -107,16 +106,7 @@ int WineTrialHost::RunPatcher(const std::vector<std::string>& options) {
 }
 
 std::optional<std::vector<std::uint8_t>> WineTrialHost::ReadBack(const std::string& name) {
-    const fs::path path = OnDriveC(session_, kProductFolder) / name;
-    std::error_code error;
-    if (!fs::exists(fs::symlink_status(path, error))) {
-        return std::nullopt;
-    }
-    try {
-        return ReadRegularFile(path, std::uint64_t{1} << 31, "bytes that a product file may have");
-    } catch (const ReadError& failure) {
-        throw std::runtime_error(Quoted(path.string()) + " cannot be read back (" + failure.what() + ")");
-    }
+    return ReadBackProductFile(OnDriveC(session_, kProductFolder) / name);
 }
 
 std::string WineTrialHost::Log() {

@@ -6,7 +6,6 @@
 #include <system_error>
 
 #include "platform/win32/UniqueHandle.h"
-#include "tools/patchkit/InputFiles.h"
 #include "tools/patchkit/MessageText.h"
 #include "tools/patchkit/TrialHost.h"
 #include "tools/patchkit/Utf8Path.h"
@@ -144,16 +143,7 @@ class Win32TrialHost final : public TrialHost {
     }
 
     std::optional<std::vector<std::uint8_t>> ReadBack(const std::string& name) override {
-        const fs::path path = Product() / PathFromUtf8(name);
-        std::error_code error;
-        if (!fs::exists(fs::symlink_status(path, error))) {
-            return std::nullopt;
-        }
-        try {
-            return ReadRegularFile(path, std::uint64_t{1} << 31, "bytes that a product file may have");
-        } catch (const ReadError& failure) {
-            throw std::runtime_error(Quoted(Utf8Of(path)) + " cannot be read back (" + failure.what() + ")");
-        }
+        return ReadBackProductFile(Product() / PathFromUtf8(name));
     }
 
     std::string Log() override {
