@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "platform/win32/UniqueHandle.h"
-#include "tests/support/Win32TestHandles.h"
 #include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"

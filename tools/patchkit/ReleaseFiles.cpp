@@ -16,8 +16,8 @@ std::unique_ptr<ReleaseFolder> OpenRelease(const std::filesystem::path& folder) 
     try {
         return OpenReleaseFolder(folder);
     } catch (const ReadError& failure) {
-        throw std::runtime_error("the release folder " + Quoted(Utf8Of(folder)) + " cannot be read (" +
-                                 failure.what() + ")");
+        throw std::runtime_error("the release folder " + Quoted(Utf8Of(folder)) + " cannot be read (" + failure.what() +
+                                 ")");
     }
 }
 
