@@ -22,6 +22,7 @@
 #include "tests/e2e/WinePrefix.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/tools/TinyRelease.h"
 
 namespace patcher::e2e {
 namespace {
@@ -85,32 +86,14 @@ void ExpectSameInspection(WinePrefix& prefix, const fs::path& fromLinux, const f
     EXPECT_EQ(report, afterFirstLine(testing::ReadText(linuxReport)));
 }
 
-// A release of two small builds of file 10, which packs in a moment; its description lists them on lines 8
-// and 9.
-const std::string kTinyDescription =
-    "ProductIndex = 2\n"
-    "ProductLanguage = 1\n"
-    "ProductKind = 1\n"
-    "UpdateIndex = 10\n"
-    "SelectedFiles = [10]\n"
-    "[File.10]\n"
-    "# Build 2 is the newest.\n"
-    "Versions.1 = \"10/1/help.chm\"\n"
-    "Versions.2 = \"10/2/help.chm\"\n";
-
-void WriteTinyRelease(const fs::path& release) {
-    testing::WriteFile(release / "10/1/help.chm", testing::Noise(3000, 1));
-    testing::WriteFile(release / "10/2/help.chm", testing::Noise(3100, 2));
-}
-
 struct TinyBuild {
     fs::path Description;
     fs::path Release;
 };
 TinyBuild WriteTinyBuild(const fs::path& folder, const std::string& descriptionName = "tiny.toml") {
     TinyBuild build{folder / descriptionName, folder / "release"};
-    testing::WriteFile(build.Description, kTinyDescription);
-    WriteTinyRelease(build.Release);
+    testing::WriteFile(build.Description, testing::kTinyDescription);
+    testing::WriteTinyRelease(build.Release);
     return build;
 }
 
@@ -174,7 +157,7 @@ TEST(PatchkitExe, BuildsFromAndIntoPathsLongerThanMaxPathWithPolishLetters) {
 TEST(PatchkitExe, RefusesReleaseFilesThatALinkLeadsOutside) {
     WinePrefix prefix;
     const fs::path top = prefix.DriveC() / "Links";
-    WriteTinyRelease(top / "outside");
+    testing::WriteTinyRelease(top / "outside");
 
     // A build's file linked to a file outside, by the path the link gives.
     const TinyBuild fileLinked = WriteTinyBuild(top / "file-linked");
@@ -247,7 +230,7 @@ TEST(PatchkitExe, RefusesADescriptionThatIsNotUtf8NamingItsLine) {
     const fs::path folder = prefix.DriveC() / "Opisy";
     const TinyBuild build = WriteTinyBuild(folder, "opis – żółć.toml");
     // Line 5 in Windows-1250, as an editor set to it writes "Słownik".
-    std::string text = kTinyDescription;
+    std::string text = testing::kTinyDescription;
     text.insert(text.find("SelectedFiles"), "UpdateTitle = [\"S\xB3ownik\", \"Dictionary\"]\n");
     testing::WriteFile(build.Description, text);
     ExpectOneLineRefusal(BuildOnWindows(prefix, build, folder / "out"),

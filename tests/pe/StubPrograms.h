@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -28,6 +29,17 @@ inline std::vector<StubProgram> StubPrograms() {
         paths.remove_prefix(std::min(end + 1, paths.size()));
     }
     return stubs;
+}
+
+// The stub that the tests write their patchers into: the exit stub that MinGW built for the processor, which
+// carries a manifest, an RCDATA "EXITCODE" and version information of its own.
+inline std::filesystem::path ExitStub(std::string_view processor = "i686") {
+    for (const StubProgram& stub : StubPrograms()) {
+        if (stub.Path.filename().string().find(processor) != std::string::npos) {
+            return stub.Path;
+        }
+    }
+    return {};
 }
 
 }  // namespace patcher::testing

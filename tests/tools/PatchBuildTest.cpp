@@ -14,6 +14,7 @@
 #include "engine/UDer.h"
 #include "tables/Crc32.h"
 #include "tables/PatchTablesFormat.h"
+#include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/TinyRelease.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tables/PatchTables.h"
+#include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 #include "tests/tools/PatchkitCommandLine.h"
 #include "tests/tools/TinyRelease.h"

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/TinyRelease.h"

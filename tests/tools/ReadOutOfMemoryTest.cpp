@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/TinyRelease.h"

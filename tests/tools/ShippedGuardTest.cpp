@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/tools/TestPatcher.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 #include "tests/tools/TinyRelease.h"
 #include "tools/pe/PeFormat.h"

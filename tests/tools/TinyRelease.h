@@ -2,15 +2,13 @@
 
 #include <filesystem>
 #include <string>
-#include <string_view>
 
-#include "tests/pe/StubPrograms.h"
 #include "tests/support/FileBytes.h"
 
 namespace patcher::testing {
 
-// A small release of file 10 (a row with one slot): two builds of a few kilobytes, 10/1/help.chm and
-// 10/2/help.chm, which its description lists on lines 8 and 9 as builds 1 and 2. Ten lines in all.
+// A small release of file 10 (a row with one slot), which packs in a moment: two builds of a few kilobytes,
+// 10/1/help.chm and 10/2/help.chm, which its description lists on lines 8 and 9 as builds 1 and 2. Ten lines in all.
 inline const std::string kTinyDescription =
     "ProductIndex = 2\n"
     "ProductLanguage = 1\n"
@@ -29,17 +27,6 @@ inline const std::string kTinyPatcher = "Sl_ZewD-2.1-patch.exe";
 inline void WriteTinyRelease(const std::filesystem::path& release) {
     WriteFile(release / "10/1/help.chm", Noise(3000, 1));
     WriteFile(release / "10/2/help.chm", Noise(3100, 2));
-}
-
-// The stub that the tests write their patchers into: the exit stub that MinGW built for the processor
-// (tests/pe/StubPrograms.h), which carries a manifest, an RCDATA "EXITCODE" and version information of its own.
-inline std::filesystem::path ExitStub(std::string_view processor = "i686") {
-    for (const StubProgram& stub : StubPrograms()) {
-        if (stub.Path.filename().string().find(processor) != std::string::npos) {
-            return stub.Path;
-        }
-    }
-    return {};
 }
 
 }  // namespace patcher::testing
